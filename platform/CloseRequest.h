@@ -1,0 +1,61 @@
+// The close request between the programs: "activate the window of a task identifier" and "send
+// keys and wait until processed", over a local socket that each note window listens on.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QLocalServer;
+
+namespace platform {
+
+// The socket name of the note window with process id `pid` of the folder `appDir`: built from the
+// user, a hash of the folder and the pid, so that folders and users never meet.
+QString noteWindowSocketName(const QString &appDir, qint64 pid);
+
+// Note window side. Listens (user-only access) under the name of its own folder and pid.
+class CloseRequestServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CloseRequestServer(QObject *parent = nullptr);
+    bool listen(const QString &appDir, qint64 pid, QString *error = nullptr);
+
+    // Called for "activate"; must raise and activate the window.
+    std::function<void()> onActivate;
+    // Called for a key sequence; must handle it exactly as a key press and return only when
+    // that handling (the close with its write-back) is done. The answer is sent after it.
+    std::function<void(const QString &keys)> onKeys;
+
+private:
+    void acceptConnection();
+    QLocalServer *m_server = nullptr;
+};
+
+// Master side. Reaches the note window of a task identifier; every call is bounded in time.
+class NoteWindowConnection
+{
+public:
+    NoteWindowConnection();
+    ~NoteWindowConnection();
+    NoteWindowConnection(const NoteWindowConnection &) = delete;
+    NoteWindowConnection &operator=(const NoteWindowConnection &) = delete;
+
+    // Connects and asks the window to activate itself. False at once when no window of that task
+    // identifier listens in this folder; then nothing is sent anywhere.
+    bool activate(const QString &appDir, qint64 taskId);
+    // Sends the keys to the activated window and waits for its answer or for the connection to
+    // drop (the window ended), at most `timeoutMs`. False when no window was activated.
+    bool sendKeysAndWait(const QString &keys, int timeoutMs);
+
+private:
+    struct Private;
+    Private *d;
+};
+
+// Both steps for one task identifier: activate, then send Alt+F10 and wait. False when the
+// window could not be reached.
+bool closeNoteWindow(const QString &appDir, qint64 taskId);
+
+} // namespace platform

@@ -1,0 +1,32 @@
+// Note window processes: the program folder, starting a note window, and finding live ones.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace platform {
+
+// The folder that holds the running program, ending in "/".
+QString programFolder();
+// Test seam: another folder instead of the running program's ("" restores it).
+void setProgramFolderForTesting(const QString &folder);
+
+// The note window program of a folder: <folder>/memlet.
+QString noteWindowProgram(const QString &appDir);
+
+// Starts <appDir>/memlet detached, with `noteArgs` as its one argument exactly, in `appDir`.
+// Returns the task identifier (the process id), or 0 with `error` set.
+qint64 startNoteWindow(const QString &appDir, const QString &noteArgs, QString *error = nullptr);
+
+// A note window process of this folder that is alive now: its pid and its argument string.
+struct LiveNoteWindow
+{
+    qint64 pid = 0;
+    QString noteArgs;
+};
+// Every live process whose program is `appDir`'s memlet (read from /proc).
+QList<LiveNoteWindow> liveNoteWindows(const QString &appDir);
+// True when `pid` is a live process of `appDir`'s memlet.
+bool isLiveNoteWindow(const QString &appDir, qint64 pid);
+
+} // namespace platform

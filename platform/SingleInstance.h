@@ -1,0 +1,35 @@
+// One master per program folder and user: a kernel lock plus a local socket for the first one.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace platform {
+
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SingleInstance(const QString &appDir, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this process is the first: it then holds the lock and listens. False when
+    // another master of this folder runs.
+    bool claim();
+    // Second instance: asks the running master to show its main window (used where there is no
+    // notification area to bring it back from). Returns whether it was reached.
+    bool askRunningToShow();
+
+signals:
+    // First instance: another start asked to show the main window.
+    void showRequested();
+
+private:
+    QString m_appDir;
+    int m_lockFd = -1;
+    QLocalServer *m_server = nullptr;
+};
+
+} // namespace platform

@@ -1,0 +1,23 @@
+// Code page 932 (Shift-JIS as Windows writes it), the encoding of both data files.
+#pragma once
+
+#include "Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace store::cp932 {
+
+// Encodes as Windows does, including its best-fit for the JIS-variant code points that Linux
+// input methods type (U+301C -> 8160, U+2016 -> 8161, U+2212 -> 817C, U+00A2 -> 8191,
+// U+00A3 -> 8192, U+00AC -> 81CA). Fails with a message naming the first character that code
+// page 932 cannot hold.
+Result<QByteArray> encode(const QString &text);
+
+// Decodes; NEC and IBM extension characters included. Fails on bytes that are not code page 932.
+Result<QString> decode(const QByteArray &bytes);
+
+// The first character of `text` that code page 932 cannot hold, or an empty string.
+QString firstUnencodable(const QString &text);
+
+} // namespace store::cp932

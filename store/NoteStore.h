@@ -1,0 +1,63 @@
+// The two data files of one program folder and every operation on them, under the folder lock.
+#pragma once
+
+#include "Records.h"
+#include "Result.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace store {
+
+// Every read-modify-write and every append holds the folder's lock (a kernel lock on a lock file
+// beside the data files, so a holder that dies releases it). Every rewrite goes through a
+// temporary file that is renamed over the old one. A missing file reads as empty and is created
+// where it is written. The file names are matched without regard to letter case: an existing
+// "mdata.ini" is the note data file; a new one is created as "MDATA.INI".
+class NoteStore
+{
+public:
+    // `appDir` is the program folder; a trailing "/" is optional.
+    explicit NoteStore(const QString &appDir);
+
+    QString appDir() const; // always ends in "/"
+    QString noteFilePath() const;    // the existing MDATA.INI in any letter case, else .../MDATA.INI
+    QString runningFilePath() const; // the existing IDDATA.INI in any letter case, else .../IDDATA.INI
+
+    // MDATA.INI
+    Result<int> countNoteLines() const;
+    Result<QList<NoteRecord>> readNoteRecords() const;
+    // Appends one record. Refuses a record it cannot store (a double quote or a character outside
+    // code page 932 in a text) without writing anything. A file whose last line has no CR LF gets
+    // one first, so the new record never runs into the last one.
+    Status appendNoteRecord(const NoteRecord &record) const;
+    // Under the lock: reads every record, lets `change` edit the list, and rewrites the file with
+    // exactly that list when `change` returns true. An empty list leaves a zero-byte file. A file
+    // that cannot be read whole is never rewritten.
+    Status updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const;
+
+    // IDDATA.INI
+    Result<QList<RunningEntry>> readRunningEntries() const;
+    // Appends the entry "<idText>","0".
+    Status appendRunningEntry(const QString &idText) const;
+    // Under the lock: reads every entry, lets `change` edit the list, rewrites when it returns true.
+    Status updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const;
+    // Every entry whose RunningId equals `idText` gets `taskId` as a bare number; the others are
+    // written back as read. The file is rewritten even when nothing matches.
+    Status recordTaskId(const QString &idText, qint64 taskId) const;
+    // Drops every entry whose RunningId is exactly `idText`; the others are written back as read.
+    Status removeNoteEntries(const QString &idText) const;
+
+    // The note window's close, holding the lock once for both files: removes its entries from
+    // IDDATA.INI, then stores `top` and `left` (twips) in every record that matches `idText`
+    // numerically and rewrites MDATA.INI with exactly the records read. A missing IDDATA.INI is
+    // read as empty and the position is still stored.
+    Status closeNoteWindow(const QString &idText, double top, double left) const;
+
+private:
+    QString m_appDir;
+};
+
+} // namespace store

@@ -1,0 +1,60 @@
+// The records of MDATA.INI and IDDATA.INI and the field syntax both files share.
+#pragma once
+
+#include "Result.h"
+#include "Value.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace store {
+
+// One note: one record of MDATA.INI, ten fields in file order.
+struct NoteRecord
+{
+    Value NoteText;      // text
+    Value NoteBackColor; // text holding a decimal colour number
+    Value NoteFontName;  // text
+    Value NoteFontSize;  // number, or text holding a number
+    Value NoteTop;       // number, twips
+    Value NoteLeft;      // number, twips
+    Value NoteWidth;     // number, twips
+    Value NoteHeight;    // number, twips
+    Value NoteForeColor; // number
+    Value NoteId;        // number, a positive integer
+
+    static constexpr int FieldCount = 10;
+    Value &field(int index);             // 0..9 in file order
+    const Value &field(int index) const; // 0..9 in file order
+    bool operator==(const NoteRecord &other) const;
+};
+
+// One open note window: one entry of IDDATA.INI.
+struct RunningEntry
+{
+    Value RunningId;     // text: the note identifier as the window received it
+    Value RunningTaskId; // the text "0" until the master records the task identifier, then a number
+
+    bool operator==(const RunningEntry &other) const;
+};
+
+// The field syntax. Parsing takes the bytes of a whole file; a file that cannot be read whole
+// (a record cut short, a number field that is not a number, text after a closing quote, bytes
+// that are not code page 932) fails with a message that names the file's line, so that nothing
+// is ever rewritten from a partial read. `fileName` only names the file in messages.
+Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes,
+                                           const QString &fileName = QStringLiteral("MDATA.INI"));
+Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes,
+                                                const QString &fileName = QStringLiteral("IDDATA.INI"));
+
+// Writing: every value in its kind, CR LF after each record. Fails, naming the character, when a
+// text holds a double quote or a character that code page 932 cannot hold.
+Result<QByteArray> serializeNoteRecord(const NoteRecord &record);
+Result<QByteArray> serializeNoteRecords(const QList<NoteRecord> &records);
+Result<QByteArray> serializeRunningEntries(const QList<RunningEntry> &entries);
+
+// Physical lines: CR LF, CR or LF each end a line; an unterminated last line counts; empty is 0.
+int countLines(const QByteArray &bytes);
+
+} // namespace store

@@ -1,0 +1,57 @@
+// A field value of MDATA.INI or IDDATA.INI: quoted text or a bare number, kept in the kind it was read with.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace store {
+
+enum class Kind { Text, Number };
+
+class Value
+{
+public:
+    Value() = default;
+
+    static Value text(const QString &text);
+    static Value number(double number);
+    // A value as the reader found it: `raw` is the field's bytes in the file (without the quotes
+    // of a text), written back unchanged as long as the value is not replaced, so that a rewrite
+    // keeps every byte of what it did not change (a code page 932 character with two codes, a
+    // number written "12.50").
+    static Value fromFile(Kind kind, const QString &text, const QByteArray &raw);
+
+    Kind kind() const { return m_kind; }
+    bool isText() const { return m_kind == Kind::Text; }
+    bool isNumber() const { return m_kind == Kind::Number; }
+
+    // The text form: the text of a text value, the number's text of a bare number (as read, or
+    // the shortest plain decimal for a number made in memory).
+    QString toText() const;
+    // The number a value holds: a bare number, or a text that has the form of a number
+    // (" 12 ", "14.25", "-15"). Nothing for any other text.
+    std::optional<double> toNumber() const;
+
+    // Bytes as read from the file; empty for a value made in memory.
+    const QByteArray &raw() const { return m_raw; }
+
+    bool operator==(const Value &other) const;
+
+private:
+    Kind m_kind = Kind::Text;
+    QString m_text;
+    double m_number = 0;
+    QByteArray m_raw;
+};
+
+// The shortest plain decimal text that reads back to the same single-precision value, or the same
+// double when the value is not a single-precision one: no exponent, no "+", no trailing ".0"
+// (600, 14.25, -15, 12632256).
+QString formatNumber(double value);
+
+// Parses the number form of a field ("600", "-15", "14.25", ".5", "1E+3", blanks around it
+// allowed). Nothing when the text is not wholly a number.
+std::optional<double> parseNumber(QStringView text);
+
+} // namespace store
