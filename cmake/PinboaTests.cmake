@@ -1,0 +1,36 @@
+# Helpers that register the three layers of tests with ctest.
+
+# A test program of one subject, built from Qt Test sources and linked to `LIBS`.
+# WIDGETS: runs with the offscreen platform, no display needed.
+function(pinboa_add_qtest name)
+  cmake_parse_arguments(T "WIDGETS" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  add_test(NAME ${name} COMMAND ${name})
+  set(env "PINBOA_PROGRAM_DIR=${PINBOA_PROGRAM_DIR}")
+  if(T_WIDGETS)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${T_LABELS}" TIMEOUT 300)
+endfunction()
+
+# An end-to-end test: a Python script that runs the real programs from a temporary copy of the
+# program folder. X: needs the virtual X server, window manager and notification area that the
+# test command starts (DISPLAY is passed through); otherwise it runs offscreen.
+function(pinboa_add_e2e name script)
+  cmake_parse_arguments(T "X" "" "LABELS;TIMEOUT" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND python3 -u ${CMAKE_CURRENT_SOURCE_DIR}/${script})
+  set(env "PINBOA_PROGRAM_DIR=${PINBOA_PROGRAM_DIR}" "PYTHONDONTWRITEBYTECODE=1")
+  if(T_X)
+    set(labels e2e x11 ${T_LABELS})
+  else()
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    set(labels e2e ${T_LABELS})
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${labels}"
+                       TIMEOUT ${T_TIMEOUT} DEPENDS "")
+endfunction()

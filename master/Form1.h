@@ -1,0 +1,54 @@
+// Form1: the master's main window, its tray icon and the public operations other windows call.
+#pragma once
+
+#include "NoteDesktop.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QMenuBar;
+class QPushButton;
+class QSystemTrayIcon;
+
+namespace master {
+
+class Form2;
+class Form4;
+class Form5;
+
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // 1 while the main window is the user's home, 0 while the master lives in the tray.
+    int MainMode = 1;
+    NoteDesktop Desktop; // AppDir, NoteLineCount, NoteTable, RunningIds
+
+    // Public operations; a failure shows its message to the user.
+    void APC();
+    void HYOUZI();
+    void UL();
+
+    void sakusei_Click();  // open the note editor at the main window's place
+    void syoukyo_Click();  // open the erase dialog at the main window's place
+    void bazyon_Click();   // open the version dialog at the main window's place
+    void syuuryou_Click(); // exit: remove the tray icon and end at once
+
+    // The note editor, loaded hidden when it is not loaded yet (the tray menu needs its SMENU).
+    Form2 *editor();
+    // Forgets the editor when it unloads.
+    void editorUnloaded();
+
+    // Shows the main window again (MainMode 1): from the tray menu or a second start.
+    void showMain();
+
+    // Main window Top and Left in twips (outer frame).
+    double Top() const;
+    double Left() const;
+    void moveTo(double top, double left);
+};
+
+} // namespace master
