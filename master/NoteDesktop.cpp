@@ -9,6 +9,7 @@
 #include "store/NoteStore.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QThread>
@@ -114,9 +115,8 @@ struct StartedWindow
 
 // Waits, with a bound, until every started window has appended its entry, and writes each
 // window's task identifier into every entry of its note, batching what appeared since the last
-// look into one rewrite. With `prune`, the first rewrite also drops the entries that provably
-// have no window. Returns the identifiers of the entries as last read.
-store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &started, bool prune,
+// look into one rewrite. `runningIds` gets the identifiers of the entries as last read.
+store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &started,
                                    QStringList *runningIds)
 {
     const store::NoteStore files(appDir);
@@ -127,19 +127,10 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
     QElapsedTimer timer;
     timer.start();
     const qint64 bound = RegisterBaseMs + RegisterPerWindowMs * qint64(started.size());
-    bool first = true;
     for (;;) {
         const store::Status status =
             files.updateRunningEntries([&](QList<store::RunningEntry> &entries) {
                 bool changed = false;
-                if (first && prune) {
-                    // Scanned under the lock: every entry in the file was written by a process
-                    // that is alive now or has ended.
-                    const LiveWindows live = scanLiveWindows(appDir);
-                    changed = entries.removeIf([&](const store::RunningEntry &entry) {
-                                  return provablyDead(entry, live);
-                              }) > 0;
-                }
                 for (store::RunningEntry &entry : entries) {
                     const int index = waiting.value(entry.RunningId.toText(), -1);
                     if (index < 0)
@@ -159,7 +150,6 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
                 }
                 return changed;
             });
-        first = false;
         if (!status.ok())
             return status;
         for (auto it = waiting.begin(); it != waiting.end();) {
@@ -250,6 +240,32 @@ bool NoteDesktop::HYOUZI(QString *error)
         toStart.append({row, idText, args.value()});
     }
 
+    // A folder without its note window program changes nothing.
+    if (!toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(AppDir)).isExecutable()) {
+        setError(error, startFailureMessage(QStringLiteral("%1 がありません。")
+                                                .arg(platform::noteWindowProgram(AppDir))));
+        return false;
+    }
+
+    // Dead entries go before anything starts: once the note's new window runs, a stale "0"
+    // entry of the same note could no longer be told from the new window's own.
+    if (anyDead) {
+        const store::Status status = files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
+            const LiveWindows now = scanLiveWindows(AppDir);
+            const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
+                                     return provablyDead(entry, now);
+                                 }) > 0;
+            RunningIds.clear();
+            for (const store::RunningEntry &entry : list)
+                RunningIds.append(entry.RunningId.toText());
+            return changed;
+        });
+        if (!status.ok()) {
+            setError(error, status.error());
+            return false;
+        }
+    }
+
     // All at once: each window's start-up runs while the next one is being started.
     QList<StartedWindow> started;
     QString failure;
@@ -264,8 +280,8 @@ bool NoteDesktop::HYOUZI(QString *error)
         started.append({note.idText, pid, false});
     }
 
-    if (!started.isEmpty() || (anyDead && failure.isEmpty())) {
-        const store::Status status = recordStartedWindows(AppDir, started, true, &RunningIds);
+    if (!started.isEmpty()) {
+        const store::Status status = recordStartedWindows(AppDir, started, &RunningIds);
         if (!status.ok() && failure.isEmpty())
             failure = status.error();
     }
@@ -326,7 +342,7 @@ qint64 NoteDesktop::startNote(const store::NoteRecord &note, QString *error)
         return 0;
     }
     QList<StartedWindow> started{{note.NoteId.toText(), pid, false}};
-    const store::Status status = recordStartedWindows(AppDir, started, false, nullptr);
+    const store::Status status = recordStartedWindows(AppDir, started, nullptr);
     if (!status.ok())
         setError(error, status.error());
     return pid;

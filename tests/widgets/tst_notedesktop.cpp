@@ -3,6 +3,7 @@
 #include "master/NoteDesktop.h"
 
 #include "platform/Processes.h"
+#include "store/NoteArgs.h"
 #include "store/NoteStore.h"
 
 #include <QDir>
@@ -250,13 +251,22 @@ private slots:
                     })
                     .ok());
 
+        // In the order of the running file, which is the order in which the windows came up.
+        QStringList expected;
+        for (const RunningEntry &e : running()) {
+            if (e.RunningId.toText() != "8" && e.RunningId.toText() != "6")
+                expected.append(e.RunningId.toText() + QStringLiteral(" %{F10}"));
+        }
+        QCOMPARE(expected.size(), 4);
+        QCOMPARE(expected.last(), QStringLiteral("10 %{F10}"));
+
         desktop.UL();
         QStringList closed;
         for (const QString &line : log()) {
             if (line.startsWith(QStringLiteral("close ")))
                 closed.append(line.section(QLatin1Char(' '), 1));
         }
-        QCOMPARE(closed, (QStringList{"1 %{F10}", "2 %{F10}", "3 %{F10}", "10 %{F10}"}));
+        QCOMPARE(closed, expected);
         for (int row = 1; row <= 3; ++row)
             QVERIFY(!platform::isLiveNoteWindow(m_appDir, desktop.NoteTable[row].NoteTaskId));
         QVERIFY(!platform::isLiveNoteWindow(m_appDir, pid10));
