@@ -26,8 +26,6 @@ namespace {
 constexpr int RegisterBaseMs = 5000;
 constexpr int RegisterPerWindowMs = 200;
 constexpr int RegisterPollMs = 5;
-// A window that answered its close request ends right after; the next showing must not see it.
-constexpr int ExitWaitMs = 3000;
 
 void setError(QString *error, const QString &message)
 {
@@ -51,10 +49,12 @@ struct LiveWindows
     QSet<QString> ids;
 };
 
-LiveWindows scanLiveWindows(const QString &appDir)
+LiveWindows scanLiveWindows(const QString &appDir, const QSet<qint64> &closed = {})
 {
     LiveWindows live;
     for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(appDir)) {
+        if (closed.contains(window.pid))
+            continue;
         QString id;
         const auto decoded = store::DecodeNoteArgs(window.noteArgs);
         if (decoded.ok() && decoded.value().has_value())
@@ -95,14 +95,6 @@ QString startFailureMessage(const QString &detail)
     if (!detail.isEmpty())
         message += QLatin1Char('\n') + detail;
     return message;
-}
-
-void waitForExit(const QString &appDir, qint64 pid)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (platform::isLiveNoteWindow(appDir, pid) && timer.elapsed() < ExitWaitMs)
-        QThread::msleep(1);
 }
 
 // One note window started by this master, until its own entry carries its task identifier.
@@ -206,7 +198,9 @@ bool NoteDesktop::HYOUZI(QString *error)
         setError(error, entries.error());
         return false;
     }
-    const LiveWindows live = scanLiveWindows(AppDir);
+    // A window closed by UL stops counting once it asked; its number can name another later.
+    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(AppDir, pid); });
+    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
     QSet<QString> running = live.ids;
     bool anyDead = false;
     RunningIds.clear();
@@ -251,7 +245,7 @@ bool NoteDesktop::HYOUZI(QString *error)
     // entry of the same note could no longer be told from the new window's own.
     if (anyDead) {
         const store::Status status = files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
-            const LiveWindows now = scanLiveWindows(AppDir);
+            const LiveWindows now = scanLiveWindows(AppDir, m_closed);
             const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
                                      return provablyDead(entry, now);
                                  }) > 0;
@@ -277,6 +271,7 @@ bool NoteDesktop::HYOUZI(QString *error)
             break;
         }
         NoteTable[note.row].NoteTaskId = pid;
+        m_closed.remove(pid);
         started.append({note.idText, pid, false});
     }
 
@@ -309,7 +304,7 @@ void NoteDesktop::UL()
             // No task identifier was recorded: the live window of this folder that shows the
             // note is the one the entry stands for.
             if (!live)
-                live = scanLiveWindows(AppDir);
+                live = scanLiveWindows(AppDir, m_closed);
             const QString id = entry.RunningId.toText();
             for (auto it = live->idByPid.cbegin(); it != live->idByPid.cend(); ++it) {
                 if (it.value() == id)
@@ -322,7 +317,7 @@ void NoteDesktop::UL()
             asked.insert(pid);
             // A window that cannot be reached gets nothing; no key goes anywhere else.
             if (platform::closeNoteWindow(AppDir, pid))
-                waitForExit(AppDir, pid);
+                m_closed.insert(pid);
         }
     }
 }
