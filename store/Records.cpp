@@ -3,7 +3,6 @@
 
 #include "Cp932.h"
 
-#include <array>
 
 namespace store {
 
@@ -34,16 +33,13 @@ QString lineError(const QString &fileName, int line, const QString &why)
     return QStringLiteral("%1 の %2 行目を読めません（%3）。").arg(fileName).arg(line).arg(why);
 }
 
-// Reads records of `fieldCount` fields from the bytes of a whole file. `needsNumber` says which
+// Reads records of `FieldCount` fields from the bytes of a whole file; `fieldAt` gives a field. `needsNumber` says which
 // fields must hold a number, `fieldName` names a field in messages.
-template <int FieldCount, typename NeedsNumber, typename FieldName>
-Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &bytes,
-                                                          const QString &fileName,
-                                                          NeedsNumber needsNumber,
-                                                          FieldName fieldName)
+template <typename Record, int FieldCount, typename FieldAt, typename NeedsNumber,
+          typename FieldName>
+Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileName,
+                                   FieldAt fieldAt, NeedsNumber needsNumber, FieldName fieldName)
 {
-    using Record = std::array<Value, FieldCount>;
-
     if (const qsizetype bad = cp932::firstInvalidOffset(bytes); bad >= 0) {
         const int line = countLines(bytes.left(bad + 1));
         return Error{lineError(fileName, qMax(line, 1),
@@ -62,6 +58,13 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
         ++pos;
         ++line;
     };
+    auto isAscii = [](const QByteArray &raw) {
+        for (const char c : raw) {
+            if (uchar(c) >= 0x80)
+                return false;
+        }
+        return true;
+    };
     auto decodeField = [&](const QByteArray &raw) {
         // Every byte was checked above, and a field never splits a character: the delimiters are
         // below 0x40, which no second byte uses.
@@ -69,6 +72,7 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
     };
 
     QList<Record> records;
+    records.reserve(qMin(bytes.count('\n') + 1, n / (2 * FieldCount) + 1));
     while (true) {
         // Empty lines between records are skipped.
         while (pos < n && (isBlank(b[pos]) || isLineEnd(b[pos]))) {
@@ -81,7 +85,7 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
             break;
 
         const int recordLine = line;
-        Record record;
+        Record &record = records.emplace_back();
         for (int f = 0; f < FieldCount; ++f) {
             while (pos < n && isBlank(b[pos]))
                 ++pos;
@@ -102,7 +106,9 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                         ++pos;
                 }
                 const QByteArray raw = bytes.mid(start, close - start);
-                record[f] = Value::fromFile(Kind::Text, decodeField(raw), raw);
+                fieldAt(record, f) = isAscii(raw)
+                                         ? Value::fromAsciiFile(Kind::Text, raw)
+                                         : Value::fromFile(Kind::Text, decodeField(raw), raw);
                 pos = close + 1;
                 while (pos < n && isBlank(b[pos]))
                     ++pos;
@@ -119,9 +125,11 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                 while (end > start && isBlank(b[end - 1]))
                     --end;
                 const QByteArray raw = bytes.mid(start, end - start);
-                record[f] = Value::fromFile(Kind::Number, decodeField(raw), raw);
+                fieldAt(record, f) = isAscii(raw)
+                                         ? Value::fromAsciiFile(Kind::Number, raw)
+                                         : Value::fromFile(Kind::Number, decodeField(raw), raw);
             }
-            if (needsNumber(f) && !record[f].toNumber())
+            if (needsNumber(f) && !fieldAt(record, f).toNumber())
                 return Error{lineError(fileName, fieldLine,
                                        QStringLiteral("%1 番目の欄（%2）が数値ではありません")
                                            .arg(f + 1)
@@ -145,7 +153,6 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                 skipLineEnd();
             }
         }
-        records.append(std::move(record));
     }
     return records;
 }
@@ -245,33 +252,18 @@ QString noteFieldName(int index)
 
 Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes, const QString &fileName)
 {
-    auto parsed = parseRecords<NoteRecord::FieldCount>(bytes, fileName, noteFieldNeedsNumber,
-                                                       noteFieldName);
-    if (!parsed)
-        return Error{parsed.error()};
-    QList<NoteRecord> records;
-    records.reserve(parsed->size());
-    for (auto &fields : parsed.value()) {
-        NoteRecord record;
-        for (int f = 0; f < NoteRecord::FieldCount; ++f)
-            record.field(f) = std::move(fields[f]);
-        records.append(std::move(record));
-    }
-    return records;
+    return parseRecords<NoteRecord, NoteRecord::FieldCount>(
+        bytes, fileName, [](NoteRecord &r, int f) -> Value & { return r.field(f); },
+        noteFieldNeedsNumber, noteFieldName);
 }
 
 Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const QString &fileName)
 {
-    auto parsed = parseRecords<2>(
-        bytes, fileName, [](int f) { return f == 1; },
+    return parseRecords<RunningEntry, 2>(
+        bytes, fileName,
+        [](RunningEntry &e, int f) -> Value & { return f == 0 ? e.RunningId : e.RunningTaskId; },
+        [](int f) { return f == 1; },
         [](int f) { return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId"); });
-    if (!parsed)
-        return Error{parsed.error()};
-    QList<RunningEntry> entries;
-    entries.reserve(parsed->size());
-    for (auto &fields : parsed.value())
-        entries.append(RunningEntry{std::move(fields[0]), std::move(fields[1])});
-    return entries;
 }
 
 Result<QByteArray> serializeNoteRecord(const NoteRecord &record)
