@@ -19,8 +19,9 @@ NoteRecord makeNote(int id)
 {
     NoteRecord r;
     // A mix of what users write: Japanese, commas, a line break in every tenth note.
-    r.NoteText = Value::text(id % 10 == 0 ? QStringLiteral("買い物メモ %1\r\n牛乳, 卵").arg(id)
-                                          : QStringLiteral("会議 %1 時から、第①会議室").arg(id % 24));
+    r.NoteText =
+        Value::text(id % 10 == 0 ? QStringLiteral("買い物メモ %1\r\n牛乳, 卵").arg(id)
+                                 : QStringLiteral("会議 %1 時から、第①会議室").arg(id % 24));
     r.NoteBackColor = Value::text(QStringLiteral("12632256"));
     r.NoteFontName = Value::text(QStringLiteral("ＭＳ Ｐゴシック"));
     r.NoteFontSize = id % 3 == 0 ? Value::text(QStringLiteral("10.5")) : Value::number(12);
@@ -69,7 +70,8 @@ int main()
         }
 
         timer.restart();
-        const Status closed = store.closeNoteWindow(QString::number(RecordCount / 2), 100 + run, 200);
+        const Status closed =
+            store.closeNoteWindow(QString::number(RecordCount / 2), 100 + run, 200);
         closes.push_back(timer.nsecsElapsed() / 1e6);
         if (!closed) {
             std::fprintf(stderr, "close failed: %s\n", qPrintable(closed.error()));

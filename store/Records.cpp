@@ -3,13 +3,12 @@
 
 #include "Cp932.h"
 
-
 namespace store {
 
 namespace {
 
 const char *const NoteFieldNames[NoteRecord::FieldCount] = {
-    "NoteText", "NoteBackColor", "NoteFontName", "NoteFontSize", "NoteTop",
+    "NoteText", "NoteBackColor", "NoteFontName", "NoteFontSize",  "NoteTop",
     "NoteLeft", "NoteWidth",     "NoteHeight",   "NoteForeColor", "NoteId"};
 
 // Fields 4 to 10 of a note are numbers (the font size may be quoted), the task id of an entry too.
@@ -33,8 +32,8 @@ QString lineError(const QString &fileName, int line, const QString &why)
     return QStringLiteral("%1 の %2 行目を読めません（%3）。").arg(fileName).arg(line).arg(why);
 }
 
-// Reads records of `FieldCount` fields from the bytes of a whole file; `fieldAt` gives a field. `needsNumber` says which
-// fields must hold a number, `fieldName` names a field in messages.
+// Reads records of `FieldCount` fields from the bytes of a whole file; `fieldAt` gives a field.
+// `needsNumber` says which fields must hold a number, `fieldName` names a field in messages.
 template <typename Record, int FieldCount, typename FieldAt, typename NeedsNumber,
           typename FieldName>
 Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileName,
@@ -97,8 +96,10 @@ Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileN
                 const qsizetype start = pos + 1;
                 const qsizetype close = bytes.indexOf('"', start);
                 if (close < 0)
-                    return Error{lineError(fileName, fieldLine,
-                                           QStringLiteral("レコードが途中で終わっています。文字列を閉じる \" がありません"))};
+                    return Error{lineError(
+                        fileName, fieldLine,
+                        QStringLiteral(
+                            "レコードが途中で終わっています。文字列を閉じる \" がありません"))};
                 for (pos = start; pos < close;) {
                     if (isLineEnd(b[pos]))
                         skipLineEnd();
@@ -113,10 +114,10 @@ Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileN
                 while (pos < n && isBlank(b[pos]))
                     ++pos;
                 if (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
-                    return Error{lineError(
-                        fileName, line,
-                        QStringLiteral("文字列を閉じる \" のあとに余分な文字があります。"
-                                       "文字列に \" が含まれている可能性があります"))};
+                    return Error{
+                        lineError(fileName, line,
+                                  QStringLiteral("文字列を閉じる \" のあとに余分な文字があります。"
+                                                 "文字列に \" が含まれている可能性があります"))};
             } else {
                 qsizetype start = pos;
                 while (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
@@ -147,9 +148,9 @@ Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileN
                     skipLineEnd();
             } else if (pos < n) {
                 if (b[pos] == ',')
-                    return Error{lineError(fileName, line,
-                                           QStringLiteral("レコードの欄が %1 個より多くあります")
-                                               .arg(FieldCount))};
+                    return Error{lineError(
+                        fileName, line,
+                        QStringLiteral("レコードの欄が %1 個より多くあります").arg(FieldCount))};
                 skipLineEnd();
             }
         }
@@ -263,7 +264,9 @@ Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const Q
         bytes, fileName,
         [](RunningEntry &e, int f) -> Value & { return f == 0 ? e.RunningId : e.RunningTaskId; },
         [](int f) { return f == 1; },
-        [](int f) { return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId"); });
+        [](int f) {
+            return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId");
+        });
 }
 
 Result<QByteArray> serializeNoteRecord(const NoteRecord &record)

@@ -52,8 +52,9 @@ namespace store {
 // is ever rewritten from a partial read. `fileName` only names the file in messages.
 Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes,
                                            const QString &fileName = QStringLiteral("MDATA.INI"));
-Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes,
-                                                const QString &fileName = QStringLiteral("IDDATA.INI"));
+Result<QList<RunningEntry>>
+parseRunningEntries(const QByteArray &bytes,
+                    const QString &fileName = QStringLiteral("IDDATA.INI"));
 
 // Writing: every value in its kind, CR LF after each record. Fails, naming the character, when a
 // text holds a double quote or a character that code page 932 cannot hold.

@@ -1,4 +1,5 @@
-// A field value of MDATA.INI or IDDATA.INI: quoted text or a bare number, kept in the kind it was read with.
+// A field value of MDATA.INI or IDDATA.INI: quoted text or a bare number, kept in the kind it was
+// read with.
 #pragma once
 
 #include <QByteArray>
@@ -8,7 +9,11 @@
 
 namespace store {
 
-enum class Kind { Text, Number };
+enum class Kind
+{
+    Text,
+    Number
+};
 
 class Value
 {

@@ -138,8 +138,8 @@ void tst_StoreLock::killedWritersLeaveWholeFiles()
     QVERIFY(files.contains(u"IDDATA.INI"_qs));
     const QRegularExpression leftover(u"^(MDATA|IDDATA)\\.INI\\.[A-Za-z0-9]{6}$"_qs);
     for (const QString &file : files) {
-        QVERIFY2(file == u".pinboa.lock"_qs || file == u"MDATA.INI"_qs || file == u"IDDATA.INI"_qs ||
-                     leftover.match(file).hasMatch(),
+        QVERIFY2(file == u".pinboa.lock"_qs || file == u"MDATA.INI"_qs ||
+                     file == u"IDDATA.INI"_qs || leftover.match(file).hasMatch(),
                  qPrintable(file));
     }
 }
