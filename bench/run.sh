@@ -37,6 +37,10 @@ for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$work/runtime"
+  export XDG_RUNTIME_DIR="$work/runtime"
+fi
 
 row() { # figure value floor unit
   awk -v f="$1" -v v="$2" -v b="$3" -v u="$4" \

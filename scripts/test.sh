@@ -49,6 +49,10 @@ fi
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$work/runtime"
+  export XDG_RUNTIME_DIR="$work/runtime"
+fi
 
 openbox >"$work/openbox.log" 2>&1 &
 started+=($!)
