@@ -54,7 +54,15 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   export XDG_RUNTIME_DIR="$work/runtime"
 fi
 
-openbox >"$work/openbox.log" 2>&1 &
+# No resistance at screen and window edges: a dragged window lands where the pointer takes it.
+openbox_args=()
+if [ -f /etc/xdg/openbox/rc.xml ]; then
+  sed -e 's|<strength>[0-9]*</strength>|<strength>0</strength>|' \
+      -e 's|<screen_edge_strength>[0-9]*</screen_edge_strength>|<screen_edge_strength>0</screen_edge_strength>|' \
+      /etc/xdg/openbox/rc.xml >"$work/openbox-rc.xml"
+  openbox_args=(--config-file "$work/openbox-rc.xml")
+fi
+openbox "${openbox_args[@]}" >"$work/openbox.log" 2>&1 &
 started+=($!)
 if ! wait_until 20 xprop -root -notype _NET_SUPPORTING_WM_CHECK; then
   echo "test.sh: openbox did not start" >&2

@@ -396,7 +396,8 @@ class X:
     # -- input
 
     def mousemove(self, x, y):
-        self.xdotool("mousemove", "--sync", x, y)
+        # The pointer cannot leave the screen; xdotool takes no negative numbers.
+        self.xdotool("mousemove", max(0, x), max(0, y))
 
     def mousedown(self, button=1):
         self.xdotool("mousedown", button)
@@ -408,18 +409,43 @@ class X:
         self.xdotool("click", button)
 
     def drag(self, start, end, button=1, steps=12, pause=0.03):
-        """Presses `button` at `start`, moves to `end` in steps, releases."""
+        """Presses `button` at `start`, moves to `end` in steps, releases. The first step is
+        one pixel: a window system move starts from where the pointer is when the program
+        asks for it, which is after the first movement."""
         (x0, y0), (x1, y1) = start, end
         self.mousemove(x0, y0)
-        time.sleep(pause)
+        time.sleep(pause * 2)
         self.mousedown(button)
         time.sleep(pause * 3)
+        sx = (x1 > x0) - (x1 < x0)
+        sy = (y1 > y0) - (y1 < y0)
+        self.mousemove(x0 + sx, y0 + sy)
+        time.sleep(pause * 5)
         for i in range(1, steps + 1):
-            self.xdotool("mousemove", x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+            self.mousemove(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
             time.sleep(pause)
         time.sleep(pause * 3)
         self.mouseup(button)
         time.sleep(pause)
+
+    def end_window_manager_move(self, wid):
+        """Moves the pointer one pixel with no button held and tells whether the window
+        followed; if it did, ends that move. A program that never saw the release of a drag
+        that the window manager carried out (the window manager held the pointer) may take the
+        next plain motion for a drag and start another window manager move, which then goes on
+        with no button held: the window sticks to the pointer and the move holds the keyboard.
+        Return, which openbox takes while it holds the keyboard, ends such a move."""
+        px, py = self.pointer()
+        before = self.outer_geometry(wid)
+        self.mousemove(px + 1, py + 1)
+        time.sleep(0.1)
+        following = self.outer_geometry(wid) != before
+        self.mousemove(px, py)
+        time.sleep(0.1)
+        if following:
+            self.key("Return")
+            time.sleep(0.1)
+        return following
 
     def activate(self, wid):
         """Gives the window the keyboard focus, through the window manager when it can."""
@@ -449,6 +475,21 @@ class X:
 
 # ---------------------------------------------------------------------------------------------
 # A desktop of a test's own
+
+def openbox_command(config_dir):
+    """openbox with its usual configuration less the resistance at screen and window edges,
+    which would make where a dragged window lands depend on what is near it."""
+    system = Path("/etc/xdg/openbox/rc.xml")
+    if not system.exists():
+        return ["openbox"]
+    rc = system.read_text()
+    rc = re.sub(r"<strength>\d+</strength>", "<strength>0</strength>", rc)
+    rc = re.sub(r"<screen_edge_strength>\d+</screen_edge_strength>",
+                "<screen_edge_strength>0</screen_edge_strength>", rc)
+    path = Path(config_dir) / "rc.xml"
+    path.write_text(rc)
+    return ["openbox", "--config-file", str(path)]
+
 
 class Desktop:
     """An Xvfb of its own at 96 DPI, with openbox and optionally trayer, for cases such as
@@ -489,7 +530,8 @@ class Desktop:
         self.display = ":" + number.decode()
         self.x = X(self.display)
         if self.window_manager:
-            self._spawn(["openbox"])
+            self._config_dir = tempfile.mkdtemp(prefix="pinboa-openbox-")
+            self._spawn(openbox_command(self._config_dir))
             wait_for(lambda: "window id" in self.x.run(
                 "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
                 what="openbox to start")
@@ -513,6 +555,8 @@ class Desktop:
         return env
 
     def stop(self):
+        if getattr(self, "_config_dir", None):
+            shutil.rmtree(self._config_dir, ignore_errors=True)
         for proc in reversed(self.procs):
             if proc.poll() is None:
                 proc.terminate()
