@@ -11,8 +11,9 @@ build="${PINBOA_BENCH_BUILD_DIR:-$root/build-bench}"
 "$root/scripts/setup.sh" --bench --no-build
 cmake -S "$root" -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release >/dev/null
 targets=(bench_floor bench_launch)
+known="$(cmake --build "$build" --target help)"
 for t in memlet pinboa bench_store; do
-  if cmake --build "$build" --target help | grep -q "^\.\.\. $t\$"; then
+  if grep -qx "\.\.\. $t" <<<"$known"; then
     targets+=("$t")
   fi
 done
