@@ -72,26 +72,8 @@ class MasterOnDesktop(harness.E2ETestCase):
         x.click()
 
     def tray_icons(self, pid):
-        """The windows of `pid` embedded in the notification area (trayer's panel)."""
-        tree = self.x.run("xwininfo", "-root", "-tree")
-        icons, depth = [], None
-        for line in tree.splitlines():
-            m = re.match(r"(\s*)(0x[0-9a-f]+) ", line)
-            if not m:
-                continue
-            indent = len(m.group(1))
-            if depth is not None and indent <= depth:
-                depth = None
-            if '("panel" "trayer")' in line:
-                depth = indent
-            elif depth is not None and self.window_pid(m.group(2)) == pid:
-                icons.append(m.group(2))
-        return icons
-
-    def window_pid(self, wid):
-        out = self.x.run("xprop", "-id", wid, "_NET_WM_PID", check=False)
-        m = re.search(r"= (\d+)", out)
-        return int(m.group(1)) if m else None
+        """The windows of `pid` embedded in the notification area."""
+        return self.x.tray_icons_of(pid)
 
     def wait_notes_shown(self, folder, notes, exclude_pids=()):
         """Waits until IDDATA.INI holds one entry per note, each with a live note window's pid
@@ -161,11 +143,11 @@ class MasterOnDesktop(harness.E2ETestCase):
     def test_tray_menu_only_in_tray_mode(self):
         folder = self.program_folder(b"")
         proc, main = self.start_master(folder)
-        icon = harness.wait_for(lambda: self.tray_icons(proc.pid), what="the tray icon")[0]
+        icon = self.x.wait_tray_icon(proc.pid)
         ig = self.x.client_geometry(icon)
 
         def popups():
-            return [w for w in self.x.windows_of(proc.pid) if w not in (main, int(icon, 16))]
+            return [w for w in self.x.windows_of(proc.pid) if w not in (main, icon)]
 
         def right_click():
             self.x.mousemove(ig.x + ig.width // 2, ig.y + ig.height // 2)
