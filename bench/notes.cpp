@@ -98,8 +98,7 @@ private:
     qint64 windowPid(xcb_window_t win)
     {
         auto *reply = xcb_get_property_reply(
-            m_conn, xcb_get_property(m_conn, 0, win, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1),
-            nullptr);
+            m_conn, xcb_get_property(m_conn, 0, win, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
         qint64 pid = -1;
         if (reply && xcb_get_property_value_length(reply) == 4)
             pid = *static_cast<uint32_t *>(xcb_get_property_value(reply));
@@ -233,8 +232,8 @@ int main(int argc, char *argv[])
     if (argc < 3)
         fail(QStringLiteral("usage: bench_notes PROGRAM_DIR BENCH_DIR [COUNT] [ROUNDS]"));
     const QString programDir = QString::fromLocal8Bit(argv[1]);
-    const QByteArray floorProgram = QFile::encodeName(QString::fromLocal8Bit(argv[2]) +
-                                                      QStringLiteral("/bench_floor"));
+    const QByteArray floorProgram =
+        QFile::encodeName(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/bench_floor"));
     const int count = argc > 3 ? std::atoi(argv[3]) : 50;
     const int rounds = argc > 4 ? std::atoi(argv[4]) : 3;
 

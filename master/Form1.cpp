@@ -84,7 +84,8 @@ Form1::Form1(QWidget *parent)
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("MenuBar"));
     m_menuBar->setNativeMenuBar(false);
-    const auto addMenuItem = [this](const char *name, const QString &caption, void (Form1::*click)()) {
+    const auto addMenuItem = [this](const char *name, const QString &caption,
+                                    void (Form1::*click)()) {
         QAction *action = m_menuBar->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, click);
@@ -108,14 +109,14 @@ Form1::Form1(QWidget *parent)
         void (Form1::*click)();
     };
     const ButtonDesign designs[] = {
-        {"Command1", QStringLiteral("表示・再表示"), QStringLiteral("登録されている付箋を表示します。"),
-         30, 1185, &Form1::Command1_Click},
+        {"Command1", QStringLiteral("表示・再表示"),
+         QStringLiteral("登録されている付箋を表示します。"), 30, 1185, &Form1::Command1_Click},
         {"Command2", QStringLiteral("付箋 作成"), QStringLiteral("付箋の作成を行います。"), 1230,
          1125, &Form1::sakusei_Click},
         {"Command3", QStringLiteral("付箋  消去"),
          QStringLiteral("登録されている付箋の消去を行います。"), 2370, 1155, &Form1::syoukyo_Click},
-        {"Command4", QStringLiteral("トレイに格納"), QStringLiteral("トレイに格納します。"), 3540, 1185,
-         &Form1::Command4_Click},
+        {"Command4", QStringLiteral("トレイに格納"), QStringLiteral("トレイに格納します。"), 3540,
+         1185, &Form1::Command4_Click},
     };
     QWidget *previous = nullptr;
     for (const ButtonDesign &design : designs) {

@@ -36,10 +36,12 @@ Form2::Form2(Form1 *main) : QWidget(nullptr), m_main(main)
         m_main->UL();
         m_main->HYOUZI();
     });
-    addItem("FSAKUSEI", QStringLiteral("付箋作成"), [this] { m_main->sakusei_Click(); })
-        ->setEnabled(false);
-    addItem("FSYOUKYO", QStringLiteral("付箋消去"), [this] { m_main->syoukyo_Click(); })
-        ->setEnabled(false);
+    addItem("FSAKUSEI", QStringLiteral("付箋作成"), [this] {
+        m_main->sakusei_Click();
+    })->setEnabled(false);
+    addItem("FSYOUKYO", QStringLiteral("付箋消去"), [this] {
+        m_main->syoukyo_Click();
+    })->setEnabled(false);
     addSeparator("KUBUNN");
     addItem("SYURYOU", QStringLiteral("終了"), [this] { m_main->syuuryou_Click(); });
 }

@@ -129,7 +129,8 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
                         continue;
                     StartedWindow &window = started[index];
                     const auto number = entry.RunningTaskId.toNumber();
-                    if (!entry.RunningTaskId.isNumber() || !number || *number != double(window.pid)) {
+                    if (!entry.RunningTaskId.isNumber() || !number ||
+                        *number != double(window.pid)) {
                         entry.RunningTaskId = store::Value::number(double(window.pid));
                         changed = true;
                     }
@@ -236,24 +237,26 @@ bool NoteDesktop::HYOUZI(QString *error)
 
     // A folder without its note window program changes nothing.
     if (!toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(AppDir)).isExecutable()) {
-        setError(error, startFailureMessage(QStringLiteral("%1 がありません。")
-                                                .arg(platform::noteWindowProgram(AppDir))));
+        setError(error,
+                 startFailureMessage(
+                     QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(AppDir))));
         return false;
     }
 
     // Dead entries go before anything starts: once the note's new window runs, a stale "0"
     // entry of the same note could no longer be told from the new window's own.
     if (anyDead) {
-        const store::Status status = files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
-            const LiveWindows now = scanLiveWindows(AppDir, m_closed);
-            const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
-                                     return provablyDead(entry, now);
-                                 }) > 0;
-            RunningIds.clear();
-            for (const store::RunningEntry &entry : list)
-                RunningIds.append(entry.RunningId.toText());
-            return changed;
-        });
+        const store::Status status =
+            files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
+                const LiveWindows now = scanLiveWindows(AppDir, m_closed);
+                const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
+                    return provablyDead(entry, now);
+                }) > 0;
+                RunningIds.clear();
+                for (const store::RunningEntry &entry : list)
+                    RunningIds.append(entry.RunningId.toText());
+                return changed;
+            });
         if (!status.ok()) {
             setError(error, status.error());
             return false;

@@ -25,9 +25,10 @@ int main(int argc, char *argv[])
     // Before anything touches the program folder's files.
     platform::SingleInstance instance(platform::programFolder());
     if (!instance.claim()) {
-        platform::showMessage(nullptr, {QStringLiteral("このアプリケーションは、複数起動はできません。"),
-                                        QStringLiteral("警告"), platform::MessageIcon::Exclamation,
-                                        platform::MessageButtons::Ok});
+        platform::showMessage(nullptr,
+                              {QStringLiteral("このアプリケーションは、複数起動はできません。"),
+                               QStringLiteral("警告"), platform::MessageIcon::Exclamation,
+                               platform::MessageButtons::Ok});
         // Without a notification area a hidden master could not be reached any other way.
         if (!master::tray::notificationAreaAvailable())
             instance.askRunningToShow();

@@ -3,12 +3,16 @@
 #include "master/Form2.h"
 #include "master/TrayMessage.h"
 
+#include "platform/MessageBox.h"
+#include "platform/Processes.h"
 #include "platform/Twips.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using master::Form1;
@@ -150,7 +154,8 @@ private slots:
         QCOMPARE(menu, form.editor()->SMENU);
         QVERIFY(!form.editor()->isVisible()); // the editor is loaded for its menu, not shown
 
-        const QStringList names{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO", "KUBUNN", "SYURYOU"};
+        const QStringList names{"FMKIDOU",  "KUBU",   "FHYOUZI", "FSAKUSEI",
+                                "FSYOUKYO", "KUBUNN", "SYURYOU"};
         const QList<QAction *> items = menu->actions();
         QCOMPARE(items.size(), names.size());
         for (int i = 0; i < names.size(); ++i)
@@ -230,6 +235,34 @@ private slots:
         QCOMPARE(editor->LLF, form.Left());
         QTRY_COMPARE(editor->Top(), form.Top());
         QCOMPARE(editor->Left(), form.Left());
+    }
+
+    // A refresh over a note file it cannot read tells the user and leaves the files alone.
+    void refreshReportsMalformedFile()
+    {
+        QTemporaryDir dir;
+        const QByteArray bad("\"a\",\"12632256\",\"Sans\",12,600,x,3000,900,0,1\r\n");
+        QFile file(dir.filePath(QStringLiteral("MDATA.INI")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bad);
+        file.close();
+        platform::setProgramFolderForTesting(dir.path() + QLatin1Char('/'));
+        QList<platform::Message> shown;
+        platform::setMessageHookForTesting([&](const platform::Message &message) {
+            shown.append(message);
+            return platform::MessageAnswer::Ok;
+        });
+        Form1 form;
+        form.show();
+        form.findChild<QPushButton *>("Command1")->click();
+        platform::setMessageHookForTesting({});
+        platform::setProgramFolderForTesting(QString());
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QStringLiteral("MDATA.INI")));
+        QCOMPARE(shown[0].title, QStringLiteral("Pinboa"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bad);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("IDDATA.INI"))));
     }
 
 private:

@@ -161,8 +161,8 @@ private slots:
         QVERIFY(platform::startNoteWindow(m_appDir, args5) > 0);
         qunsetenv("FAKE_MEMLET_DELAY_MS");
 
-        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3) + recordLine(4) +
-                                   recordLine(5));
+        writeFile("MDATA.INI",
+                  recordLine(1) + recordLine(2) + recordLine(3) + recordLine(4) + recordLine(5));
         QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
         const QList<RunningEntry> entries = running();
         QCOMPARE(taskIdsOf(entries, "3"), QList<qint64>{pid3});
@@ -213,7 +213,8 @@ private slots:
         const QByteArray dead = QStringLiteral("\"1\",%1\r\n").arg(endedPid()).toLatin1();
         QTest::newRow("malformed MDATA.INI")
             << QByteArray("\"a\",\"12632256\",\"Sans\",12,600,x,3000,900,0,1\r\n") << dead << true;
-        QTest::newRow("record cut short") << QByteArray(recordLine(1) + "\"b\",\"1\"") << dead << true;
+        QTest::newRow("record cut short")
+            << QByteArray(recordLine(1) + "\"b\",\"1\"") << dead << true;
         QTest::newRow("malformed IDDATA.INI") << good << QByteArray("\"1\",5\r\n\"2\"\r\n") << true;
         QTest::newRow("no note window program") << good << dead << false;
     }
