@@ -100,7 +100,8 @@ void MemletProcessTest::initTestCase()
 {
     m_built = QDir(qEnvironmentVariable("PINBOA_PROGRAM_DIR")).filePath(QStringLiteral("memlet"));
     QVERIFY2(QFile::exists(m_built), qPrintable(m_built));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) // ctest runs it offscreen; by hand, any
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("PINBOA_MESSAGES_TO_STDERR", "1");
 }
 
@@ -234,7 +235,7 @@ void MemletProcessTest::manyWindowsEndingAtOnce()
 
 void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
 {
-    constexpr int Windows = 3;
+    constexpr int Windows = 2;
     QByteArray notes;
     for (int id = 1; id <= Windows; ++id)
         notes += record(id);
@@ -243,7 +244,7 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
     QElapsedTimer elapsed;
     elapsed.start();
     int rounds = 0;
-    while (rounds < 300 && elapsed.elapsed() < 45000) {
+    while (rounds < 400 && elapsed.elapsed() < 45000) {
         ++rounds;
         QVERIFY(writeFile(path("IDDATA.INI"), QByteArray()));
         QList<qint64> pids;
