@@ -22,10 +22,16 @@ namespace {
 
 QString args(const QString &id, int top = 1500, int left = 3000, const QString &fontSize = "12")
 {
-    return QStringList{QStringLiteral("メモ"), QStringLiteral("12632256"),
-                       QStringLiteral("ＭＳ Ｐゴシック"), fontSize, QString::number(top),
-                       QString::number(left), QStringLiteral("5430"), QStringLiteral("250"),
-                       QStringLiteral("0"), id}
+    return QStringList{QStringLiteral("メモ"),
+                       QStringLiteral("12632256"),
+                       QStringLiteral("ＭＳ Ｐゴシック"),
+                       fontSize,
+                       QString::number(top),
+                       QString::number(left),
+                       QStringLiteral("5430"),
+                       QStringLiteral("250"),
+                       QStringLiteral("0"),
+                       id}
         .join(QStringLiteral("/\\/"));
 }
 
@@ -154,8 +160,8 @@ void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
     // The call returns after the write-back.
     QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
     QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",777\r\n"));
-    QCOMPARE(readFile(path("MDATA.INI")), record(3, 15, 15) + record(7, 1500, 3000) +
-                                              record(9, 30, 30));
+    QCOMPARE(readFile(path("MDATA.INI")),
+             record(3, 15, 15) + record(7, 1500, 3000) + record(9, 30, 30));
     QVERIFY(waitFor([&] { return !alive(pid); }));
     QVERIFY(platform::liveNoteWindows(m_dir->path()).isEmpty());
 }
@@ -222,9 +228,8 @@ void MemletProcessTest::manyWindowsEndingAtOnce()
 
     for (qint64 pid : m_started)
         ::kill(pid_t(pid), SIGTERM);
-    QVERIFY(waitFor([&] {
-        return std::none_of(m_started.begin(), m_started.end(), alive);
-    }, 60000));
+    QVERIFY(
+        waitFor([&] { return std::none_of(m_started.begin(), m_started.end(), alive); }, 60000));
 
     QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
     QByteArray expected;

@@ -27,9 +27,15 @@ QString args(const QStringList &fields)
 
 QStringList noteFields(const QString &id = QStringLiteral("7"))
 {
-    return {QStringLiteral("a"),    QStringLiteral("12632256"), QStringLiteral("ＭＳ Ｐゴシック"),
-            QStringLiteral("12"),   QStringLiteral("1215"),     QStringLiteral("8910"),
-            QStringLiteral("5430"), QStringLiteral("250"),      QStringLiteral("255"),
+    return {QStringLiteral("a"),
+            QStringLiteral("12632256"),
+            QStringLiteral("ＭＳ Ｐゴシック"),
+            QStringLiteral("12"),
+            QStringLiteral("1215"),
+            QStringLiteral("8910"),
+            QStringLiteral("5430"),
+            QStringLiteral("250"),
+            QStringLiteral("255"),
             id};
 }
 
@@ -186,12 +192,12 @@ void NoteWindowTest::unusableArgumentsTouchNoFile_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("named");
     QTest::newRow("empty colour") << 1 << QString() << QStringLiteral("背景色");
-    QTest::newRow("letters as font size") << 3 << QStringLiteral("abc")
-                                          << QStringLiteral("フォントサイズ");
+    QTest::newRow("letters as font size")
+        << 3 << QStringLiteral("abc") << QStringLiteral("フォントサイズ");
     QTest::newRow("top not a number") << 4 << QStringLiteral("1O0") << QStringLiteral("上端位置");
     QTest::newRow("height empty") << 7 << QString() << QStringLiteral("高さ");
-    QTest::newRow("text colour too large") << 8 << QStringLiteral("99999999999")
-                                           << QStringLiteral("文字色");
+    QTest::newRow("text colour too large")
+        << 8 << QStringLiteral("99999999999") << QStringLiteral("文字色");
     QTest::newRow("nine fields") << -1 << QString() << QString();
     QTest::newRow("separator inside the text") << 0 << QStringLiteral("x/\\/y") << QString();
 }
@@ -262,18 +268,20 @@ void NoteWindowTest::anyKeyClosesAndWritesBack()
     QCOMPARE(closed.at(0).at(0).toInt(), 0);
     // The entry "07" is another note's text; the records 7 and "07" are this note's number.
     QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"07\",\"0\"\r\n"));
-    QCOMPARE(readFile(path("MDATA.INI")),
-             sjis(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
-                                 "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,7\r\n"
-                                 "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,"
-                                 "\"07\"\r\n")));
+    QCOMPARE(
+        readFile(path("MDATA.INI")),
+        sjis(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
+                            "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,7\r\n"
+                            "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,"
+                            "\"07\"\r\n")));
     QVERIFY(m_messages.isEmpty());
 }
 
 void NoteWindowTest::closeRunsOnceWhateverAsks()
 {
-    writeFile(path("MDATA.INI"),
-              sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
+    writeFile(
+        path("MDATA.INI"),
+        sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
     form.show();
@@ -382,8 +390,8 @@ void NoteWindowTest::leftButtonAloneDrags()
     const QPoint start = form.pos();
 
     // Both buttons, or the middle one: nothing moves.
-    for (Qt::MouseButtons held : {Qt::MouseButtons(Qt::LeftButton | Qt::RightButton),
-                                  Qt::MouseButtons(Qt::MiddleButton)}) {
+    for (Qt::MouseButtons held :
+         {Qt::MouseButtons(Qt::LeftButton | Qt::RightButton), Qt::MouseButtons(Qt::MiddleButton)}) {
         mouse(label, QEvent::MouseMove, QPoint(20, 5), Qt::NoButton, held);
         mouse(label, QEvent::MouseMove, QPoint(80, 50), Qt::NoButton, held);
         QCOMPARE(form.pos(), start);
@@ -401,8 +409,8 @@ void NoteWindowTest::leftButtonAloneDrags()
         const QPoint global = drag.target->mapToGlobal(drag.from);
         mouse(drag.target, QEvent::MouseButtonPress, drag.from, Qt::LeftButton, Qt::LeftButton);
         mouse(drag.target, QEvent::MouseMove, drag.from, Qt::NoButton, Qt::LeftButton);
-        QMouseEvent moved(QEvent::MouseMove, drag.from + QPoint(100, 40),
-                          global + QPoint(100, 40), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent moved(QEvent::MouseMove, drag.from + QPoint(100, 40), global + QPoint(100, 40),
+                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(drag.target, &moved);
         QMouseEvent released(QEvent::MouseButtonRelease, drag.from + QPoint(100, 40),
                              global + QPoint(100, 40), Qt::LeftButton, Qt::NoButton,
@@ -454,8 +462,9 @@ void NoteWindowTest::placesByTwipsAt120Dpi()
     fields[5] = QStringLiteral("2400"); // left
     fields[6] = QStringLiteral("4800");
     fields[7] = QStringLiteral("600");
-    writeFile(path("MDATA.INI"),
-              sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
+    writeFile(
+        path("MDATA.INI"),
+        sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
     QCOMPARE(form.frameGeometry(), QRect(200, 100, 400, 50));

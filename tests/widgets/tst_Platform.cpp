@@ -75,9 +75,9 @@ void PlatformTest::windowPlacedByOuterTwips()
     QCOMPARE(platform::outerGeometryTwips(&window), platform::toTwips(pixels, factor));
     QWidget child(&window);
     platform::setGeometryTwips(&child, 100, 100, -200, 300);
-    QCOMPARE(child.geometry(), QRect(platform::toPixels(100, factor),
-                                     platform::toPixels(100, factor), 0,
-                                     platform::toPixels(300, factor)));
+    QCOMPARE(child.geometry(),
+             QRect(platform::toPixels(100, factor), platform::toPixels(100, factor), 0,
+                   platform::toPixels(300, factor)));
 }
 
 void PlatformTest::reachablePlace_data()
@@ -94,8 +94,8 @@ void PlatformTest::reachablePlace_data()
         << QRect(1500, 2000, 100, 20) << QRect(1500, 1199 - 19, 100, 20);
     QTest::newRow("above and left of everything")
         << QRect(-500, -500, 100, 20) << QRect(0, 0, 100, 20);
-    QTest::newRow("larger than the screen") << QRect(-9000, 100, 3000, 20)
-                                            << QRect(0, 100, 3000, 20);
+    QTest::newRow("larger than the screen")
+        << QRect(-9000, 100, 3000, 20) << QRect(0, 100, 3000, 20);
 }
 
 void PlatformTest::reachablePlace()
