@@ -56,12 +56,13 @@ QString fieldName(int field)
     static const char *const names[] = {"メッセージ", "背景色",   "フォント名", "フォントサイズ",
                                         "上端位置",   "左端位置", "幅",         "高さ",
                                         "文字色",     "付箋番号"};
-    return QStringLiteral("%1 (%2 番目の項目)").arg(QString::fromUtf8(names[field])).arg(field + 1);
+    return QStringLiteral("%1（%2 番目の欄）").arg(QString::fromUtf8(names[field])).arg(field + 1);
 }
 
 QString notANumber(const QStringList &fields, int field)
 {
-    return QStringLiteral("%1 が数値ではありません: \"%2\"").arg(fieldName(field), fields[field]);
+    return QStringLiteral("付箋の%1が数値ではありません（「%2」）。")
+        .arg(fieldName(field), fields[field]);
 }
 
 // A single-precision number field; nothing when it is not a number.
@@ -86,8 +87,8 @@ std::optional<qint32> toColor(const QStringList &fields, int field, QString *err
     const double rounded = std::nearbyint(*value); // the default mode: half to even
     if (rounded < std::numeric_limits<qint32>::min() ||
         rounded > std::numeric_limits<qint32>::max()) {
-        *error =
-            QStringLiteral("%1 が範囲外の数値です: \"%2\"").arg(fieldName(field), fields[field]);
+        *error = QStringLiteral("付箋の%1が大きすぎます（「%2」）。")
+                     .arg(fieldName(field), fields[field]);
         return std::nullopt;
     }
     return qint32(rounded);

@@ -18,6 +18,15 @@
 
 namespace platform {
 
+void preferX11OnWayland()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 void keepOutOfTaskBar(QWidget *window)
 {
 #ifdef PINBOA_HAVE_XCB
