@@ -249,6 +249,7 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
     QElapsedTimer elapsed;
     elapsed.start();
     int rounds = 0;
+    int outcomes[3] = {};
     while (rounds < 400 && elapsed.elapsed() < 45000) {
         ++rounds;
         QVERIFY(writeFile(path("IDDATA.INI"), QByteArray()));
@@ -264,7 +265,7 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
         for (qint64 pid : pids)
             ::kill(pid_t(pid), SIGTERM);
         // Somewhere in the middle of the closes.
-        QThread::usleep(random.bounded(4000));
+        QThread::usleep(random.bounded(30000));
         for (qint64 pid : pids)
             ::kill(pid_t(pid), SIGKILL);
         QVERIFY(waitFor([&] { return std::none_of(pids.begin(), pids.end(), alive); }));
@@ -279,8 +280,19 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
         const auto running = store::parseRunningEntries(readFile(path("IDDATA.INI")));
         QVERIFY2(running.ok(), qPrintable(running.error()));
         QVERIFY(running->size() <= Windows);
+        // The entry goes before the position is stored, never the other way round.
+        for (int id = 1; id <= Windows; ++id) {
+            const bool entryGone =
+                std::none_of(running->begin(), running->end(), [&](const store::RunningEntry &e) {
+                    return e.RunningId.toText() == QString::number(id);
+                });
+            const bool stored = noteRecords->at(id - 1).NoteTop.toNumber() == 15.0 * rounds;
+            QVERIFY(entryGone || !stored);
+            ++outcomes[stored ? 2 : entryGone ? 1 : 0];
+        }
     }
-    qInfo("%d rounds", rounds);
+    qInfo("%d rounds: %d windows killed before their close, %d within it, %d after it", rounds,
+          outcomes[0], outcomes[1], outcomes[2]);
 }
 
 QTEST_GUILESS_MAIN(MemletProcessTest)
