@@ -15,10 +15,6 @@ inline constexpr char CloseKeys[] = "%{F10}";        // Alt+F10, the key sequenc
 inline constexpr int ConnectTimeoutMs = 1000;
 inline constexpr int AnswerTimeoutMs = 5000;        // bound on one window's close, so the close-all returns
 
-} // namespace platform::protocol
-
-namespace platform::protocol {
-
 // A second start of the master asks the running one to show its main window (one line, UTF-8).
 inline constexpr char ShowMain[] = "SHOW";
 inline constexpr char ShowMainDone[] = "SHOWN";
