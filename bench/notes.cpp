@@ -7,6 +7,7 @@
 // server without a window manager, where a shown top-level window is a child of the root.
 #include "master/NoteDesktop.h"
 #include "platform/Processes.h"
+#include "store/NoteArgs.h"
 #include "store/NoteStore.h"
 
 #include <QCoreApplication>
@@ -159,6 +160,50 @@ store::NoteRecord benchNote(int i)
     return note;
 }
 
+// The note windows alone: COUNT memlets started at once with their notes, without the master,
+// until every one is shown and has written its entry. What the master adds is the rest.
+double directRound(Display &display, const QString &memlet, int count)
+{
+    QTemporaryDir dir;
+    const QString appDir = QDir(dir.path()).canonicalPath() + QLatin1Char('/');
+    const QString program = appDir + QStringLiteral("memlet");
+    if (!QFile::copy(memlet, program))
+        fail(QStringLiteral("cannot copy memlet"));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray programPath = QFile::encodeName(program);
+    QList<QByteArray> args;
+    for (int i = 0; i < count; ++i)
+        args.append(store::EncodeNoteArgs(benchNote(i)).value().toLocal8Bit());
+
+    display.drain();
+    QElapsedTimer timer;
+    timer.start();
+    QSet<qint64> pids;
+    for (int i = 0; i < count; ++i) {
+        pid_t pid = 0;
+        char *argv[] = {const_cast<char *>(programPath.constData()), args[i].data(), nullptr};
+        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0)
+            fail(QStringLiteral("cannot start memlet"));
+        pids.insert(pid);
+    }
+    display.waitMapped(pids, 60000);
+    const store::NoteStore files(appDir);
+    for (;;) {
+        const auto entries = files.readRunningEntries();
+        if (entries.ok() && entries.value().size() == count)
+            break;
+        if (timer.elapsed() > 60000)
+            fail(QStringLiteral("the note windows did not all write their entries"));
+        QThread::msleep(1);
+    }
+    const double ms = timer.nsecsElapsed() / 1e6;
+    for (const qint64 pid : pids) {
+        ::kill(pid_t(pid), SIGKILL);
+        ::waitpid(pid_t(pid), nullptr, 0);
+    }
+    return ms;
+}
+
 struct NotesRound
 {
     double showMs = 0;
@@ -238,14 +283,18 @@ int main(int argc, char *argv[])
     const int rounds = argc > 4 ? std::atoi(argv[4]) : 3;
 
     Display display;
-    QList<double> floors, shows, closes;
+    QList<double> floors, directs, shows, closes;
     for (int i = 0; i < rounds; ++i) {
         floors.append(floorRound(display, floorProgram, count));
+        directs.append(directRound(display, programDir + QStringLiteral("/memlet"), count));
         const NotesRound round = notesRound(display, programDir + QStringLiteral("/memlet"), count);
         shows.append(round.showMs);
         closes.append(round.closeMsPerNote);
     }
     std::printf("show_all_%d_notes_until_shown_and_recorded %.2f %.2f ms\n", count, median(shows),
+                median(floors));
+    // For reading the figure above: how much of it the note windows take by themselves.
+    std::printf("of_which_%d_note_windows_started_directly %.2f %.2f ms\n", count, median(directs),
                 median(floors));
     // No floor for closing: the target stands in its place.
     std::printf("close_all_%d_notes_per_note_(target_25) %.2f 25 ms\n", count, median(closes));

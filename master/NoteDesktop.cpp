@@ -25,7 +25,7 @@ namespace {
 // take a while, so the bound grows with their number.
 constexpr int RegisterBaseMs = 5000;
 constexpr int RegisterPerWindowMs = 200;
-constexpr int RegisterPollMs = 5;
+constexpr int RegisterPollMs = 20;
 
 void setError(QString *error, const QString &message)
 {
