@@ -308,12 +308,18 @@ void Form2::Command1_Click()
 
 void Form2::Command2_Click()
 {
-    if (!m_settings)
+    // A dialog that was closed is on its way out; each opening loads a fresh one.
+    if (!m_settings || !m_settings->isVisible())
         m_settings = new Form3(this);
     m_settings->moveTo(Top(), Left());
     m_settings->show();
     m_settings->raise();
     m_settings->activateWindow();
+}
+
+Form3 *Form2::settingsDialog() const
+{
+    return m_settings;
 }
 
 void Form2::Command3_Click()
