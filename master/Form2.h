@@ -59,7 +59,7 @@ public:
     store::NoteRecord newNote() const;
 
     // The settings dialog while it is open.
-    Form3 *settingsDialog() const { return m_settings; }
+    Form3 *settingsDialog() const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
