@@ -126,6 +126,9 @@ Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setAcceptRichText(false);
     Text1->setTabChangesFocus(true);
+    // A plain multi-line box: the text wraps, and no scroll bars take room from it.
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont font(DefaultFontName);
     font.setPointSizeF(Text1FontSize);
     Text1->setFont(font);
@@ -420,6 +423,7 @@ Qt::Edges Form2::edgesAt(const QPoint &pos) const
 void Form2::mousePressEvent(QMouseEvent *event)
 {
     m_pressEdges = {};
+    m_moving = false;
     if (event->buttons() == Qt::LeftButton) {
         const Qt::Edges edges = edgesAt(event->position().toPoint());
         if (edges) {
@@ -451,14 +455,28 @@ void Form2::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     // A press on the border resizes; a press on the surface drags the window.
-    if (!m_pressEdges && platform::dragWithLeftButton(this, event))
+    if (!m_pressEdges && Form_MouseMove(event))
         return;
     QWidget::mouseMoveEvent(event);
+}
+
+bool Form2::Form_MouseMove(QMouseEvent *event)
+{
+    if (event->buttons() != Qt::LeftButton)
+        return false;
+    // One move per press: motion that was queued before the window manager took the pointer
+    // must not ask for a second move, which would start after the release and follow the
+    // bare pointer.
+    if (m_moving)
+        return true;
+    m_moving = platform::dragWithLeftButton(this, event);
+    return m_moving;
 }
 
 void Form2::mouseReleaseEvent(QMouseEvent *event)
 {
     m_pressEdges = {};
+    m_moving = false;
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -477,9 +495,19 @@ void Form2::closeEvent(QCloseEvent *event)
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Text1->viewport() && event->type() == QEvent::MouseMove) {
-        if (platform::dragWithLeftButton(this, static_cast<QMouseEvent *>(event)))
-            return true;
+    if (watched == Text1->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+            m_moving = false;
+            break; // the press still places the caret
+        case QEvent::MouseMove:
+            if (Form_MouseMove(static_cast<QMouseEvent *>(event))) // Text1_MouseMove
+                return true;
+            break;
+        default:
+            break;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

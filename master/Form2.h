@@ -73,6 +73,8 @@ protected:
 private:
     void Form_Load();
     void Form_Resize();
+    // Drag of the surface or the text box: true when the event went to moving the window.
+    bool Form_MouseMove(QMouseEvent *event);
     void buildMenu();
     // Close and forget: the next reference loads a fresh editor.
     void unload();
@@ -90,6 +92,7 @@ private:
     float m_text1Height = 360; // twips; the layout depends on it, so it is kept unrounded
     int m_border = 4;          // pixels of the sizable border
     Qt::Edges m_pressEdges;    // border edges under the left button, while it resizes
+    bool m_moving = false;     // a move of this press is under way
     bool m_unloaded = false;
 };
 
