@@ -9,6 +9,7 @@
 #include "store/NoteStore.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QThread>
@@ -25,8 +26,6 @@ namespace {
 constexpr int RegisterBaseMs = 5000;
 constexpr int RegisterPerWindowMs = 200;
 constexpr int RegisterPollMs = 5;
-// A window that answered its close request ends right after; the next showing must not see it.
-constexpr int ExitWaitMs = 3000;
 
 void setError(QString *error, const QString &message)
 {
@@ -50,10 +49,12 @@ struct LiveWindows
     QSet<QString> ids;
 };
 
-LiveWindows scanLiveWindows(const QString &appDir)
+LiveWindows scanLiveWindows(const QString &appDir, const QSet<qint64> &closed = {})
 {
     LiveWindows live;
     for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(appDir)) {
+        if (closed.contains(window.pid))
+            continue;
         QString id;
         const auto decoded = store::DecodeNoteArgs(window.noteArgs);
         if (decoded.ok() && decoded.value().has_value())
@@ -96,14 +97,6 @@ QString startFailureMessage(const QString &detail)
     return message;
 }
 
-void waitForExit(const QString &appDir, qint64 pid)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (platform::isLiveNoteWindow(appDir, pid) && timer.elapsed() < ExitWaitMs)
-        QThread::msleep(1);
-}
-
 // One note window started by this master, until its own entry carries its task identifier.
 struct StartedWindow
 {
@@ -114,9 +107,8 @@ struct StartedWindow
 
 // Waits, with a bound, until every started window has appended its entry, and writes each
 // window's task identifier into every entry of its note, batching what appeared since the last
-// look into one rewrite. With `prune`, the first rewrite also drops the entries that provably
-// have no window. Returns the identifiers of the entries as last read.
-store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &started, bool prune,
+// look into one rewrite. `runningIds` gets the identifiers of the entries as last read.
+store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &started,
                                    QStringList *runningIds)
 {
     const store::NoteStore files(appDir);
@@ -127,19 +119,10 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
     QElapsedTimer timer;
     timer.start();
     const qint64 bound = RegisterBaseMs + RegisterPerWindowMs * qint64(started.size());
-    bool first = true;
     for (;;) {
         const store::Status status =
             files.updateRunningEntries([&](QList<store::RunningEntry> &entries) {
                 bool changed = false;
-                if (first && prune) {
-                    // Scanned under the lock: every entry in the file was written by a process
-                    // that is alive now or has ended.
-                    const LiveWindows live = scanLiveWindows(appDir);
-                    changed = entries.removeIf([&](const store::RunningEntry &entry) {
-                                  return provablyDead(entry, live);
-                              }) > 0;
-                }
                 for (store::RunningEntry &entry : entries) {
                     const int index = waiting.value(entry.RunningId.toText(), -1);
                     if (index < 0)
@@ -159,7 +142,6 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
                 }
                 return changed;
             });
-        first = false;
         if (!status.ok())
             return status;
         for (auto it = waiting.begin(); it != waiting.end();) {
@@ -216,7 +198,9 @@ bool NoteDesktop::HYOUZI(QString *error)
         setError(error, entries.error());
         return false;
     }
-    const LiveWindows live = scanLiveWindows(AppDir);
+    // A window closed by UL stops counting once it asked; its number can name another later.
+    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(AppDir, pid); });
+    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
     QSet<QString> running = live.ids;
     bool anyDead = false;
     RunningIds.clear();
@@ -250,6 +234,32 @@ bool NoteDesktop::HYOUZI(QString *error)
         toStart.append({row, idText, args.value()});
     }
 
+    // A folder without its note window program changes nothing.
+    if (!toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(AppDir)).isExecutable()) {
+        setError(error, startFailureMessage(QStringLiteral("%1 がありません。")
+                                                .arg(platform::noteWindowProgram(AppDir))));
+        return false;
+    }
+
+    // Dead entries go before anything starts: once the note's new window runs, a stale "0"
+    // entry of the same note could no longer be told from the new window's own.
+    if (anyDead) {
+        const store::Status status = files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
+            const LiveWindows now = scanLiveWindows(AppDir, m_closed);
+            const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
+                                     return provablyDead(entry, now);
+                                 }) > 0;
+            RunningIds.clear();
+            for (const store::RunningEntry &entry : list)
+                RunningIds.append(entry.RunningId.toText());
+            return changed;
+        });
+        if (!status.ok()) {
+            setError(error, status.error());
+            return false;
+        }
+    }
+
     // All at once: each window's start-up runs while the next one is being started.
     QList<StartedWindow> started;
     QString failure;
@@ -261,11 +271,12 @@ bool NoteDesktop::HYOUZI(QString *error)
             break;
         }
         NoteTable[note.row].NoteTaskId = pid;
+        m_closed.remove(pid);
         started.append({note.idText, pid, false});
     }
 
-    if (!started.isEmpty() || (anyDead && failure.isEmpty())) {
-        const store::Status status = recordStartedWindows(AppDir, started, true, &RunningIds);
+    if (!started.isEmpty()) {
+        const store::Status status = recordStartedWindows(AppDir, started, &RunningIds);
         if (!status.ok() && failure.isEmpty())
             failure = status.error();
     }
@@ -293,7 +304,7 @@ void NoteDesktop::UL()
             // No task identifier was recorded: the live window of this folder that shows the
             // note is the one the entry stands for.
             if (!live)
-                live = scanLiveWindows(AppDir);
+                live = scanLiveWindows(AppDir, m_closed);
             const QString id = entry.RunningId.toText();
             for (auto it = live->idByPid.cbegin(); it != live->idByPid.cend(); ++it) {
                 if (it.value() == id)
@@ -306,7 +317,7 @@ void NoteDesktop::UL()
             asked.insert(pid);
             // A window that cannot be reached gets nothing; no key goes anywhere else.
             if (platform::closeNoteWindow(AppDir, pid))
-                waitForExit(AppDir, pid);
+                m_closed.insert(pid);
         }
     }
 }
@@ -326,7 +337,7 @@ qint64 NoteDesktop::startNote(const store::NoteRecord &note, QString *error)
         return 0;
     }
     QList<StartedWindow> started{{note.NoteId.toText(), pid, false}};
-    const store::Status status = recordStartedWindows(AppDir, started, false, nullptr);
+    const store::Status status = recordStartedWindows(AppDir, started, nullptr);
     if (!status.ok())
         setError(error, status.error());
     return pid;

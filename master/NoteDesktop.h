@@ -5,6 +5,7 @@
 #include "store/Records.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +44,11 @@ public:
     // Starts the note window of one note that is being created and records its task identifier.
     // Returns the task identifier, or 0 with `error` set.
     qint64 startNote(const store::NoteRecord &note, QString *error = nullptr);
+
+private:
+    // Windows that UL closed (their write-back is done) and that may still be ending: they no
+    // longer count as showing their note.
+    QSet<qint64> m_closed;
 };
 
 } // namespace master

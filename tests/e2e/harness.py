@@ -338,6 +338,31 @@ class X:
             return wins[0] if wins else None
         return wait_for(found, timeout, what="a window of process %d" % pid)
 
+    def tray_icons_of(self, pid):
+        """The process's icons in the notification area: its windows that are embedded in a
+        window of another program (the notification area)."""
+        return [w for w in self.windows_of(pid) if self.embedder_pid(w, pid) is not None]
+
+    def embedder_pid(self, wid, pid):
+        """The process id of the nearest ancestor window that belongs to a process other than
+        `pid`, or None when the window hangs under the root (or a window manager frame)."""
+        current = wid
+        while True:
+            out = self.run("xwininfo", "-children", "-id", current, check=False)
+            m = re.search(r"Parent window id: (0x[0-9a-f]+)", out)
+            if not m or int(m.group(1), 16) == 0 or "(the root window)" in out.split(
+                    "Parent window id:")[1].splitlines()[0]:
+                return None
+            current = int(m.group(1), 16)
+            prop = self.run("xprop", "-id", current, "_NET_WM_PID", check=False)
+            owner = re.search(r"=\s*(\d+)", prop)
+            if owner and int(owner.group(1)) != pid:
+                return int(owner.group(1))
+
+    def wait_tray_icon(self, pid, timeout=DEFAULT_TIMEOUT):
+        return wait_for(lambda: (self.tray_icons_of(pid) or [None])[0], timeout,
+                        what="a notification area icon of process %d" % pid)
+
     def wait_no_window(self, pid, timeout=DEFAULT_TIMEOUT):
         wait_for(lambda: not self.windows_of(pid), timeout,
                  what="the windows of process %d to go" % pid)

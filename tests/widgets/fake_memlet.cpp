@@ -39,7 +39,9 @@ int main(int argc, char *argv[])
     server.onKeys = [&](const QString &keys) {
         store::NoteStore(appDir).removeNoteEntries(id);
         log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
-        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+        // A real window takes a moment to end after its write-back.
+        QTimer::singleShot(qEnvironmentVariableIntValue("FAKE_MEMLET_EXIT_DELAY_MS"), &app,
+                           &QCoreApplication::quit);
     };
     if (!server.listen(appDir, pid))
         return 4;

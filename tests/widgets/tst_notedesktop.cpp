@@ -3,6 +3,7 @@
 #include "master/NoteDesktop.h"
 
 #include "platform/Processes.h"
+#include "store/NoteArgs.h"
 #include "store/NoteStore.h"
 
 #include <QDir>
@@ -71,6 +72,7 @@ private slots:
         platform::setProgramFolderForTesting(m_appDir);
         qunsetenv("FAKE_MEMLET_DIE");
         qunsetenv("FAKE_MEMLET_DELAY_MS");
+        qunsetenv("FAKE_MEMLET_EXIT_DELAY_MS");
     }
     void cleanup()
     {
@@ -175,6 +177,32 @@ private slots:
         QCOMPARE(starts().count(QStringLiteral("5")), 1);
     }
 
+    // The refresh: windows that have written back but not yet ended do not keep their notes
+    // from being shown again.
+    void refreshShowsEveryClosedNoteAgain()
+    {
+        qputenv("FAKE_MEMLET_EXIT_DELAY_MS", "1500");
+        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3));
+        NoteDesktop desktop;
+        QString error;
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        QList<qint64> old;
+        for (int row = 1; row <= 3; ++row)
+            old.append(desktop.NoteTable[row].NoteTaskId);
+
+        desktop.UL();
+        QVERIFY(platform::isLiveNoteWindow(m_appDir, old[0])); // still ending
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        const QList<RunningEntry> entries = running();
+        QCOMPARE(entries.size(), 3);
+        for (int row = 1; row <= 3; ++row) {
+            const qint64 pid = desktop.NoteTable[row].NoteTaskId;
+            QVERIFY(pid > 0 && !old.contains(pid));
+            QCOMPARE(taskIdsOf(entries, QString::number(row)), QList<qint64>{pid});
+        }
+        QCOMPARE(starts().size(), 6);
+    }
+
     // A malformed file or a note window program that cannot start: a message, nothing changed.
     void failuresChangeNothing_data()
     {
@@ -250,16 +278,25 @@ private slots:
                     })
                     .ok());
 
+        // In the order of the running file, which is the order in which the windows came up.
+        QStringList expected;
+        for (const RunningEntry &e : running()) {
+            if (e.RunningId.toText() != "8" && e.RunningId.toText() != "6")
+                expected.append(e.RunningId.toText() + QStringLiteral(" %{F10}"));
+        }
+        QCOMPARE(expected.size(), 4);
+        QCOMPARE(expected.last(), QStringLiteral("10 %{F10}"));
+
         desktop.UL();
         QStringList closed;
         for (const QString &line : log()) {
             if (line.startsWith(QStringLiteral("close ")))
                 closed.append(line.section(QLatin1Char(' '), 1));
         }
-        QCOMPARE(closed, (QStringList{"1 %{F10}", "2 %{F10}", "3 %{F10}", "10 %{F10}"}));
+        QCOMPARE(closed, expected);
         for (int row = 1; row <= 3; ++row)
-            QVERIFY(!platform::isLiveNoteWindow(m_appDir, desktop.NoteTable[row].NoteTaskId));
-        QVERIFY(!platform::isLiveNoteWindow(m_appDir, pid10));
+            QTRY_VERIFY(!platform::isLiveNoteWindow(m_appDir, desktop.NoteTable[row].NoteTaskId));
+        QTRY_VERIFY(!platform::isLiveNoteWindow(m_appDir, pid10));
         QVERIFY(platform::isLiveNoteWindow(m_appDir, pid9));
         const QList<RunningEntry> left = running();
         QCOMPARE(left.size(), 2);
