@@ -490,7 +490,12 @@ void Form2::paintEvent(QPaintEvent *event)
 void Form2::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
-    unload();
+    // Closed by the window manager (the editor has no close box of its own): as cancel, so
+    // that in main mode the main window comes back instead of staying hidden.
+    if (!m_unloaded && isVisible())
+        Command3_Click();
+    else
+        unload();
 }
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)

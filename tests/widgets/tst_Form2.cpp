@@ -415,6 +415,16 @@ private slots:
         QVERIFY(!watch);
         QVERIFY(!QFile::exists(mdata()));
         QVERIFY(platform::liveNoteWindows(appDir()).isEmpty());
+        // Closed by the window manager, the editor cancels too.
+        editor = openEditor();
+        watch = editor;
+        editor->move(150, 110);
+        editor->close();
+        QVERIFY(m_main->isVisible());
+        QCOMPARE(m_main->pos(), QPoint(150, 110));
+        processDeletes();
+        QVERIFY(!watch);
+
         // The next opening loads afresh with the default look.
         QVERIFY(m_main->editor() != nullptr);
         QCOMPARE(m_main->editor()->FSIZE2, QVariant(12));
