@@ -120,6 +120,36 @@ class EditorOnDesktop(harness.E2ETestCase):
         self.assertBytesEqual(self.folder.read("MDATA.INI"), EXISTING.record())
         self.assertIsNone(self.folder.read("IDDATA.INI"))
 
+    def test_settings_open_at_the_editor_and_ok_hands_over_the_size_text(self):
+        editor, g = self.open_editor()
+        before = self.known_windows()
+        self.x.activate(editor)
+        self.x.key("alt+t")
+        dialog = self.x.wait_window(self.master.pid, exclude=before)
+        self.assertIn('"設定"', self.x.run("xprop", "-id", dialog, "_NET_WM_NAME"))
+        d = self.x.wait_geometry_stable(dialog)
+        # At the editor's place, and the editor stays on the screen beneath it.
+        self.assertEqual((d.x, d.y), (g.x, g.y))
+        self.assertIn(editor, self.x.windows_of(self.master.pid))
+        # Moved by its title bar, then "O K(&F)": the editor follows to the dialog's place.
+        self.x.run("xdotool", "windowmove", "--sync", dialog, 520, 400)
+        d = self.x.wait_geometry_stable(dialog)
+        self.x.activate(dialog)
+        self.x.key("alt+f")
+        harness.wait_for(lambda: dialog not in self.x.windows_of(self.master.pid),
+                         what="the settings dialog to close")
+        g = self.x.wait_geometry(editor, lambda e: (e.x, e.y) == (d.x, d.y))
+
+        self.x.activate(editor)
+        self.x.key("alt+f")
+        text = "ここに表示メッセージを入力してください。"
+        note = Note(text, font_size="14.25", top=g.y * TWIPS_PER_PIXEL,
+                    left=g.x * TWIPS_PER_PIXEL, width=g.width * TWIPS_PER_PIXEL,
+                    height=g.height * TWIPS_PER_PIXEL - 500, id=3)
+        data = harness.wait_file(self.folder.file("MDATA.INI"),
+                                 lambda d: d != EXISTING.record())
+        self.assertBytesEqual(data, EXISTING.record() + note.record())
+
     def test_refused_text_keeps_the_editor_open(self):
         editor, g = self.open_editor()
         self.x.mousemove(g.x + 60, g.y + 20)
