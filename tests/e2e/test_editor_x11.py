@@ -110,6 +110,14 @@ class EditorOnDesktop(harness.E2ETestCase):
         self.assertLessEqual(abs(moved.y - g.y - 80), 2, moved)
         self.assertEqual((moved.width, moved.height), (g.width, g.height))
         g = moved
+        # Sized by its border: the lower right corner.
+        self.x.drag((g.x + g.width - 2, g.y + g.height - 2),
+                    (g.x + g.width - 2 + 60, g.y + g.height - 2 + 30))
+        sized = self.x.wait_geometry_stable(editor)
+        self.assertEqual((sized.x, sized.y), (g.x, g.y))
+        self.assertLessEqual(abs(sized.width - g.width - 60), 2, sized)
+        self.assertLessEqual(abs(sized.height - g.height - 30), 2, sized)
+        g = sized
         self.x.activate(editor)
         self.x.key("alt+c")
         harness.wait_for(lambda: self.main in self.x.windows_of(self.master.pid),
