@@ -81,8 +81,9 @@ QString refusalOf(const QString &message)
         bad = store::cp932::firstUnencodable(message);
     if (bad.isEmpty())
         return {};
-    return QStringLiteral("この付箋には %1 を書くことができません。\n"
-                          "この文字を消すか別の文字に替えてから、もう一度「作成完了」を押してください。")
+    return QStringLiteral(
+               "この付箋には %1 を書くことができません。\n"
+               "この文字を消すか別の文字に替えてから、もう一度「作成完了」を押してください。")
         .arg(describeCharacter(bad));
 }
 
@@ -200,8 +201,10 @@ void Form2::buildMenu()
         m_main->UL();
         m_main->HYOUZI();
     });
-    add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"), [this] { m_main->sakusei_Click(); });
-    add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"), [this] { m_main->syoukyo_Click(); });
+    add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"),
+        [this] { m_main->sakusei_Click(); });
+    add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"),
+        [this] { m_main->syoukyo_Click(); });
     separator(QStringLiteral("KUBUNN"));
     add(QStringLiteral("SYURYOU"), QStringLiteral("終了"), [this] { m_main->syuuryou_Click(); });
 }
@@ -383,13 +386,15 @@ void Form2::Form_Resize()
 {
     m_client->setGeometry(rect().adjusted(m_border, m_border, -m_border, -m_border));
     const double tpp = platform::twipsPerPixel(this);
-    const auto l = EditorLayout::compute(float(width() * tpp), float(height() * tpp), m_text1Height);
+    const auto l =
+        EditorLayout::compute(float(width() * tpp), float(height() * tpp), m_text1Height);
     if (!l)
         return;
     platform::setGeometryTwips(Text1, l->Text1.left, l->Text1.top, l->Text1.width, l->Text1.height);
     m_text1Height = l->Text1.height;
-    for (auto [button, box] : {std::pair{m_command1, l->Command1}, std::pair{m_command2, l->Command2},
-                               std::pair{m_command3, l->Command3}})
+    for (auto [button, box] :
+         {std::pair{m_command1, l->Command1}, std::pair{m_command2, l->Command2},
+          std::pair{m_command3, l->Command3}})
         platform::setGeometryTwips(button, box.left, box.top, box.width, box.height);
     for (auto [line, ends] : {std::pair{m_line1, l->Line1}, std::pair{m_line2, l->Line2}})
         platform::setGeometryTwips(line, ends.x1, ends.y1, ends.x2 - ends.x1, tpp);

@@ -29,12 +29,12 @@ public:
 
     // Appearance of the new note. Each holds a number or a text (FSIZE2 becomes the settings
     // dialog's size text, quoted in the record).
-    QVariant IRO2;  // background colour, RGB number with red in the low byte
-    QVariant FNT2;  // font name
+    QVariant IRO2;   // background colour, RGB number with red in the low byte
+    QVariant FNT2;   // font name
     QVariant FSIZE2; // font size in points
-    QVariant FIRO2; // text colour
-    double TTP = 0; // main window Top when the editor was opened (twips)
-    double LLF = 0; // main window Left when the editor was opened (twips)
+    QVariant FIRO2;  // text colour
+    double TTP = 0;  // main window Top when the editor was opened (twips)
+    double LLF = 0;  // main window Left when the editor was opened (twips)
     qint64 NewNoteId = 0;
 
     // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, KUBUNN, SYURYOU.

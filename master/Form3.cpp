@@ -143,7 +143,8 @@ Form3::Form3(Form2 *editor) : QWidget(editor, Qt::Window), m_editor(editor)
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setFont(gothic(12));
 
-    m_command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("フォント・サイズ (&T)"));
+    m_command1 =
+        makeButton(this, QStringLiteral("Command1"), QStringLiteral("フォント・サイズ (&T)"));
     m_command3 = makeButton(this, QStringLiteral("Command3"), QStringLiteral("文字色(&H)"));
     m_command2 = makeButton(this, QStringLiteral("Command2"), QStringLiteral("背景色(&G)"));
     m_command4 = makeButton(this, QStringLiteral("Command4"), QStringLiteral("O K(&F)"));
@@ -204,12 +205,12 @@ std::optional<float> Form3::sizeFromText2()
     const float size = number ? float(*number) : 0.0f;
     if (number && std::isfinite(size) && size > 0)
         return size;
-    platform::showMessage(
-        this, {QStringLiteral("フォントサイズ「%1」は使えません。\n"
-                              "0 より大きい数値(例: 12 や 10.5)を入力してください。")
-                   .arg(m_text2->text()),
-               QStringLiteral("設定"), platform::MessageIcon::Exclamation,
-               platform::MessageButtons::Ok});
+    platform::showMessage(this,
+                          {QStringLiteral("フォントサイズ「%1」は使えません。\n"
+                                          "0 より大きい数値(例: 12 や 10.5)を入力してください。")
+                               .arg(m_text2->text()),
+                           QStringLiteral("設定"), platform::MessageIcon::Exclamation,
+                           platform::MessageButtons::Ok});
     m_text2->setFocus();
     m_text2->selectAll();
     return std::nullopt;

@@ -1,4 +1,5 @@
-// The note editor's resize arithmetic: the worked example, the converging second resize, the limits.
+// The note editor's resize arithmetic: the worked example, the converging second resize, the
+// limits.
 #include "master/EditorLayout.h"
 
 #include <QTest>

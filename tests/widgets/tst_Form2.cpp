@@ -125,7 +125,8 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         // The note windows this test starts are the real program, run offscreen.
-        const QString program = qEnvironmentVariable("PINBOA_PROGRAM_DIR") + QStringLiteral("/memlet");
+        const QString program =
+            qEnvironmentVariable("PINBOA_PROGRAM_DIR") + QStringLiteral("/memlet");
         QVERIFY2(QFile::copy(program, platform::noteWindowProgram(appDir())), qPrintable(program));
         platform::setProgramFolderForTesting(appDir());
         m_messages.clear();
@@ -166,9 +167,10 @@ private slots:
             const char *name, *caption, *tip;
             QRect design;
         };
-        for (const Button &b : {Button{"Command1", "作成完了(&F)", "付箋の登録を行います。", {0, 42, 109, 33}},
-                                Button{"Command3", "キャンセル(&C)", "基本メニューに戻ります。", {226, 42, 135, 33}},
-                                Button{"Command2", "設定(&T)", "設定の変更を行います。", {110, 42, 115, 33}}}) {
+        for (const Button &b :
+             {Button{"Command1", "作成完了(&F)", "付箋の登録を行います。", {0, 42, 109, 33}},
+              Button{"Command3", "キャンセル(&C)", "基本メニューに戻ります。", {226, 42, 135, 33}},
+              Button{"Command2", "設定(&T)", "設定の変更を行います。", {110, 42, 115, 33}}}) {
             auto *button = child<QPushButton>(&editor, b.name);
             QVERIFY2(button, b.name);
             QCOMPARE(button->text(), QString::fromUtf8(b.caption));
@@ -182,8 +184,10 @@ private slots:
         QCOMPARE(line1->geometry().top(), 40);
         QCOMPARE(line2->geometry().top(), 41);
         QCOMPARE(line1->height(), 1);
-        QCOMPARE(line1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Dark));
-        QCOMPARE(line2->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Light));
+        QCOMPARE(line1->palette().color(QPalette::Window),
+                 QApplication::palette().color(QPalette::Dark));
+        QCOMPARE(line2->palette().color(QPalette::Window),
+                 QApplication::palette().color(QPalette::Light));
 
         // The client area is 5430 by 1125 twips inside an equal border on every side.
         QWidget *client = text->parentWidget();
@@ -218,8 +222,10 @@ private slots:
             names << action->objectName();
             captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(names, (QStringList{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO", "KUBUNN", "SYURYOU"}));
-        QCOMPARE(captions, (QStringList{"Pinboa起動", "-", "付箋表示・再表示", "付箋作成", "付箋消去", "-", "終了"}));
+        QCOMPARE(names, (QStringList{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO", "KUBUNN",
+                                     "SYURYOU"}));
+        QCOMPARE(captions, (QStringList{"Pinboa起動", "-", "付箋表示・再表示", "付箋作成",
+                                        "付箋消去", "-", "終了"}));
 
         // Tray mode: "Pinboa起動" brings the main window back as home.
         m_main->MainMode = 0;
@@ -268,12 +274,15 @@ private slots:
     {
         QTest::addColumn<QString>("typed"); // empty: keep the design text; "<empty>": clear it
         QTest::addColumn<QString>("stored");
-        QTest::newRow("design text") << QString() << QStringLiteral("ここに表示メッセージを入力してください。");
+        QTest::newRow("design text")
+            << QString() << QStringLiteral("ここに表示メッセージを入力してください。");
         QTest::newRow("three letters") << QStringLiteral("abc") << QStringLiteral("abc");
         QTest::newRow("line breaks") << QStringLiteral("a\nb\n") << QStringLiteral("a\r\nb");
-        QTest::newRow("two breaks at the end") << QStringLiteral("x\n\n") << QStringLiteral("x\r\n");
+        QTest::newRow("two breaks at the end")
+            << QStringLiteral("x\n\n") << QStringLiteral("x\r\n");
         QTest::newRow("empty") << QStringLiteral("<empty>") << QString();
-        QTest::newRow("japanese, comma") << QStringLiteral("買い物,牛乳") << QStringLiteral("買い物,牛乳");
+        QTest::newRow("japanese, comma")
+            << QStringLiteral("買い物,牛乳") << QStringLiteral("買い物,牛乳");
     }
     void createComplete()
     {
@@ -304,10 +313,12 @@ private slots:
         // The window was started with the note and its entry carries the window's process id.
         const auto windows = platform::liveNoteWindows(appDir());
         QCOMPARE(windows.size(), 1);
-        QCOMPARE(windows[0].noteArgs,
-                 QStringLiteral("%1/\\/12632256/\\/%2/\\/12/\\/2250/\\/3000/\\/6000/\\/1000/\\/0/\\/1")
-                     .arg(stored, Gothic));
-        QCOMPARE(readBytes(iddata()), QByteArray("\"1\",") + QByteArray::number(windows[0].pid) + "\r\n");
+        QCOMPARE(
+            windows[0].noteArgs,
+            QStringLiteral("%1/\\/12632256/\\/%2/\\/12/\\/2250/\\/3000/\\/6000/\\/1000/\\/0/\\/1")
+                .arg(stored, Gothic));
+        QCOMPARE(readBytes(iddata()),
+                 QByteArray("\"1\",") + QByteArray::number(windows[0].pid) + "\r\n");
         QCOMPARE(m_main->Desktop.NoteTable.at(0).NoteTaskId, windows[0].pid);
 
         QVERIFY(!editor->isVisible());
@@ -378,11 +389,27 @@ private slots:
         QVERIFY2(entries.startsWith(running), entries.constData());
         const auto windows = platform::liveNoteWindows(appDir());
         QCOMPARE(windows.size(), 1);
-        QCOMPARE(entries.mid(running.size()), "\"3\"," + QByteArray::number(windows[0].pid) + "\r\n");
+        QCOMPARE(entries.mid(running.size()),
+                 "\"3\"," + QByteArray::number(windows[0].pid) + "\r\n");
         // The new note takes the position of the line count at create time.
         QCOMPARE(m_main->Desktop.NoteTable.size(), 5);
         QCOMPARE(m_main->Desktop.NoteTable.at(4).note.NoteText.toText(), QStringLiteral("three"));
         QCOMPARE(m_main->Desktop.NoteTable.at(4).NoteTaskId, windows[0].pid);
+    }
+
+    void unreadableNoteFileStopsCreateWithAMessage()
+    {
+        // A record cut short: no identifier can be chosen safely, so nothing may be added.
+        const QByteArray broken = "\"one\",\"255\",\"x\",12,0,0\r\n";
+        writeBytes(mdata(), broken);
+        Form2 *editor = openEditor();
+        QCOMPARE(editor->NewNoteId, 0);
+        editor->Command1_Click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(readBytes(mdata()), broken);
+        QVERIFY(!QFile::exists(iddata()));
+        QVERIFY(platform::liveNoteWindows(appDir()).isEmpty());
+        QVERIFY(editor->isVisible());
     }
 
     void trayModeOnlyCloses()
@@ -442,9 +469,10 @@ private slots:
         settings->Command4_Click();
         QCOMPARE(editor->FSIZE2, QVariant(QStringLiteral("14.25")));
         editor->Command1_Click();
-        QCOMPARE(readBytes(mdata()),
-                 cp932(QStringLiteral("\"%1\",\"12632256\",\"%2\",\"14.25\",900,1500,5550,745,0,1\r\n")
-                           .arg(InitialText.chopped(1), Gothic)));
+        QCOMPARE(
+            readBytes(mdata()),
+            cp932(QStringLiteral("\"%1\",\"12632256\",\"%2\",\"14.25\",900,1500,5550,745,0,1\r\n")
+                      .arg(InitialText.chopped(1), Gothic)));
     }
 
     void dragWithTheLeftButtonAlone()

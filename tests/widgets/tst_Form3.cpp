@@ -90,7 +90,7 @@ private slots:
         struct Control
         {
             const char *name, *text;
-            QRect place; // twips / 15
+            QRect place;   // twips / 15
             double points; // 0: the default font
         };
         const Control controls[] = {
@@ -133,8 +133,8 @@ private slots:
                 w = w->nextInFocusChain();
             order << w->objectName();
         }
-        QCOMPARE(order, (QStringList{"Command1", "Text1", "Text2", "Command2", "Command3", "Command4",
-                                     "Command5", "Command1"}));
+        QCOMPARE(order, (QStringList{"Command1", "Text1", "Text2", "Command2", "Command3",
+                                     "Command4", "Command5", "Command1"}));
     }
 
     void opensAtTheEditorsPlaceAndLoadsItsLook()
@@ -148,7 +148,8 @@ private slots:
         QCOMPARE(child<QLineEdit>(settings, "Text2")->text(), QStringLiteral("14.25"));
         QCOMPARE(background(child<QLabel>(settings, "Label1")), Silver);
         QCOMPARE(background(child<QLabel>(settings, "Label2")), Silver);
-        QCOMPARE(child<QLabel>(settings, "Label2")->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        QCOMPARE(child<QLabel>(settings, "Label2")->palette().color(QPalette::WindowText),
+                 QColor(0, 0, 0));
 
         // Pressing the editor's button again brings the same dialog to the editor's place.
         settings->move(10, 10);
