@@ -89,6 +89,7 @@ private slots:
     void unusableArgumentsLeaveBothFiles();
     void emptyArgumentEndsAtOnce();
     void unreachableWindowFailsAtOnce();
+    void everySignalToEndClosesTheNote();
     void manyWindowsEndingAtOnce();
     void killedWhileClosingLeavesWholeFiles();
 
@@ -209,6 +210,25 @@ void MemletProcessTest::unreachableWindowFailsAtOnce()
     QVERIFY(!connection.activate(m_dir->path(), 999999));
     QVERIFY(!connection.sendKeysAndWait(QStringLiteral("%{F10}"), 1000));
     QVERIFY(!QFile::exists(path("IDDATA.INI")));
+}
+
+void MemletProcessTest::everySignalToEndClosesTheNote()
+{
+    const int endSignals[] = {SIGTERM, SIGHUP, SIGINT};
+    QVERIFY(writeFile(path("MDATA.INI"), record(1) + record(2) + record(3)));
+    for (int id = 1; id <= 3; ++id) {
+        const qint64 pid =
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300));
+        QVERIFY(pid > 0);
+        m_started.append(pid);
+    }
+    QVERIFY(waitFor([&] { return entries().size() == 3; }));
+    for (int i = 0; i < 3; ++i)
+        ::kill(pid_t(m_started.at(i)), endSignals[i]);
+    QVERIFY(waitFor([&] { return std::none_of(m_started.begin(), m_started.end(), alive); }));
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readFile(path("MDATA.INI")),
+             record(1, 150, 300) + record(2, 300, 300) + record(3, 450, 300));
 }
 
 void MemletProcessTest::manyWindowsEndingAtOnce()
