@@ -158,6 +158,63 @@ class EditorOnDesktop(harness.E2ETestCase):
                                  lambda d: d != EXISTING.record())
         self.assertBytesEqual(data, EXISTING.record() + note.record())
 
+    def test_tray_mode_create_and_cancel_leave_the_main_window_hidden(self):
+        # "トレイに格納" (Command4, at 3540 twips, 1185 wide, in the 1080-twip button row).
+        c = self.x.client_geometry(self.main)
+        self.x.mousemove(c.x + round((3540 + 1185 / 2) / TWIPS_PER_PIXEL),
+                         c.y + c.height - round(1080 / 2 / TWIPS_PER_PIXEL))
+        time.sleep(0.1)
+        self.x.click(1)
+        harness.wait_for(lambda: self.main not in self.x.windows_of(self.master.pid),
+                         what="the main window to go into the tray")
+        icon = self.x.wait_tray_icon(self.master.pid)
+
+        def tray_menu_item(downs):
+            before = self.known_windows()
+            ig = self.x.client_geometry(icon)
+            self.x.mousemove(ig.x + ig.width // 2, ig.y + ig.height // 2)
+            time.sleep(0.1)
+            self.x.click(3)
+            menu = self.x.wait_window(self.master.pid, exclude=before)
+            self.x.key(*(["Down"] * downs), "Return")
+            harness.wait_for(lambda: menu not in self.x.windows_of(self.master.pid),
+                             what="the tray menu to close")
+            return before
+
+        # "付箋作成", after "Pinboa起動" and "付箋表示・再表示".
+        before = tray_menu_item(3)
+        editor = self.x.wait_window(self.master.pid, exclude=before)
+        g = self.x.wait_geometry_stable(editor)
+        self.assertEqual((g.x, g.y), (self.main_at.x, self.main_at.y))
+        self.x.mousemove(g.x + 60, g.y + 20)
+        self.x.click(1)
+        self.x.key("ctrl+a", "BackSpace")
+        self.x.type("tray note")
+        self.x.key("alt+f")
+        note = Note("tray note", top=g.y * TWIPS_PER_PIXEL, left=g.x * TWIPS_PER_PIXEL,
+                    width=g.width * TWIPS_PER_PIXEL, height=g.height * TWIPS_PER_PIXEL - 500,
+                    id=3)
+        data = harness.wait_file(self.folder.file("MDATA.INI"),
+                                 lambda d: d != EXISTING.record())
+        self.assertBytesEqual(data, EXISTING.record() + note.record())
+        harness.wait_for(lambda: editor not in self.x.windows_of(self.master.pid),
+                         what="the editor to close")
+        pid = next(iter(harness.wait_for(self.note_windows, what="the note window")))
+        self.x.wait_window(pid)
+        time.sleep(0.3)
+        self.assertNotIn(self.main, self.x.windows_of(self.master.pid))
+
+        # A fresh editor from the tray, cancelled: still nothing of the main window.
+        before = tray_menu_item(3)
+        editor = self.x.wait_window(self.master.pid, exclude=before)
+        self.x.activate(editor)
+        self.x.key("alt+c")
+        harness.wait_for(lambda: editor not in self.x.windows_of(self.master.pid),
+                         what="the editor to close")
+        time.sleep(0.3)
+        self.assertNotIn(self.main, self.x.windows_of(self.master.pid))
+        self.assertBytesEqual(self.folder.read("MDATA.INI"), EXISTING.record() + note.record())
+
     def test_refused_text_keeps_the_editor_open(self):
         editor, g = self.open_editor()
         self.x.mousemove(g.x + 60, g.y + 20)
