@@ -86,6 +86,7 @@ private slots:
     void cleanup();
 
     void startAppendsItsEntryAndCloseRequestWritesBack();
+    void noteTextIsNeverTakenForAnOption();
     void unusableArgumentsLeaveBothFiles();
     void emptyArgumentEndsAtOnce();
     void unreachableWindowFailsAtOnce();
@@ -165,6 +166,19 @@ void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
              record(3, 15, 15) + record(7, 1500, 3000) + record(9, 30, 30));
     QVERIFY(waitFor([&] { return !alive(pid); }));
     QVERIFY(platform::liveNoteWindows(m_dir->path()).isEmpty());
+}
+
+void MemletProcessTest::noteTextIsNeverTakenForAnOption()
+{
+    // The whole note is one argument; text that starts like one of the toolkit's own options
+    // must reach the window as it stands.
+    const QString noteArgs = QStringLiteral("-style=fusion") + args(QStringLiteral("4"));
+    const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs);
+    QVERIFY(pid > 0);
+    m_started.append(pid);
+    QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
+    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
 }
 
 void MemletProcessTest::unusableArgumentsLeaveBothFiles()
@@ -290,6 +304,11 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
             ::kill(pid_t(pid), SIGKILL);
         QVERIFY(waitFor([&] { return std::none_of(pids.begin(), pids.end(), alive); }));
         m_started.clear();
+        // A killed window leaves no socket file behind.
+        for (qint64 pid : pids)
+            QVERIFY(
+                !QFile::exists(QDir(QDir::tempPath())
+                                   .filePath(platform::noteWindowSocketName(m_dir->path(), pid))));
 
         // Both files read whole; no record lost, added or reordered.
         const auto noteRecords = store::parseNoteRecords(readFile(path("MDATA.INI")));

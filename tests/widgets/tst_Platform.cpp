@@ -28,6 +28,7 @@ private slots:
     void socketNameNamesFolderAndProcess();
     void programFolderSeam();
     void signalsBecomeEndRequests();
+    void noteWithNulIsNotStarted();
 };
 
 void PlatformTest::twipsAndPixels_data()
@@ -141,6 +142,16 @@ void PlatformTest::signalsBecomeEndRequests()
         QVERIFY(ended.wait(2000));
         QCOMPARE(ended.count(), 1);
     }
+}
+
+void PlatformTest::noteWithNulIsNotStarted()
+{
+    // An argument ends at a NUL: the window would show a shortened note and a wrong identifier.
+    QTemporaryDir dir;
+    QString error;
+    const QString noteArgs = QStringLiteral("a") + QChar(0) + QStringLiteral("b/\\/1/\\/x");
+    QCOMPARE(platform::startNoteWindow(dir.path(), noteArgs, &error), 0);
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_MAIN(PlatformTest)
