@@ -1,7 +1,9 @@
 """The note editor on a real desktop: opened from the main window, typed into, sized, dragged;
 create complete registers the note and shows it where the editor stood."""
 
+import os
 import re
+import signal
 import time
 
 import harness
@@ -18,6 +20,8 @@ class EditorOnDesktop(harness.E2ETestCase):
         super().setUp()
         self.folder = self.program_folder(EXISTING.record())
         self.master = self.start(self.folder, "pinboa")
+        # Note windows are the master's detached children: end them with the test.
+        self.addCleanup(self.end_note_windows)
         self.main = harness.wait_for(
             lambda: next((w for w in self.x.windows_of(self.master.pid)
                           if self.x.run("xprop", "-id", w, "WM_NAME", check=False)
@@ -37,6 +41,21 @@ class EditorOnDesktop(harness.E2ETestCase):
         harness.wait_for(lambda: self.main not in self.x.windows_of(self.master.pid),
                          what="the main window to hide")
         return editor, g
+
+    def end_note_windows(self):
+        program = str(self.folder.path / "memlet")
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                exe = os.readlink("/proc/%s/exe" % entry)
+            except OSError:
+                continue
+            if exe.removesuffix(" (deleted)") == program:
+                try:
+                    os.kill(int(entry), signal.SIGKILL)
+                except OSError:
+                    pass
 
     def known_windows(self):
         # The master's windows on the screen now (the tray icon's among them).
