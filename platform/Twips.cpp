@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <cmath>
 
 namespace platform {
@@ -61,6 +62,11 @@ void setOuterGeometryTwips(QWidget *window, const QRectF &twips)
     // before that it counts as none.
     const QSize frame = window->frameGeometry().size() - window->geometry().size();
     window->move(outer.topLeft()); // a top-level window's position is its frame's
+    // Moving a window to where it already stands asks the window system for nothing, and a
+    // hidden window whose place was never asked for is placed anew when it is shown again
+    // (after the user moved it, say): ask for the place explicitly.
+    if (QWindow *handle = window->windowHandle())
+        handle->setFramePosition(outer.topLeft());
     window->resize(std::max(0, outer.width() - frame.width()),
                    std::max(0, outer.height() - frame.height()));
 }
