@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace store::cp932 {
 
@@ -19,5 +20,25 @@ Result<QString> decode(const QByteArray &bytes);
 
 // The first character of `text` that code page 932 cannot hold, or an empty string.
 QString firstUnencodable(const QString &text);
+
+// The offset of the first byte that is not code page 932 (a lone or cut-off lead byte, an
+// undefined pair, 0x80, 0xA0, 0xFD to 0xFF), or -1 when every byte is valid.
+qsizetype firstInvalidOffset(const QByteArray &bytes);
+
+// Decodes many short pieces with one converter, as a reader does field by field.
+class Decoder
+{
+public:
+    Decoder();
+    ~Decoder();
+    Decoder(const Decoder &) = delete;
+    Decoder &operator=(const Decoder &) = delete;
+
+    // Nothing when the bytes are not code page 932.
+    std::optional<QString> decode(const char *data, qsizetype size);
+
+private:
+    void *m_cd;
+};
 
 } // namespace store::cp932

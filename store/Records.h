@@ -54,6 +54,9 @@ Result<QByteArray> serializeNoteRecord(const NoteRecord &record);
 Result<QByteArray> serializeNoteRecords(const QList<NoteRecord> &records);
 Result<QByteArray> serializeRunningEntries(const QList<RunningEntry> &entries);
 
+// The name of note field `index` (0..9) as used in messages: "NoteText" ... "NoteId".
+QString noteFieldName(int index);
+
 // Physical lines: CR LF, CR or LF each end a line; an unterminated last line counts; empty is 0.
 int countLines(const QByteArray &bytes);
 

@@ -35,6 +35,8 @@ public:
 
     // Bytes as read from the file; empty for a value made in memory.
     const QByteArray &raw() const { return m_raw; }
+    // True when the value is written back from raw() rather than from its text or number.
+    bool keepsRaw() const { return m_fromFile; }
 
     bool operator==(const Value &other) const;
 
@@ -43,6 +45,8 @@ private:
     QString m_text;
     double m_number = 0;
     QByteArray m_raw;
+    bool m_hasNumber = false; // a bare value that has the form of a number
+    bool m_fromFile = false;
 };
 
 // The shortest plain decimal text that reads back to the same single-precision value, or the same

@@ -1,0 +1,380 @@
+// The note window of memlet.
+#include "Form1.h"
+
+#include "platform/CloseRequest.h"
+#include "platform/MessageBox.h"
+#include "platform/SystemMove.h"
+#include "platform/Twips.h"
+#include "platform/WindowSystem.h"
+#include "store/NoteArgs.h"
+#include "store/NoteId.h"
+#include "store/NoteStore.h"
+#include "store/Value.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace notewin {
+
+namespace {
+
+// Colour numbers hold red in the low byte.
+QColor colorFromNumber(qint32 value)
+{
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+// Field positions in the argument string, and their names in messages.
+enum Field { Text, BackColor, FontName, FontSize, Top, Left, Width, Height, ForeColor, Id };
+
+QString fieldName(int field)
+{
+    static const char *const names[] = {"メッセージ", "背景色", "フォント名", "フォントサイズ",
+                                        "上端位置",   "左端位置", "幅",       "高さ",
+                                        "文字色",     "付箋番号"};
+    return QStringLiteral("%1 (%2 番目の項目)").arg(QString::fromUtf8(names[field])).arg(field + 1);
+}
+
+QString notANumber(const QStringList &fields, int field)
+{
+    return QStringLiteral("%1 が数値ではありません: \"%2\"").arg(fieldName(field), fields[field]);
+}
+
+// A single-precision number field; nothing when it is not a number.
+std::optional<float> toSingle(const QStringList &fields, int field, QString *error)
+{
+    const std::optional<double> value = store::parseNumber(fields[field]);
+    if (!value || !std::isfinite(*value) || std::abs(*value) > std::numeric_limits<float>::max()) {
+        *error = notANumber(fields, field);
+        return std::nullopt;
+    }
+    return float(*value);
+}
+
+// A colour field: a 32-bit signed integer, a fraction rounded half to even.
+std::optional<qint32> toColor(const QStringList &fields, int field, QString *error)
+{
+    const std::optional<double> value = store::parseNumber(fields[field]);
+    if (!value || !std::isfinite(*value)) {
+        *error = notANumber(fields, field);
+        return std::nullopt;
+    }
+    const double rounded = std::nearbyint(*value); // the default mode: half to even
+    if (rounded < std::numeric_limits<qint32>::min() ||
+        rounded > std::numeric_limits<qint32>::max()) {
+        *error = QStringLiteral("%1 が範囲外の数値です: \"%2\"").arg(fieldName(field), fields[field]);
+        return std::nullopt;
+    }
+    return qint32(rounded);
+}
+
+// Window sizes the window system accepts, in twips: a window of no size cannot be shown, and
+// one far beyond any screen would overflow the pixel arithmetic.
+double boundedTwips(double twips)
+{
+    constexpr double limit = 1e8;
+    return std::clamp(twips, -limit, limit);
+}
+
+// The window's icon: a yellow note with its corner turned, drawn rather than loaded.
+QIcon noteIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPolygonF note({{3, 3}, {29, 3}, {29, 21}, {21, 29}, {3, 29}});
+    painter.setPen(QPen(QColor(150, 120, 20), 1.5));
+    painter.setBrush(QColor(255, 230, 90));
+    painter.drawPolygon(note);
+    painter.setBrush(QColor(230, 195, 60));
+    painter.drawPolygon(QPolygonF({{29, 21}, {21, 21}, {21, 29}}));
+    painter.setPen(QPen(QColor(150, 120, 20), 2));
+    for (int y : {10, 15, 20})
+        painter.drawLine(QPointF(8, y), QPointF(y == 20 ? 17 : 24, y));
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+Form1::Form1(const QString &appDir, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_appDir(appDir)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString());
+    setWindowIcon(noteIcon());
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoFillBackground(true);
+
+    // As designed, before the note replaces them: light grey, 5340 x 660 at 8910, 1215.
+    QPalette look = palette();
+    look.setColor(QPalette::Window, colorFromNumber(14737632));
+    setPalette(look);
+    platform::setOuterGeometryTwips(this, QRectF(8910, 1215, 5340, 660));
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText); // the note's text is shown as written, never as markup
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setWordWrap(true);
+    Label1->setAutoFillBackground(false); // the window's colour shows through
+    QFont labelFont;
+    labelFont.setFamilies({QStringLiteral("ＭＳ Ｐゴシック")});
+    labelFont.setPointSizeF(14.25);
+    Label1->setFont(labelFont);
+    Label1->installEventFilter(this);
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->hide();
+
+    KME = new QMenu(QStringLiteral("基本メニュー"), this);
+    KME->setObjectName(QStringLiteral("KME"));
+    OUT = KME->addAction(QStringLiteral("はがす"));
+    OUT->setObjectName(QStringLiteral("OUT"));
+    connect(OUT, &QAction::triggered, this, &Form1::OUT_Click);
+}
+
+Form1::~Form1()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
+{
+    QString message;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return LoadResult::Failed;
+    };
+
+    if (argumentText.isEmpty())
+        return LoadResult::NoNote;
+
+    const auto decoded = store::DecodeNoteArgs(argumentText);
+    if (!decoded)
+        return fail(decoded.error());
+    if (!decoded.value())
+        return LoadResult::NoNote;
+    const QStringList fields = *decoded.value();
+
+    // Every conversion before anything is applied or written.
+    const auto backColor = toColor(fields, BackColor, &message);
+    if (!backColor)
+        return fail(message);
+    const auto foreColor = toColor(fields, ForeColor, &message);
+    if (!foreColor)
+        return fail(message);
+    const auto fontSize = toSingle(fields, FontSize, &message);
+    if (!fontSize)
+        return fail(message);
+    const auto top = toSingle(fields, Top, &message);
+    if (!top)
+        return fail(message);
+    const auto left = toSingle(fields, Left, &message);
+    if (!left)
+        return fail(message);
+    const auto width = toSingle(fields, Width, &message);
+    if (!width)
+        return fail(message);
+    const auto height = toSingle(fields, Height, &message);
+    if (!height)
+        return fail(message);
+
+    m_fields = fields;
+    m_noteId = fields[Id];
+
+    // Inside Qt a line break is "\n"; the note carries CR LF.
+    QString text = fields[Text];
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    Label1->setText(text);
+
+    QPalette look = palette();
+    look.setColor(QPalette::Window, colorFromNumber(*backColor));
+    setPalette(look);
+    QPalette textLook = Label1->palette();
+    textLook.setColor(QPalette::WindowText, colorFromNumber(*foreColor));
+    Label1->setPalette(textLook);
+
+    QFont font = Label1->font();
+    font.setFamilies({fields[FontName]});
+    if (*fontSize > 0)
+        font.setPointSizeF(*fontSize);
+    Label1->setFont(font);
+
+    platform::setOuterGeometryTwips(this, QRectF(boundedTwips(*left), boundedTwips(*top),
+                                                 std::clamp(double(*width), 0.0, 1e8),
+                                                 std::clamp(double(*height), 0.0, 1e8)));
+    setFixedSize(size()); // a fixed frame: the note is never resized
+    rescueOffScreen();
+
+    Text1->setText(store::formatNumber(store::idNumericValue(m_noteId)));
+
+    // The label covers the window but for a strip along the left and top; it reaches below the
+    // bottom edge and is cut off there.
+    const QRectF outer = platform::outerGeometryTwips(this);
+    platform::setGeometryTwips(Label1, 100, 100, outer.width() - 200, outer.height() - 100);
+
+    // Key preview: every key reaches this window first, whichever control has the focus.
+    qApp->installEventFilter(this);
+
+    // Reachable by the master before the entry says that the window exists.
+    m_closeRequests = new platform::CloseRequestServer(this);
+    m_closeRequests->onActivate = [this] { activateFromRequest(); };
+    m_closeRequests->onKeys = [this](const QString &) { Form_KeyDown(); };
+    QString listenError;
+    if (!m_closeRequests->listen(m_appDir, QCoreApplication::applicationPid(), &listenError)) {
+        delete m_closeRequests;
+        m_closeRequests = nullptr;
+        qApp->removeEventFilter(this);
+        return fail(QStringLiteral("付箋の終了要求を受ける窓口を開けませんでした: %1")
+                        .arg(listenError));
+    }
+
+    // The last step: an entry in IDDATA.INI means a window that is up and can be reached.
+    const store::Status appended = store::NoteStore(m_appDir).appendRunningEntry(m_noteId);
+    if (!appended) {
+        delete m_closeRequests;
+        m_closeRequests = nullptr;
+        qApp->removeEventFilter(this);
+        return fail(appended.error());
+    }
+    return LoadResult::Loaded;
+}
+
+void Form1::rescueOffScreen()
+{
+    const QRect place = platform::reachablePlace(frameGeometry());
+    if (place != frameGeometry())
+        move(place.topLeft());
+}
+
+void Form1::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // Where the user left the window, frame included.
+    const QRectF outer = platform::outerGeometryTwips(this);
+    const store::Status stored =
+        store::NoteStore(m_appDir).closeNoteWindow(m_noteId, outer.y(), outer.x());
+    int exitCode = 0;
+    if (!stored) {
+        platform::showMessage(this, {QStringLiteral("付箋の位置を保存できませんでした。\n%1")
+                                         .arg(stored.error()),
+                                     QStringLiteral("付箋"), platform::MessageIcon::Critical,
+                                     platform::MessageButtons::Ok});
+        exitCode = 1;
+    }
+    emit closed(exitCode);
+}
+
+void Form1::Form_KeyDown()
+{
+    Form_Unload();
+}
+
+void Form1::OUT_Click()
+{
+    Form_Unload();
+}
+
+void Form1::Form_MouseDown(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton)
+        showMenu(event->globalPosition().toPoint());
+}
+
+void Form1::Form_MouseMove(QMouseEvent *event)
+{
+    platform::dragWithLeftButton(this, event);
+}
+
+void Form1::showMenu(const QPoint &globalPos)
+{
+    KME->exec(globalPos);
+}
+
+void Form1::activateFromRequest()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->window() == this) {
+            Form_KeyDown();
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonPress:
+        if (watched == Label1) {
+            Form_MouseDown(static_cast<QMouseEvent *>(event)); // Label1_MouseDown
+            return true;
+        }
+        break;
+    case QEvent::MouseMove:
+        if (watched == Label1) {
+            Form_MouseMove(static_cast<QMouseEvent *>(event)); // Label1_MouseMove
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mousePressEvent(QMouseEvent *event)
+{
+    Form_MouseDown(event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *event)
+{
+    Form_MouseMove(event);
+}
+
+void Form1::keyPressEvent(QKeyEvent *)
+{
+    Form_KeyDown();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::paintEvent(QPaintEvent *)
+{
+    // A thin fixed frame: a dark outer line and a light inner one in the note's own colour.
+    QPainter painter(this);
+    const QColor back = palette().color(QPalette::Window);
+    painter.setPen(back.darker(170));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.setPen(back.lighter(130));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+}
+
+} // namespace notewin

@@ -1,0 +1,74 @@
+// The note window of memlet: one note, dragged with the left button, closed by any key or "はがす".
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+
+namespace platform {
+class CloseRequestServer;
+}
+
+namespace notewin {
+
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    // `appDir` is the program folder whose data files the window registers in and writes back to.
+    explicit Form1(const QString &appDir, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    enum class LoadResult { Loaded, NoNote, Failed };
+    // The start-up: decodes the argument text, takes the note's look, place and size, listens
+    // for the close request and appends the running entry, in that order. On Failed, `error`
+    // holds the message for the user and no file has been touched by a failed conversion.
+    LoadResult Form_Load(const QString &argumentText, QString *error = nullptr);
+
+    // The close with its write-back; runs once, whatever asks for it. Emits closed() at its end.
+    void Form_Unload();
+    bool hasUnloaded() const { return m_unloaded; }
+
+    // The ten field texts as decoded, and the identifier text as received.
+    const QStringList &fields() const { return m_fields; }
+    const QString &noteId() const { return m_noteId; }
+
+signals:
+    // The close has run: the process should end with `exitCode` (0 when the write-back was done).
+    void closed(int exitCode);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void Form_KeyDown();
+    void Form_MouseDown(QMouseEvent *event);
+    void Form_MouseMove(QMouseEvent *event);
+    void OUT_Click();
+    void showMenu(const QPoint &globalPos);
+    void rescueOffScreen();
+    void activateFromRequest();
+
+    QString m_appDir;
+    QStringList m_fields;
+    QString m_noteId;
+    bool m_unloaded = false;
+
+    QLabel *Label1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QMenu *KME = nullptr;
+    QAction *OUT = nullptr;
+    platform::CloseRequestServer *m_closeRequests = nullptr;
+};
+
+} // namespace notewin

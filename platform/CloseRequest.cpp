@@ -1,0 +1,178 @@
+// The close request over a local socket: the note window's server and the master's connection.
+#include "CloseRequest.h"
+
+#include "Protocol.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The same folder gives the same name however it was spelled (a trailing slash, "..", a link).
+QString folderKey(const QString &appDir)
+{
+    const QFileInfo info(appDir);
+    QString path = info.canonicalFilePath();
+    if (path.isEmpty())
+        path = QDir::cleanPath(info.absoluteFilePath());
+    return path;
+}
+
+QByteArray line(const char *text)
+{
+    return QByteArray(text) + '\n';
+}
+
+// Lets a just-accepted or just-connected socket flush what it was given, bounded.
+void flushBounded(QLocalSocket *socket, int timeoutMs)
+{
+    socket->flush();
+    QDeadlineTimer deadline(timeoutMs);
+    while (socket->bytesToWrite() > 0 && socket->state() == QLocalSocket::ConnectedState &&
+           !deadline.hasExpired()) {
+        if (!socket->waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    }
+}
+
+} // namespace
+
+QString noteWindowSocketName(const QString &appDir, qint64 pid)
+{
+    const QByteArray hash =
+        QCryptographicHash::hash(folderKey(appDir).toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("pinboa-memlet-%1-%2-%3")
+        .arg(uint(::getuid()))
+        .arg(QString::fromLatin1(hash.left(16)))
+        .arg(pid);
+}
+
+// ---------------------------------------------------------------- note window side
+
+CloseRequestServer::CloseRequestServer(QObject *parent) : QObject(parent) {}
+
+bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *error)
+{
+    const QString name = noteWindowSocketName(appDir, pid);
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        connect(m_server, &QLocalServer::newConnection, this,
+                &CloseRequestServer::acceptConnection);
+    }
+    // The name carries this process's own id, so a file left under it belongs to a dead
+    // process that once had the same id.
+    QLocalServer::removeServer(name);
+    if (!m_server->listen(name)) {
+        if (error)
+            *error = m_server->errorString();
+        return false;
+    }
+    return true;
+}
+
+void CloseRequestServer::acceptConnection()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            // The handlers may run an event loop of their own (a message box), in which the
+            // master can hang up and the socket be deleted.
+            const QPointer<QLocalSocket> alive(socket);
+            while (alive && socket->canReadLine()) {
+                const QByteArray request = socket->readLine().trimmed();
+                if (request == protocol::Activate) {
+                    if (onActivate)
+                        onActivate();
+                } else if (request.startsWith(QByteArray(protocol::Keys).trimmed())) {
+                    const QString keys =
+                        QString::fromUtf8(request.mid(qstrlen(protocol::Keys))).trimmed();
+                    if (onKeys)
+                        onKeys(keys); // returns when the keys' work (the close) is done
+                    if (!alive)
+                        return;
+                    socket->write(line(protocol::Done));
+                    flushBounded(socket, protocol::ConnectTimeoutMs);
+                }
+            }
+        });
+    }
+}
+
+// ---------------------------------------------------------------- master side
+
+struct NoteWindowConnection::Private
+{
+    QLocalSocket socket;
+    bool activated = false;
+};
+
+NoteWindowConnection::NoteWindowConnection() : d(new Private) {}
+
+NoteWindowConnection::~NoteWindowConnection()
+{
+    d->socket.abort();
+    delete d;
+}
+
+bool NoteWindowConnection::activate(const QString &appDir, qint64 taskId)
+{
+    d->activated = false;
+    d->socket.abort();
+    if (taskId <= 0)
+        return false;
+    // A name nobody listens on fails here at once (no such file, or refused).
+    d->socket.connectToServer(noteWindowSocketName(appDir, taskId));
+    if (!d->socket.waitForConnected(protocol::ConnectTimeoutMs)) {
+        d->socket.abort();
+        return false;
+    }
+    d->socket.write(line(protocol::Activate));
+    flushBounded(&d->socket, protocol::ConnectTimeoutMs);
+    d->activated = d->socket.state() == QLocalSocket::ConnectedState;
+    return d->activated;
+}
+
+bool NoteWindowConnection::sendKeysAndWait(const QString &keys, int timeoutMs)
+{
+    if (!d->activated || d->socket.state() != QLocalSocket::ConnectedState)
+        return false;
+    d->activated = false; // the keys close the window: one sequence per activation
+    d->socket.write(QByteArray(protocol::Keys) + keys.toUtf8() + '\n');
+    QDeadlineTimer deadline(timeoutMs);
+    d->socket.flush();
+    // The answer comes after the window's write-back; a window that ends without answering
+    // drops the connection, which ends the wait too.
+    while (!deadline.hasExpired()) {
+        if (d->socket.canReadLine()) {
+            if (d->socket.readLine().trimmed() == protocol::Done)
+                return true;
+            continue;
+        }
+        if (d->socket.state() != QLocalSocket::ConnectedState)
+            return true;
+        d->socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+    }
+    d->socket.abort();
+    return true; // reached and asked; it did not answer in time
+}
+
+bool closeNoteWindow(const QString &appDir, qint64 taskId)
+{
+    NoteWindowConnection connection;
+    if (!connection.activate(appDir, taskId))
+        return false;
+    return connection.sendKeysAndWait(QString::fromLatin1(protocol::CloseKeys),
+                                      protocol::AnswerTimeoutMs);
+}
+
+} // namespace platform

@@ -1,0 +1,113 @@
+// Task-bar state through the X11 connection, and font substitutes.
+#include "WindowSystem.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStringList>
+#include <QWidget>
+
+#include <algorithm>
+
+#ifdef PINBOA_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+#endif
+
+namespace platform {
+
+void keepOutOfTaskBar(QWidget *window)
+{
+#ifdef PINBOA_HAVE_XCB
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t *connection = x11->connection();
+    const auto windowId = xcb_window_t(window->winId()); // creates the native window
+    const char *names[] = {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR",
+                           "_NET_WM_STATE_SKIP_PAGER"};
+    xcb_intern_atom_cookie_t cookies[3];
+    for (int i = 0; i < 3; ++i)
+        cookies[i] = xcb_intern_atom(connection, 0, uint16_t(strlen(names[i])), names[i]);
+    xcb_atom_t atoms[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookies[i], nullptr);
+        if (!reply)
+            return;
+        atoms[i] = reply->atom;
+        std::free(reply);
+    }
+    // Before the first map the state is ours to set; Qt keeps these when it adds its own.
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, atoms[0], XCB_ATOM_ATOM, 32,
+                        2, &atoms[1]);
+    xcb_flush(connection);
+#else
+    Q_UNUSED(window);
+#endif
+}
+
+namespace {
+
+// Squared distance between two rectangles; 0 when they touch or overlap.
+qint64 distance2(const QRect &a, const QRect &b)
+{
+    const qint64 dx = std::max<qint64>({0, qint64(b.left()) - a.right(), qint64(a.left()) - b.right()});
+    const qint64 dy = std::max<qint64>({0, qint64(b.top()) - a.bottom(), qint64(a.top()) - b.bottom()});
+    return dx * dx + dy * dy;
+}
+
+int clampInto(int start, int length, int areaStart, int areaLength)
+{
+    if (length >= areaLength)
+        return areaStart;
+    return std::clamp(start, areaStart, areaStart + areaLength - length);
+}
+
+} // namespace
+
+QRect reachablePlace(const QRect &rect, const QList<QRect> &screens)
+{
+    const QRect *nearest = nullptr;
+    qint64 best = 0;
+    for (const QRect &screen : screens) {
+        if (screen.intersects(rect))
+            return rect; // partly visible: the user can still grab it
+        const qint64 d = distance2(rect, screen);
+        if (!nearest || d < best) {
+            nearest = &screen;
+            best = d;
+        }
+    }
+    if (!nearest)
+        return rect;
+    return QRect(QPoint(clampInto(rect.x(), rect.width(), nearest->x(), nearest->width()),
+                        clampInto(rect.y(), rect.height(), nearest->y(), nearest->height())),
+                 rect.size());
+}
+
+QRect reachablePlace(const QRect &rect)
+{
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens.append(screen->geometry());
+    return reachablePlace(rect, screens);
+}
+
+void installFontSubstitutes()
+{
+    const QStringList gothic = {QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
+                                QStringLiteral("IPAGothic"), QStringLiteral("VL PGothic")};
+    const QStringList mincho = {QStringLiteral("Noto Serif CJK JP"), QStringLiteral("IPAPMincho"),
+                                QStringLiteral("IPAMincho")};
+    for (const char *face : {"ＭＳ Ｐゴシック", "ＭＳ ゴシック", "MS PGothic", "MS Gothic",
+                             "MS UI Gothic", "メイリオ", "Meiryo", "Meiryo UI", "游ゴシック",
+                             "Yu Gothic"})
+        QFont::insertSubstitutions(QString::fromUtf8(face), gothic);
+    for (const char *face : {"ＭＳ Ｐ明朝", "ＭＳ 明朝", "MS PMincho", "MS Mincho", "游明朝",
+                             "Yu Mincho"})
+        QFont::insertSubstitutions(QString::fromUtf8(face), mincho);
+}
+
+} // namespace platform

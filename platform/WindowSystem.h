@@ -1,0 +1,27 @@
+// Window-system details a plain Qt window cannot ask for: staying out of the task bar, and
+// Japanese fonts for the face names the notes were written with.
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+class QWidget;
+
+namespace platform {
+
+// Marks a top-level window as one the task bar and the pager leave out. Call before the window
+// is first shown. Does nothing on platforms without such a notion (offscreen).
+void keepOutOfTaskBar(QWidget *window);
+
+// Where a window of `rect` (pixels) can be reached: `rect` itself when it overlaps any of the
+// `screens`, else moved to the nearest place wholly on the nearest screen (a monitor it was
+// left on has gone). No screens: `rect` as it is.
+QRect reachablePlace(const QRect &rect, const QList<QRect> &screens);
+// The same against the screens of the running desktop.
+QRect reachablePlace(const QRect &rect);
+
+// Lets the usual Japanese face names of the notes ("ＭＳ Ｐゴシック", "ＭＳ 明朝", ...) fall back
+// on the installed Japanese fonts instead of a Latin default.
+void installFontSubstitutes();
+
+} // namespace platform

@@ -1,0 +1,339 @@
+// The two data files of one program folder: every read, append and rewrite, under the folder lock.
+#include "NoteStore.h"
+
+#include "FolderLock.h"
+#include "NoteId.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace store {
+
+namespace {
+
+const QString NoteFileName = QStringLiteral("MDATA.INI");
+const QString RunningFileName = QStringLiteral("IDDATA.INI");
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(strerror(errno));
+}
+
+// The file of the folder whose name matches `name` in any letter case; the exact name wins when
+// several do. The path of a new file with `name` when none exists.
+QString resolveFile(const QString &dir, const QString &name)
+{
+    const QStringList entries =
+        QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    QString found;
+    for (const QString &entry : entries) {
+        if (entry == name)
+            return dir + entry;
+        if (found.isEmpty() && entry.compare(name, Qt::CaseInsensitive) == 0)
+            found = entry;
+    }
+    return dir + (found.isEmpty() ? name : found);
+}
+
+QString shownName(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+struct FileBytes
+{
+    bool exists = false;
+    QByteArray bytes;
+};
+
+// A missing file reads as an empty one.
+Result<FileBytes> readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return FileBytes{};
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{QStringLiteral("%1 を開けません（%2）。").arg(shownName(path), file.errorString())};
+    FileBytes result;
+    result.exists = true;
+    result.bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Error{
+            QStringLiteral("%1 を読めません（%2）。").arg(shownName(path), file.errorString())};
+    return result;
+}
+
+// Writes a temporary file beside the old one, syncs it and renames it over the old one, so that
+// a crash at any moment leaves one of the two whole.
+Status saveFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    auto failed = [&](const QString &why) {
+        return Error{QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), why)};
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return failed(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        return failed(systemError());
+    if (!file.commit())
+        return failed(file.errorString());
+    return {};
+}
+
+// Appends one whole record with one write. A file whose last line has no line break gets CR LF
+// first, so that the new record starts on a line of its own.
+Status appendToFile(const QString &path, const QByteArray &line)
+{
+    auto failed = [&](const QString &why) {
+        return Error{QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), why)};
+    };
+    const QByteArray native = QFile::encodeName(path);
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return failed(systemError());
+    auto closeWith = [&](Status status) {
+        ::close(fd);
+        return status;
+    };
+
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return closeWith(failed(systemError()));
+    QByteArray out;
+    if (info.st_size > 0) {
+        char last = 0;
+        if (::pread(fd, &last, 1, info.st_size - 1) != 1)
+            return closeWith(failed(systemError()));
+        if (last != '\n' && last != '\r')
+            out = "\r\n";
+    }
+    out += line;
+
+    const char *data = out.constData();
+    qsizetype left = out.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return closeWith(failed(systemError()));
+        }
+        data += written;
+        left -= written;
+    }
+    if (::fdatasync(fd) != 0)
+        return closeWith(failed(systemError()));
+    if (::close(fd) != 0)
+        return failed(systemError());
+    return {};
+}
+
+Result<QList<NoteRecord>> readNotesAt(const QString &path, bool *exists = nullptr)
+{
+    auto file = readFile(path);
+    if (!file)
+        return Error{file.error()};
+    if (exists)
+        *exists = file->exists;
+    return parseNoteRecords(file->bytes, shownName(path));
+}
+
+Result<QList<RunningEntry>> readEntriesAt(const QString &path)
+{
+    auto file = readFile(path);
+    if (!file)
+        return Error{file.error()};
+    return parseRunningEntries(file->bytes, shownName(path));
+}
+
+Status writeNotesAt(const QString &path, const QList<NoteRecord> &records)
+{
+    auto bytes = serializeNoteRecords(records);
+    if (!bytes)
+        return Error{bytes.error()};
+    return saveFile(path, bytes.value());
+}
+
+Status writeEntriesAt(const QString &path, const QList<RunningEntry> &entries)
+{
+    auto bytes = serializeRunningEntries(entries);
+    if (!bytes)
+        return Error{bytes.error()};
+    return saveFile(path, bytes.value());
+}
+
+// Removes the entries of `idText` from the running-note file; the caller holds the lock.
+Status removeEntriesLocked(const QString &dir, const QString &idText)
+{
+    const QString path = resolveFile(dir, RunningFileName);
+    auto entries = readEntriesAt(path);
+    if (!entries)
+        return Error{entries.error()};
+    QList<RunningEntry> kept;
+    for (const RunningEntry &entry : entries.value()) {
+        if (!ownIdMatchesEntry(idText, entry.RunningId.toText()))
+            kept.append(entry);
+    }
+    return writeEntriesAt(path, kept);
+}
+
+} // namespace
+
+NoteStore::NoteStore(const QString &appDir) : m_appDir(appDir)
+{
+    if (!m_appDir.endsWith(u'/'))
+        m_appDir += u'/';
+}
+
+QString NoteStore::appDir() const
+{
+    return m_appDir;
+}
+
+QString NoteStore::noteFilePath() const
+{
+    return resolveFile(m_appDir, NoteFileName);
+}
+
+QString NoteStore::runningFilePath() const
+{
+    return resolveFile(m_appDir, RunningFileName);
+}
+
+Result<int> NoteStore::countNoteLines() const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    auto file = readFile(noteFilePath());
+    if (!file)
+        return Error{file.error()};
+    return countLines(file->bytes);
+}
+
+Result<QList<NoteRecord>> NoteStore::readNoteRecords() const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    return readNotesAt(noteFilePath());
+}
+
+Status NoteStore::appendNoteRecord(const NoteRecord &record) const
+{
+    auto line = serializeNoteRecord(record); // refuses before anything is touched
+    if (!line)
+        return Error{line.error()};
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    return appendToFile(noteFilePath(), line.value());
+}
+
+Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    const QString path = noteFilePath();
+    auto records = readNotesAt(path);
+    if (!records)
+        return Error{records.error()};
+    if (!change(records.value()))
+        return {};
+    return writeNotesAt(path, records.value());
+}
+
+Result<QList<RunningEntry>> NoteStore::readRunningEntries() const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    return readEntriesAt(runningFilePath());
+}
+
+Status NoteStore::appendRunningEntry(const QString &idText) const
+{
+    auto line = serializeRunningEntries(
+        {RunningEntry{Value::text(idText), Value::text(QStringLiteral("0"))}});
+    if (!line)
+        return Error{line.error()};
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    return appendToFile(runningFilePath(), line.value());
+}
+
+Status NoteStore::updateRunningEntries(
+    const std::function<bool(QList<RunningEntry> &)> &change) const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    const QString path = runningFilePath();
+    auto entries = readEntriesAt(path);
+    if (!entries)
+        return Error{entries.error()};
+    if (!change(entries.value()))
+        return {};
+    return writeEntriesAt(path, entries.value());
+}
+
+Status NoteStore::recordTaskId(const QString &idText, qint64 taskId) const
+{
+    return updateRunningEntries([&](QList<RunningEntry> &entries) {
+        for (RunningEntry &entry : entries) {
+            if (entry.RunningId.toText() == idText)
+                entry.RunningTaskId = Value::number(double(taskId));
+        }
+        return true; // rewritten even when nothing matched
+    });
+}
+
+Status NoteStore::removeNoteEntries(const QString &idText) const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    return removeEntriesLocked(m_appDir, idText);
+}
+
+Status NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
+{
+    FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return Error{lock.error()};
+    // The entries go first: once the window is gone from IDDATA.INI the master may show the
+    // note again, and it will then read the position stored just below.
+    if (Status s = removeEntriesLocked(m_appDir, idText); !s)
+        return s;
+
+    const QString path = noteFilePath();
+    bool exists = false;
+    auto records = readNotesAt(path, &exists);
+    if (!records)
+        return Error{records.error()};
+    if (!exists)
+        return {}; // no note data file: no record to store the position in
+    for (NoteRecord &record : records.value()) {
+        if (ownIdMatchesRecord(idText, record.NoteId)) {
+            record.NoteTop = Value::number(top);
+            record.NoteLeft = Value::number(left);
+        }
+    }
+    return writeNotesAt(path, records.value());
+}
+
+} // namespace store

@@ -1,0 +1,337 @@
+// The field syntax of MDATA.INI and IDDATA.INI: reading whole files and writing records.
+#include "Records.h"
+
+#include "Cp932.h"
+
+#include <array>
+
+namespace store {
+
+namespace {
+
+const char *const NoteFieldNames[NoteRecord::FieldCount] = {
+    "NoteText", "NoteBackColor", "NoteFontName", "NoteFontSize", "NoteTop",
+    "NoteLeft", "NoteWidth",     "NoteHeight",   "NoteForeColor", "NoteId"};
+
+// Fields 4 to 10 of a note are numbers (the font size may be quoted), the task id of an entry too.
+bool noteFieldNeedsNumber(int index)
+{
+    return index >= 3;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+QString lineError(const QString &fileName, int line, const QString &why)
+{
+    return QStringLiteral("%1 の %2 行目を読めません（%3）。").arg(fileName).arg(line).arg(why);
+}
+
+// Reads records of `fieldCount` fields from the bytes of a whole file. `needsNumber` says which
+// fields must hold a number, `fieldName` names a field in messages.
+template <int FieldCount, typename NeedsNumber, typename FieldName>
+Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &bytes,
+                                                          const QString &fileName,
+                                                          NeedsNumber needsNumber,
+                                                          FieldName fieldName)
+{
+    using Record = std::array<Value, FieldCount>;
+
+    if (const qsizetype bad = cp932::firstInvalidOffset(bytes); bad >= 0) {
+        const int line = countLines(bytes.left(bad + 1));
+        return Error{lineError(fileName, qMax(line, 1),
+                               QStringLiteral("Shift_JIS（コードページ 932）の文字ではない"
+                                              "バイトがあります"))};
+    }
+
+    cp932::Decoder decoder;
+    const char *b = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype pos = 0;
+    int line = 1;
+    auto skipLineEnd = [&] {
+        if (b[pos] == '\r' && pos + 1 < n && b[pos + 1] == '\n')
+            ++pos;
+        ++pos;
+        ++line;
+    };
+    auto decodeField = [&](const QByteArray &raw) {
+        // Every byte was checked above, and a field never splits a character: the delimiters are
+        // below 0x40, which no second byte uses.
+        return decoder.decode(raw.constData(), raw.size()).value_or(QString());
+    };
+
+    QList<Record> records;
+    while (true) {
+        // Empty lines between records are skipped.
+        while (pos < n && (isBlank(b[pos]) || isLineEnd(b[pos]))) {
+            if (isLineEnd(b[pos]))
+                skipLineEnd();
+            else
+                ++pos;
+        }
+        if (pos == n)
+            break;
+
+        const int recordLine = line;
+        Record record;
+        for (int f = 0; f < FieldCount; ++f) {
+            while (pos < n && isBlank(b[pos]))
+                ++pos;
+            if (pos == n)
+                return Error{lineError(fileName, recordLine,
+                                       QStringLiteral("レコードが途中で終わっています"))};
+            const int fieldLine = line;
+            if (pos < n && b[pos] == '"') {
+                const qsizetype start = pos + 1;
+                const qsizetype close = bytes.indexOf('"', start);
+                if (close < 0)
+                    return Error{lineError(fileName, fieldLine,
+                                           QStringLiteral("レコードが途中で終わっています。文字列を閉じる \" がありません"))};
+                for (pos = start; pos < close;) {
+                    if (isLineEnd(b[pos]))
+                        skipLineEnd();
+                    else
+                        ++pos;
+                }
+                const QByteArray raw = bytes.mid(start, close - start);
+                record[f] = Value::fromFile(Kind::Text, decodeField(raw), raw);
+                pos = close + 1;
+                while (pos < n && isBlank(b[pos]))
+                    ++pos;
+                if (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
+                    return Error{lineError(
+                        fileName, line,
+                        QStringLiteral("文字列を閉じる \" のあとに余分な文字があります。"
+                                       "文字列に \" が含まれている可能性があります"))};
+            } else {
+                qsizetype start = pos;
+                while (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
+                    ++pos;
+                qsizetype end = pos;
+                while (end > start && isBlank(b[end - 1]))
+                    --end;
+                const QByteArray raw = bytes.mid(start, end - start);
+                record[f] = Value::fromFile(Kind::Number, decodeField(raw), raw);
+            }
+            if (needsNumber(f) && !record[f].toNumber())
+                return Error{lineError(fileName, fieldLine,
+                                       QStringLiteral("%1 番目の欄（%2）が数値ではありません")
+                                           .arg(f + 1)
+                                           .arg(fieldName(f)))};
+
+            // The delimiter: a comma or a line end between fields, a line end or the end of
+            // the file after the last one.
+            if (f < FieldCount - 1) {
+                if (pos == n)
+                    return Error{lineError(fileName, recordLine,
+                                           QStringLiteral("レコードが途中で終わっています"))};
+                if (b[pos] == ',')
+                    ++pos;
+                else
+                    skipLineEnd();
+            } else if (pos < n) {
+                if (b[pos] == ',')
+                    return Error{lineError(fileName, line,
+                                           QStringLiteral("レコードの欄が %1 個より多くあります")
+                                               .arg(FieldCount))};
+                skipLineEnd();
+            }
+        }
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+Status appendValue(QByteArray &out, const Value &value)
+{
+    if (value.keepsRaw()) {
+        if (value.isText())
+            out += '"' + value.raw() + '"';
+        else
+            out += value.raw();
+        return {};
+    }
+    if (value.isNumber()) {
+        if (const auto number = value.toNumber()) {
+            out += formatNumber(*number).toLatin1();
+            return {};
+        }
+    }
+    const QString text = value.toText();
+    if (text.contains(u'"'))
+        return Error{QStringLiteral("文字列に \"（二重引用符）は保存できません。"
+                                    "\" を取り除くか、別の文字に置き換えてください。")};
+    auto encoded = cp932::encode(text);
+    if (!encoded)
+        return Error{encoded.error()};
+    if (value.isText())
+        out += '"' + encoded.value() + '"';
+    else
+        out += encoded.value();
+    return {};
+}
+
+Status appendNoteRecord(QByteArray &out, const NoteRecord &record)
+{
+    for (int f = 0; f < NoteRecord::FieldCount; ++f) {
+        if (f > 0)
+            out += ',';
+        if (Status s = appendValue(out, record.field(f)); !s)
+            return s;
+    }
+    out += "\r\n";
+    return {};
+}
+
+} // namespace
+
+Value &NoteRecord::field(int index)
+{
+    return const_cast<Value &>(static_cast<const NoteRecord *>(this)->field(index));
+}
+
+const Value &NoteRecord::field(int index) const
+{
+    switch (index) {
+    case 0:
+        return NoteText;
+    case 1:
+        return NoteBackColor;
+    case 2:
+        return NoteFontName;
+    case 3:
+        return NoteFontSize;
+    case 4:
+        return NoteTop;
+    case 5:
+        return NoteLeft;
+    case 6:
+        return NoteWidth;
+    case 7:
+        return NoteHeight;
+    case 8:
+        return NoteForeColor;
+    default:
+        return NoteId;
+    }
+}
+
+bool NoteRecord::operator==(const NoteRecord &other) const
+{
+    for (int f = 0; f < FieldCount; ++f) {
+        if (!(field(f) == other.field(f)))
+            return false;
+    }
+    return true;
+}
+
+bool RunningEntry::operator==(const RunningEntry &other) const
+{
+    return RunningId == other.RunningId && RunningTaskId == other.RunningTaskId;
+}
+
+QString noteFieldName(int index)
+{
+    return QString::fromLatin1(NoteFieldNames[qBound(0, index, NoteRecord::FieldCount - 1)]);
+}
+
+Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes, const QString &fileName)
+{
+    auto parsed = parseRecords<NoteRecord::FieldCount>(bytes, fileName, noteFieldNeedsNumber,
+                                                       noteFieldName);
+    if (!parsed)
+        return Error{parsed.error()};
+    QList<NoteRecord> records;
+    records.reserve(parsed->size());
+    for (auto &fields : parsed.value()) {
+        NoteRecord record;
+        for (int f = 0; f < NoteRecord::FieldCount; ++f)
+            record.field(f) = std::move(fields[f]);
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const QString &fileName)
+{
+    auto parsed = parseRecords<2>(
+        bytes, fileName, [](int f) { return f == 1; },
+        [](int f) { return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId"); });
+    if (!parsed)
+        return Error{parsed.error()};
+    QList<RunningEntry> entries;
+    entries.reserve(parsed->size());
+    for (auto &fields : parsed.value())
+        entries.append(RunningEntry{std::move(fields[0]), std::move(fields[1])});
+    return entries;
+}
+
+Result<QByteArray> serializeNoteRecord(const NoteRecord &record)
+{
+    QByteArray out;
+    if (Status s = appendNoteRecord(out, record); !s)
+        return Error{s.error()};
+    return out;
+}
+
+Result<QByteArray> serializeNoteRecords(const QList<NoteRecord> &records)
+{
+    QByteArray out;
+    out.reserve(records.size() * 80);
+    for (const NoteRecord &record : records) {
+        if (Status s = appendNoteRecord(out, record); !s)
+            return Error{s.error()};
+    }
+    return out;
+}
+
+Result<QByteArray> serializeRunningEntries(const QList<RunningEntry> &entries)
+{
+    QByteArray out;
+    for (const RunningEntry &entry : entries) {
+        if (Status s = appendValue(out, entry.RunningId); !s)
+            return Error{s.error()};
+        out += ',';
+        if (Status s = appendValue(out, entry.RunningTaskId); !s)
+            return Error{s.error()};
+        out += "\r\n";
+    }
+    return out;
+}
+
+int countLines(const QByteArray &bytes)
+{
+    int lines = 0;
+    const qsizetype n = bytes.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        const char c = bytes[pos];
+        if (c == '\r') {
+            ++lines;
+            ++pos;
+            if (pos < n && bytes[pos] == '\n')
+                ++pos;
+        } else if (c == '\n') {
+            ++lines;
+            ++pos;
+        } else {
+            pos = pos + 1;
+            // Run to the line end; the last line counts even without one.
+            while (pos < n && bytes[pos] != '\r' && bytes[pos] != '\n')
+                ++pos;
+            if (pos == n)
+                ++lines;
+        }
+    }
+    return lines;
+}
+
+} // namespace store

@@ -1,0 +1,161 @@
+// A field value of the data files, kept in the kind and with the bytes it was read with.
+#include "Value.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace store {
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+} // namespace
+
+Value Value::text(const QString &text)
+{
+    Value v;
+    v.m_kind = Kind::Text;
+    v.m_text = text;
+    return v;
+}
+
+Value Value::number(double number)
+{
+    Value v;
+    v.m_kind = Kind::Number;
+    v.m_number = number;
+    v.m_hasNumber = true;
+    v.m_text = formatNumber(number);
+    return v;
+}
+
+Value Value::fromFile(Kind kind, const QString &text, const QByteArray &raw)
+{
+    Value v;
+    v.m_kind = kind;
+    v.m_text = text;
+    v.m_raw = raw;
+    // A caller that hands text without its bytes gets the text encoded when it is written.
+    v.m_fromFile = !(raw.isEmpty() && !text.isEmpty());
+    if (kind == Kind::Number) {
+        if (const auto n = parseNumber(text)) {
+            v.m_number = *n;
+            v.m_hasNumber = true;
+        }
+    }
+    return v;
+}
+
+QString Value::toText() const
+{
+    return m_text;
+}
+
+std::optional<double> Value::toNumber() const
+{
+    if (m_kind == Kind::Number)
+        return m_hasNumber ? std::optional<double>(m_number) : std::nullopt;
+    return parseNumber(m_text);
+}
+
+bool Value::operator==(const Value &other) const
+{
+    if (m_kind != other.m_kind)
+        return false;
+    if (m_kind == Kind::Number && m_hasNumber && other.m_hasNumber)
+        return m_number == other.m_number;
+    return m_hasNumber == other.m_hasNumber && m_text == other.m_text;
+}
+
+QString formatNumber(double value)
+{
+    if (!std::isfinite(value) || value == 0)
+        return QStringLiteral("0"); // also turns -0 into 0
+    // Large enough for the longest fixed form of a double (about 330 digits before the point,
+    // 1075 after it).
+    char buffer[1500];
+    std::to_chars_result result;
+    const float single = static_cast<float>(value);
+    if (std::isfinite(single) && static_cast<double>(single) == value)
+        result = std::to_chars(buffer, buffer + sizeof buffer, single, std::chars_format::fixed);
+    else
+        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return QStringLiteral("0");
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+std::optional<double> parseNumber(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+
+    // [sign] (digits [. digits] | . digits) [E [sign] digits]
+    QByteArray plain;
+    plain.reserve(end - begin);
+    qsizetype i = begin;
+    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+        if (text[i] == u'-')
+            plain += '-';
+        ++i;
+    }
+    int mantissaDigits = 0;
+    while (i < end && isDigit(text[i])) {
+        plain += char(text[i].unicode());
+        ++i;
+        ++mantissaDigits;
+    }
+    if (i < end && text[i] == u'.') {
+        plain += '.';
+        ++i;
+        while (i < end && isDigit(text[i])) {
+            plain += char(text[i].unicode());
+            ++i;
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return std::nullopt;
+    if (i < end && (text[i] == u'E' || text[i] == u'e')) {
+        plain += 'e';
+        ++i;
+        if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+            plain += char(text[i].unicode());
+            ++i;
+        }
+        int exponentDigits = 0;
+        while (i < end && isDigit(text[i])) {
+            plain += char(text[i].unicode());
+            ++i;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return std::nullopt;
+    }
+    if (i != end)
+        return std::nullopt;
+
+    double value = 0;
+    const auto result =
+        std::from_chars(plain.constData(), plain.constData() + plain.size(), value);
+    if (result.ec != std::errc() || result.ptr != plain.constData() + plain.size())
+        return std::nullopt;
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace store
