@@ -20,7 +20,7 @@ option(PINBOA_INSTALL_AUTOSTART "Start pinboa with the desktop session" OFF)
 
 # The programs sit in the top of the prefix, not in bin/: pinboa starts memlet from its own
 # folder and both keep MDATA.INI and IDDATA.INI there.
-install(TARGETS pinboa memlet RUNTIME DESTINATION .)
+install(TARGETS pinboa RUNTIME DESTINATION .) # memlet installs itself beside it (notewin/)
 
 set(_pinboa_icon "${CMAKE_SOURCE_DIR}/resources/pinboa.svg")
 install(FILES "${_pinboa_icon}" DESTINATION .)

@@ -61,6 +61,17 @@ private:
         QFile file(dataPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
+    // The controls that Tab visits, from the first one, once round.
+    static QList<QWidget *> tabChain(QWidget *window)
+    {
+        QList<QWidget *> chain;
+        for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->window() == window &&
+                w->focusProxy() == nullptr && !chain.contains(w))
+                chain.append(w);
+        }
+        return chain;
+    }
     static void choose(master::Form4 *dialog, std::initializer_list<int> lines)
     {
         for (int line : lines)
@@ -123,8 +134,7 @@ private slots:
         QCOMPARE(label->focusPolicy(), Qt::NoFocus);
 
         // Tab order: the list, erase, cancel, and round again.
-        QCOMPARE(list->nextInFocusChain(), erase);
-        QCOMPARE(erase->nextInFocusChain(), cancel);
+        QCOMPARE(tabChain(dialog), (QList<QWidget *>{list, erase, cancel}));
         for (QWidget *w : dialog->findChildren<QWidget *>())
             QVERIFY(w->toolTip().isEmpty());
         delete dialog;
