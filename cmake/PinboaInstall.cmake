@@ -26,7 +26,7 @@ set(_pinboa_icon "${CMAKE_SOURCE_DIR}/resources/pinboa.svg")
 install(FILES "${_pinboa_icon}" DESTINATION .)
 install(FILES "${_pinboa_icon}"
         DESTINATION "${PINBOA_XDG_DATA_HOME}/icons/hicolor/scalable/apps")
-install(FILES "${CMAKE_SOURCE_DIR}/dist/pinboa-32.png"
+install(FILES "${CMAKE_SOURCE_DIR}/resources/pinboa-32.png"
         DESTINATION "${PINBOA_XDG_DATA_HOME}/icons/hicolor/32x32/apps" RENAME pinboa.png)
 
 # The entries name the installed program, so they are written when installing, after
