@@ -18,11 +18,15 @@ namespace master {
 
 namespace {
 
-const QString UiFont = QStringLiteral("ＭＳ Ｐゴシック");
+// The dialog's face, and where it is missing a proportional gothic with the same tight line
+// height, so that the label's two lines and the buttons' captions fit their places.
+const QStringList UiFamilies = {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                                QStringLiteral("VL PGothic")};
 
 QFont uiFont(double points)
 {
-    QFont font(UiFont);
+    QFont font;
+    font.setFamilies(UiFamilies);
     font.setPointSizeF(points);
     return font;
 }

@@ -5,10 +5,13 @@
 #include "platform/Twips.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace master {
 
@@ -30,6 +33,18 @@ QLabel *panelLabel(QWidget *panel, const char *name, const QString &caption, con
     label->setAutoFillBackground(false); // transparent on the panel
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
+}
+
+// A stand-in face can be wider than the one the captions were laid out for: the caption is then
+// narrowed (same height, same size in points) until it fits its place instead of being cut off.
+void fitCaption(QLabel *label)
+{
+    const double needed = QFontMetricsF(label->font()).horizontalAdvance(label->text());
+    if (needed <= label->width())
+        return;
+    QFont narrower = label->font();
+    narrower.setStretch(std::max(60, int(100.0 * label->width() / needed)));
+    label->setFont(narrower);
 }
 
 } // namespace
@@ -69,7 +84,10 @@ Form5::Form5(Form1 *main) : QWidget(nullptr), m_main(main)
     Picture1->setAutoFillBackground(true);
     platform::setGeometryTwips(Picture1, 150, 90, 4365, 1905);
 
-    const QStringList gothic{QStringLiteral("ＭＳ Ｐゴシック")};
+    // Where the gothic face is missing, a proportional one: the full-width "Ｖｅｒ" fits its
+    // label only with proportional letters.
+    const QStringList gothic{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                             QStringLiteral("VL PGothic")};
     Label1 = panelLabel(Picture1, "Label1", QStringLiteral("Pinboa"),
                         labelFont(productNameFamilies(), 26.25));
     platform::setGeometryTwips(Label1, 150, 150, 3225, 615);
@@ -77,6 +95,8 @@ Form5::Form5(Form1 *main) : QWidget(nullptr), m_main(main)
     platform::setGeometryTwips(Label2, 2730, 660, 1575, 405);
     Label3 = panelLabel(Picture1, "Label3", QStringLiteral("Ostvel"), labelFont(gothic, 18));
     platform::setGeometryTwips(Label3, 1740, 1350, 2595, 375);
+    for (QLabel *label : {Label1, Label2, Label3})
+        fitCaption(label);
 
     Command1 = new QPushButton(QStringLiteral("Ｏ　Ｋ(&F)"), this);
     Command1->setObjectName(QStringLiteral("Command1"));

@@ -6,6 +6,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
@@ -71,6 +72,10 @@ private slots:
             QCOMPARE(label->geometry(), e.geometry);
             QCOMPARE(label->font().pointSizeF(), e.points);
             QVERIFY(!label->autoFillBackground());
+            // Whatever face stands in, the caption is not cut off.
+            QVERIFY2(QFontMetricsF(label->font()).horizontalAdvance(e.caption) <=
+                         label->width() + 1,
+                     e.name);
         }
         auto *name = panel->findChild<QLabel *>(QStringLiteral("Label1"));
         QCOMPARE(name->font().families().value(0), QStringLiteral("ＤＦＰPOP体"));
