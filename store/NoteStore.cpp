@@ -178,7 +178,12 @@ Status writeEntriesAt(const QString &path, const QList<RunningEntry> &entries)
 Status removeEntriesLocked(const QString &dir, const QString &idText)
 {
     const QString path = resolveFile(dir, RunningFileName);
-    auto entries = readEntriesAt(path);
+    auto file = readFile(path);
+    if (!file)
+        return Error{file.error()};
+    if (!file->exists)
+        return {}; // nothing to remove, and no reason to create the file
+    auto entries = parseRunningEntries(file->bytes, shownName(path));
     if (!entries)
         return Error{entries.error()};
     QList<RunningEntry> kept;

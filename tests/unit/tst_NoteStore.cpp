@@ -1,0 +1,336 @@
+// The store's operations on the two files of a temporary program folder.
+#include "store/NoteStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace store;
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+NoteRecord makeNote(const QString &text, double id)
+{
+    NoteRecord r;
+    r.NoteText = Value::text(text);
+    r.NoteBackColor = Value::text(u"12632256"_qs);
+    r.NoteFontName = Value::text(u"ＭＳ Ｐゴシック"_qs);
+    r.NoteFontSize = Value::number(12);
+    r.NoteTop = Value::number(600);
+    r.NoteLeft = Value::number(1200);
+    r.NoteWidth = Value::number(5430);
+    r.NoteHeight = Value::number(250);
+    r.NoteForeColor = Value::number(0);
+    r.NoteId = Value::number(id);
+    return r;
+}
+
+QByteArray noteLine(const QByteArray &id, const QByteArray &text = "t",
+                    const QByteArray &position = "600,1200")
+{
+    return "\"" + text + "\",\"12632256\",\"f\",12," + position + ",5430,250,0," + id + "\r\n";
+}
+
+} // namespace
+
+class tst_NoteStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void missingFilesReadEmpty();
+    void appendsWholeRecords();
+    void appendsAfterUnterminatedLastLine();
+    void refusesUnstorableRecordWithoutWriting();
+    void matchesFileNamesInAnyCase();
+    void recordsTaskId();
+    void removesEntriesExactly();
+    void closeRemovesEntriesAndStoresPosition();
+    void closeComparesIdentifiersEachInItsWay();
+    void closeWritesExactlyTheRecordsRead();
+    void closeKeepsOtherBytes();
+    void closeWithoutRunningFile();
+    void closeWithoutNoteFile();
+    void closeLeavesMalformedNoteFile();
+    void closeLeavesMalformedRunningFile();
+    void neverRewritesMalformedFile_data();
+    void neverRewritesMalformedFile();
+    void updateWritesOnlyWhenAsked();
+
+private:
+    QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
+    QString iddata() const { return m_dir->filePath(u"IDDATA.INI"_qs); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<NoteStore> m_store;
+};
+
+void tst_NoteStore::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_store = std::make_unique<NoteStore>(m_dir->path());
+}
+
+void tst_NoteStore::missingFilesReadEmpty()
+{
+    QCOMPARE(m_store->appDir(), m_dir->path() + u"/"_qs);
+    QCOMPARE(m_store->countNoteLines().value(), 0);
+    QVERIFY(m_store->readNoteRecords().value().isEmpty());
+    QVERIFY(m_store->readRunningEntries().value().isEmpty());
+    QVERIFY(!QFile::exists(mdata()));
+    QVERIFY(!QFile::exists(iddata()));
+}
+
+void tst_NoteStore::appendsWholeRecords()
+{
+    QVERIFY(m_store->appendNoteRecord(makeNote(u"一行目\r\n二行目"_qs, 1)));
+    QVERIFY(m_store->appendNoteRecord(makeNote(u"a, b"_qs, 2)));
+    QVERIFY(m_store->appendRunningEntry(u"05"_qs));
+
+    const auto notes = m_store->readNoteRecords();
+    QVERIFY2(notes.ok(), qPrintable(notes.error()));
+    QCOMPARE(notes.value(), QList<NoteRecord>({makeNote(u"一行目\r\n二行目"_qs, 1),
+                                               makeNote(u"a, b"_qs, 2)}));
+    QCOMPARE(m_store->countNoteLines().value(), 3); // the line break inside the text counts
+    QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n"));
+}
+
+void tst_NoteStore::appendsAfterUnterminatedLastLine()
+{
+    writeBytes(mdata(), noteLine("1").chopped(2));
+    writeBytes(iddata(), "\"1\",4711");
+    QVERIFY(m_store->appendNoteRecord(makeNote(u"x"_qs, 2)));
+    QVERIFY(m_store->appendRunningEntry(u"2"_qs));
+    QCOMPARE(m_store->readNoteRecords().value().size(), 2);
+    QCOMPARE(readBytes(iddata()), QByteArray("\"1\",4711\r\n\"2\",\"0\"\r\n"));
+    QVERIFY(readBytes(mdata()).startsWith(noteLine("1") + "\"x\","));
+}
+
+void tst_NoteStore::refusesUnstorableRecordWithoutWriting()
+{
+    const Status missing = m_store->appendNoteRecord(makeNote(u"say \"hi\""_qs, 1));
+    QVERIFY(!missing.ok());
+    QVERIFY(!QFile::exists(mdata()));
+
+    writeBytes(mdata(), noteLine("1"));
+    NoteRecord emoji = makeNote(u"寿司🍣"_qs, 2);
+    const Status refused = m_store->appendNoteRecord(emoji);
+    QVERIFY(!refused.ok());
+    QVERIFY2(refused.error().contains(u"🍣"_qs), qPrintable(refused.error()));
+    QCOMPARE(readBytes(mdata()), noteLine("1"));
+
+    // A rewrite that would hold such a text is refused as a whole.
+    const Status update = m_store->updateNoteRecords([](QList<NoteRecord> &records) {
+        records.append(makeNote(u"100¥"_qs, 3));
+        return true;
+    });
+    QVERIFY(!update.ok());
+    QCOMPARE(readBytes(mdata()), noteLine("1"));
+
+    QVERIFY(!m_store->appendRunningEntry(u"5\""_qs).ok());
+    QVERIFY(!QFile::exists(iddata()));
+}
+
+void tst_NoteStore::matchesFileNamesInAnyCase()
+{
+    const QString lowerNotes = m_dir->filePath(u"mdata.ini"_qs);
+    const QString mixedRunning = m_dir->filePath(u"IDdata.INI"_qs);
+    writeBytes(lowerNotes, noteLine("1") + noteLine("2"));
+    writeBytes(mixedRunning, "\"1\",\"0\"\r\n\"2\",\"0\"\r\n");
+    QCOMPARE(m_store->noteFilePath(), lowerNotes);
+    QCOMPARE(m_store->runningFilePath(), mixedRunning);
+    QCOMPARE(m_store->readNoteRecords().value().size(), 2);
+
+    QVERIFY(m_store->closeNoteWindow(u"1"_qs, 15, 30));
+    QVERIFY(m_store->appendRunningEntry(u"3"_qs));
+    QVERIFY(m_store->appendNoteRecord(makeNote(u"n"_qs, 3)));
+    QCOMPARE(readBytes(mixedRunning), QByteArray("\"2\",\"0\"\r\n\"3\",\"0\"\r\n"));
+    QVERIFY(readBytes(lowerNotes).startsWith(noteLine("1", "t", "15,30") + noteLine("2")));
+    QCOMPARE(QDir(m_dir->path()).entryList({u"*.ini"_qs}, QDir::Files, QDir::Name),
+             QStringList({u"IDdata.INI"_qs, u"mdata.ini"_qs}));
+
+    // With several in different case, the exact name is the file.
+    writeBytes(mdata(), noteLine("9"));
+    QCOMPARE(m_store->noteFilePath(), mdata());
+    QCOMPARE(m_store->readNoteRecords().value().size(), 1);
+}
+
+void tst_NoteStore::recordsTaskId()
+{
+    const QByteArray before = "\"5\",\"0\"\r\n\"6\",\"0\"\r\n\"5\",\"0\"\r\n\"05\",\"0\"\r\n";
+    writeBytes(iddata(), before);
+    QVERIFY(m_store->recordTaskId(u"7"_qs, 999));
+    QCOMPARE(readBytes(iddata()), before); // nothing matched: same content
+    QVERIFY(m_store->recordTaskId(u"5"_qs, 4711));
+    QCOMPARE(readBytes(iddata()),
+             QByteArray("\"5\",4711\r\n\"6\",\"0\"\r\n\"5\",4711\r\n\"05\",\"0\"\r\n"));
+
+    // Recording before the window wrote its entry creates the file with nothing in it.
+    QFile::remove(iddata());
+    QVERIFY(m_store->recordTaskId(u"5"_qs, 1));
+    QCOMPARE(readBytes(iddata()), QByteArray());
+}
+
+void tst_NoteStore::removesEntriesExactly()
+{
+    writeBytes(iddata(), "\"5\",4711\r\n\"05\",\"0\"\r\n\"5\",\"0\"\r\n\"15\",88\r\n");
+    QVERIFY(m_store->removeNoteEntries(u"5"_qs));
+    QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n\"15\",88\r\n"));
+}
+
+void tst_NoteStore::closeRemovesEntriesAndStoresPosition()
+{
+    writeBytes(mdata(), noteLine("1") + noteLine("2") + noteLine("3"));
+    writeBytes(iddata(), "\"2\",\"0\"\r\n\"1\",77\r\n\"2\",4711\r\n");
+    const Status closed = m_store->closeNoteWindow(u"2"_qs, -150, -30);
+    QVERIFY2(closed.ok(), qPrintable(closed.error()));
+    QCOMPARE(readBytes(iddata()), QByteArray("\"1\",77\r\n"));
+    QCOMPARE(readBytes(mdata()),
+             noteLine("1") + noteLine("2", "t", "-150,-30") + noteLine("3"));
+}
+
+void tst_NoteStore::closeComparesIdentifiersEachInItsWay()
+{
+    // The window of "5": its entry text is compared exactly, the records by number.
+    writeBytes(mdata(), noteLine("5") + noteLine("\"05\"") + noteLine("50"));
+    writeBytes(iddata(), "\"05\",\"0\"\r\n\"5\",\"0\"\r\n");
+    QVERIFY(m_store->closeNoteWindow(u"5"_qs, 100, 200));
+    QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n"));
+    QCOMPARE(readBytes(mdata()), noteLine("5", "t", "100,200") +
+                                     noteLine("\"05\"", "t", "100,200") + noteLine("50"));
+}
+
+void tst_NoteStore::closeWritesExactlyTheRecordsRead()
+{
+    // More lines than records (a text with line breaks), and the window's own record erased.
+    const QByteArray notes = noteLine("1", "a\r\nb\r\nc") + noteLine("3");
+    writeBytes(mdata(), notes);
+    QVERIFY(m_store->closeNoteWindow(u"2"_qs, 1, 1));
+    QCOMPARE(readBytes(mdata()), notes);
+    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0));
+    QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
+
+    writeBytes(mdata(), "");
+    QVERIFY(m_store->closeNoteWindow(u"1"_qs, 1, 1));
+    QCOMPARE(readBytes(mdata()), QByteArray());
+}
+
+void tst_NoteStore::closeKeepsOtherBytes()
+{
+    // Characters with two codes keep the code they were stored with; a quoted size stays quoted.
+    const QByteArray other = "\"\x87\x40\x87\x8A\x87\x56\xFA\x4C\xFB\xFC\xEE\xE0\x81\xCA\xEE\xF9"
+                             "\",\"255\",\"\x82\x6C\x82\x72 \x96\xBE\x92\xA9\",\"12\",1E+3,"
+                             "12.50,5430,250,0,1\r\n";
+    writeBytes(mdata(), other + noteLine("2", "\xFA\x54"));
+    QVERIFY(m_store->closeNoteWindow(u"2"_qs, 0, 0));
+    QCOMPARE(readBytes(mdata()), other + noteLine("2", "\xFA\x54", "0,0"));
+}
+
+void tst_NoteStore::closeWithoutRunningFile()
+{
+    writeBytes(mdata(), noteLine("1"));
+    QVERIFY(m_store->closeNoteWindow(u"1"_qs, 45, 90));
+    QCOMPARE(readBytes(mdata()), noteLine("1", "t", "45,90"));
+    QVERIFY(!QFile::exists(iddata()));
+}
+
+void tst_NoteStore::closeWithoutNoteFile()
+{
+    writeBytes(iddata(), "\"1\",\"0\"\r\n");
+    QVERIFY(m_store->closeNoteWindow(u"1"_qs, 45, 90));
+    QCOMPARE(readBytes(iddata()), QByteArray());
+    QVERIFY(!QFile::exists(mdata()));
+}
+
+void tst_NoteStore::closeLeavesMalformedNoteFile()
+{
+    const QByteArray broken = noteLine("1") + "\"cut\",\"1\",\"f\",12,1,2";
+    writeBytes(mdata(), broken);
+    writeBytes(iddata(), "\"1\",\"0\"\r\n\"2\",\"0\"\r\n");
+    const Status closed = m_store->closeNoteWindow(u"1"_qs, 1, 1);
+    QVERIFY(!closed.ok());
+    QVERIFY2(closed.error().contains(u"MDATA.INI の 2 行目"_qs), qPrintable(closed.error()));
+    QCOMPARE(readBytes(mdata()), broken);
+    QCOMPARE(readBytes(iddata()), QByteArray("\"2\",\"0\"\r\n")); // the close order holds
+}
+
+void tst_NoteStore::closeLeavesMalformedRunningFile()
+{
+    const QByteArray broken = "\"1\",\"0\"\r\n\"2\",";
+    writeBytes(mdata(), noteLine("1"));
+    writeBytes(iddata(), broken);
+    const Status closed = m_store->closeNoteWindow(u"1"_qs, 1, 1);
+    QVERIFY(!closed.ok());
+    QVERIFY2(closed.error().contains(u"IDDATA.INI"_qs), qPrintable(closed.error()));
+    QCOMPARE(readBytes(iddata()), broken);
+    QCOMPARE(readBytes(mdata()), noteLine("1"));
+}
+
+void tst_NoteStore::neverRewritesMalformedFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("last record cut short") << noteLine("1") + noteLine("2").left(30);
+    QTest::newRow("not a number") << noteLine("1") + noteLine("x");
+    QTest::newRow("invalid bytes") << noteLine("1") + noteLine("2", "\x82\xA0\xFF");
+    QTest::newRow("quote inside a text") << noteLine("1", "a\"b");
+}
+
+void tst_NoteStore::neverRewritesMalformedFile()
+{
+    QFETCH(QByteArray, bytes);
+    writeBytes(mdata(), bytes);
+    bool called = false;
+    const Status status = m_store->updateNoteRecords([&](QList<NoteRecord> &) {
+        called = true;
+        return true;
+    });
+    QVERIFY(!status.ok());
+    QVERIFY(!called);
+    QVERIFY(!m_store->readNoteRecords().ok());
+    QVERIFY(!m_store->closeNoteWindow(u"1"_qs, 0, 0).ok());
+    QCOMPARE(readBytes(mdata()), bytes);
+}
+
+void tst_NoteStore::updateWritesOnlyWhenAsked()
+{
+    writeBytes(mdata(), noteLine("1") + noteLine("2"));
+    QVERIFY(m_store->updateNoteRecords([](QList<NoteRecord> &records) {
+        records.clear();
+        return false;
+    }));
+    QCOMPARE(readBytes(mdata()), noteLine("1") + noteLine("2"));
+
+    QVERIFY(m_store->updateNoteRecords([](QList<NoteRecord> &records) {
+        records.removeAt(0);
+        return true;
+    }));
+    QCOMPARE(readBytes(mdata()), noteLine("2"));
+
+    QVERIFY(m_store->updateNoteRecords([](QList<NoteRecord> &records) {
+        records.clear();
+        return true;
+    }));
+    QCOMPARE(readBytes(mdata()), QByteArray()); // every note erased: an empty file
+    QCOMPARE(m_store->countNoteLines().value(), 0);
+}
+
+QTEST_APPLESS_MAIN(tst_NoteStore)
+#include "tst_NoteStore.moc"
