@@ -4,11 +4,13 @@
 #include "NoteDesktop.h"
 
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <QWidget>
+
+#include <functional>
 
 class QMenuBar;
 class QPushButton;
-class QSystemTrayIcon;
 
 namespace master {
 
@@ -49,6 +51,34 @@ public:
     double Top() const;
     double Left() const;
     void moveTo(double top, double left);
+
+    // Start-up: adds the tray icon (the master runs on without one if the desktop refuses it).
+    void addTrayIcon();
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
+
+    void Command1_Click(); // UL, then HYOUZI
+    void Command4_Click(); // into the tray (minimised where the desktop has no notification area)
+
+    // The tray icon's mouse activity, as the code carried by X (twips): only the right button
+    // in tray mode opens the tray menu at the pointer.
+    void Form_MouseMove(double x);
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
+
+    // Test seam: what exit does after removing the tray icon (ends the event loop by default).
+    void setExitForTesting(std::function<void()> exit) { m_exit = std::move(exit); }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void runHYOUZI();
+    void placeAndShow(QWidget *dialog);
+
+    QMenuBar *m_menuBar = nullptr;
+    QWidget *m_client = nullptr; // the client area below the menu bar
+    QSystemTrayIcon *m_tray = nullptr;
+    QPointer<Form2> m_editor;
+    std::function<void()> m_exit;
 };
 
 } // namespace master

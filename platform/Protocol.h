@@ -16,3 +16,12 @@ inline constexpr int ConnectTimeoutMs = 1000;
 inline constexpr int AnswerTimeoutMs = 5000;        // bound on one window's close, so the close-all returns
 
 } // namespace platform::protocol
+
+namespace platform::protocol {
+
+// A second start of the master asks the running one to show its main window (one line, UTF-8).
+inline constexpr char ShowMain[] = "SHOW";
+inline constexpr char ShowMainDone[] = "SHOWN";
+inline constexpr int ShowMainTimeoutMs = 2000;
+
+} // namespace platform::protocol

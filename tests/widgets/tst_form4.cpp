@@ -355,4 +355,4 @@ private slots:
 };
 
 QTEST_MAIN(TestForm4)
-#include "tst_Form4.moc"
+#include "tst_form4.moc"

@@ -126,4 +126,4 @@ private slots:
 };
 
 QTEST_MAIN(TestForm5)
-#include "tst_Form5.moc"
+#include "tst_form5.moc"

@@ -1,0 +1,302 @@
+// Form1: the master's main window, its tray icon and the public operations other windows call.
+#include "Form1.h"
+
+#include "Form2.h"
+#include "Form4.h"
+#include "Form5.h"
+#include "TrayMessage.h"
+
+#include "platform/MessageBox.h"
+#include "platform/Twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+// Outside any namespace, as the resource system wants it.
+static void initResources()
+{
+    Q_INIT_RESOURCE(pinboa);
+}
+
+namespace master {
+
+namespace {
+
+// Client area below the menu bar, twips.
+constexpr double ClientWidth = 4755;
+constexpr double ClientHeight = 1080;
+constexpr double ButtonTop = 0;
+constexpr double ButtonHeight = 1035;
+
+const QString MessageTitle = QStringLiteral("Pinboa");
+
+QIcon programIcon()
+{
+    initResources();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/pinboa-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/icons/pinboa.svg"));
+    return icon;
+}
+
+// A push button whose caption breaks into lines where it is wider than the button, as the
+// captions of the main window do at their font size.
+class CaptionButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        style()->drawItemText(&painter, area,
+                              Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+                              option.palette, isEnabled(), caption, QPalette::ButtonText);
+    }
+};
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Pinboa"));
+    setWindowIcon(programIcon());
+
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    m_menuBar->setNativeMenuBar(false);
+    const auto addMenuItem = [this](const char *name, const QString &caption, void (Form1::*click)()) {
+        QAction *action = m_menuBar->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, click);
+    };
+    addMenuItem("syuuryou", QStringLiteral("終了(&X)"), &Form1::syuuryou_Click);
+    addMenuItem("sakusei", QStringLiteral("付箋作成(&N)"), &Form1::sakusei_Click);
+    addMenuItem("syoukyo", QStringLiteral("付箋消去(&D)"), &Form1::syoukyo_Click);
+    addMenuItem("bazyon", QStringLiteral("バージョン(&A)"), &Form1::bazyon_Click);
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("ClientArea"));
+    QFont buttonFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    buttonFont.setPointSizeF(15.75);
+    struct ButtonDesign
+    {
+        const char *name;
+        QString caption;
+        QString tip;
+        double left;
+        double width;
+        void (Form1::*click)();
+    };
+    const ButtonDesign designs[] = {
+        {"Command1", QStringLiteral("表示・再表示"), QStringLiteral("登録されている付箋を表示します。"),
+         30, 1185, &Form1::Command1_Click},
+        {"Command2", QStringLiteral("付箋 作成"), QStringLiteral("付箋の作成を行います。"), 1230,
+         1125, &Form1::sakusei_Click},
+        {"Command3", QStringLiteral("付箋  消去"),
+         QStringLiteral("登録されている付箋の消去を行います。"), 2370, 1155, &Form1::syoukyo_Click},
+        {"Command4", QStringLiteral("トレイに格納"), QStringLiteral("トレイに格納します。"), 3540, 1185,
+         &Form1::Command4_Click},
+    };
+    QWidget *previous = nullptr;
+    for (const ButtonDesign &design : designs) {
+        auto *button = new CaptionButton(design.caption, m_client);
+        button->setObjectName(QString::fromLatin1(design.name));
+        button->setToolTip(design.tip);
+        button->setFont(buttonFont);
+        platform::setGeometryTwips(button, design.left, ButtonTop, design.width, ButtonHeight);
+        connect(button, &QPushButton::clicked, this, design.click);
+        if (previous)
+            setTabOrder(previous, button);
+        previous = button;
+    }
+
+    // The menu bar sits above the client area, which keeps its design size.
+    const double tpp = platform::twipsPerPixel(this);
+    const int clientWidth = platform::toPixels(ClientWidth, tpp);
+    const int clientHeight = platform::toPixels(ClientHeight, tpp);
+    const int menuHeight = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, clientWidth, menuHeight);
+    m_client->setGeometry(0, menuHeight, clientWidth, clientHeight);
+    setFixedSize(clientWidth, menuHeight + clientHeight);
+
+    m_tray = new QSystemTrayIcon(programIcon(), this);
+    m_tray->setObjectName(QStringLiteral("TrayIcon"));
+    m_tray->setToolTip(QStringLiteral("Pinboa メニュー"));
+    connect(m_tray, &QSystemTrayIcon::activated, this, &Form1::trayActivated);
+}
+
+Form1::~Form1()
+{
+    delete m_editor.data();
+}
+
+void Form1::addTrayIcon()
+{
+    m_tray->show();
+}
+
+void Form1::APC()
+{
+    QString error;
+    if (!Desktop.APC(&error))
+        platform::showMessage(this, {error, MessageTitle});
+}
+
+void Form1::HYOUZI()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString error;
+    const bool ok = Desktop.HYOUZI(&error);
+    QApplication::restoreOverrideCursor();
+    if (!ok)
+        platform::showMessage(this, {error, MessageTitle});
+}
+
+void Form1::UL()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Desktop.UL();
+    QApplication::restoreOverrideCursor();
+}
+
+void Form1::Command1_Click()
+{
+    UL();
+    HYOUZI();
+}
+
+void Form1::Command4_Click()
+{
+    MainMode = 0;
+    // Hidden with nowhere to come back from, the master would be out of reach.
+    if (tray::notificationAreaAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void Form1::placeAndShow(QWidget *dialog)
+{
+    QRectF frame = platform::outerGeometryTwips(dialog);
+    frame.moveTo(Left(), Top());
+    platform::setOuterGeometryTwips(dialog, frame);
+    hide();
+    dialog->show();
+}
+
+void Form1::sakusei_Click()
+{
+    Form2 *form = editor();
+    const double top = Top();
+    const double left = Left();
+    form->moveTo(top, left);
+    form->TTP = top;
+    form->LLF = left;
+    hide();
+    form->show();
+}
+
+void Form1::syoukyo_Click()
+{
+    auto *form = new Form4(this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    placeAndShow(form);
+}
+
+void Form1::bazyon_Click()
+{
+    auto *form = new Form5(this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    placeAndShow(form);
+}
+
+void Form1::syuuryou_Click()
+{
+    if (m_tray)
+        m_tray->hide();
+    if (m_exit)
+        m_exit();
+    else
+        QCoreApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    syuuryou_Click();
+}
+
+Form2 *Form1::editor()
+{
+    if (!m_editor)
+        m_editor = new Form2(this);
+    return m_editor;
+}
+
+void Form1::editorUnloaded()
+{
+    m_editor = nullptr;
+}
+
+void Form1::showMain()
+{
+    MainMode = 1;
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form1::Form_MouseMove(double x)
+{
+    // Real mouse movement over the visible window looks the same; only the tray mode listens.
+    if (isVisible())
+        return;
+    if (tray::decodeMessageX(x, platform::twipsPerPixel(this)) != tray::RightButtonDown)
+        return;
+    editor()->SMENU->popup(QCursor::pos());
+}
+
+void Form1::trayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    Form_MouseMove(tray::messageX(tray::codeForActivation(reason), platform::twipsPerPixel(this)));
+}
+
+double Form1::Top() const
+{
+    return platform::outerGeometryTwips(this).y();
+}
+
+double Form1::Left() const
+{
+    return platform::outerGeometryTwips(this).x();
+}
+
+void Form1::moveTo(double top, double left)
+{
+    QRectF frame = platform::outerGeometryTwips(this);
+    frame.moveTo(left, top);
+    platform::setOuterGeometryTwips(this, frame);
+}
+
+} // namespace master

@@ -1,0 +1,50 @@
+// A note window stand-in for the master's tests: registers like a note window, answers the close
+// request, and can be told to register late or die first. Never shows anything.
+#include "platform/CloseRequest.h"
+#include "store/NoteArgs.h"
+#include "store/NoteStore.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+void log(const QString &appDir, const QString &line)
+{
+    QFile file(appDir + QStringLiteral("fake.log"));
+    if (file.open(QIODevice::Append))
+        file.write((line + QLatin1Char('\n')).toUtf8());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString appDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString args = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const auto decoded = store::DecodeNoteArgs(args);
+    if (!decoded.ok() || !decoded.value().has_value())
+        return 2;
+    const QString id = decoded.value()->at(9);
+    const qint64 pid = QCoreApplication::applicationPid();
+    log(appDir, QStringLiteral("start %1 %2").arg(id).arg(pid));
+
+    if (qEnvironmentVariable("FAKE_MEMLET_DIE") == id)
+        return 3;
+    platform::CloseRequestServer server;
+    server.onActivate = [] {};
+    server.onKeys = [&](const QString &keys) {
+        store::NoteStore(appDir).removeNoteEntries(id);
+        log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    };
+    if (!server.listen(appDir, pid))
+        return 4;
+    QThread::msleep(qEnvironmentVariableIntValue("FAKE_MEMLET_DELAY_MS"));
+    if (!store::NoteStore(appDir).appendRunningEntry(id).ok())
+        return 5;
+    return app.exec();
+}

@@ -1,0 +1,247 @@
+// The master's main window: its design, the tray message decoding, the tray mode and the exit.
+#include "master/Form1.h"
+#include "master/Form2.h"
+#include "master/TrayMessage.h"
+
+#include "platform/Twips.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+using master::Form1;
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        platform::setTwipsPerPixelForTesting(15);
+        master::tray::setNotificationAreaForTesting(1);
+    }
+    void cleanup()
+    {
+        platform::setTwipsPerPixelForTesting(0);
+        master::tray::setNotificationAreaForTesting(-1);
+    }
+
+    void windowDesign()
+    {
+        Form1 form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Pinboa"));
+        QVERIFY(!form.windowIcon().isNull());
+        const Qt::WindowFlags flags = form.windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QCOMPARE(form.MainMode, 1);
+
+        QVERIFY(form.trayIcon());
+        QCOMPARE(form.trayIcon()->toolTip(), QStringLiteral("Pinboa メニュー"));
+        QVERIFY(!form.trayIcon()->icon().isNull());
+
+        // Four top-level items, no sub-menus, in this order.
+        auto *menuBar = form.findChild<QMenuBar *>();
+        QVERIFY(menuBar);
+        const QList<QAction *> items = menuBar->actions();
+        const QStringList names{"syuuryou", "sakusei", "syoukyo", "bazyon"};
+        const QStringList captions{"終了(&X)", "付箋作成(&N)", "付箋消去(&D)", "バージョン(&A)"};
+        QCOMPARE(items.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(items[i]->objectName(), names[i]);
+            QCOMPARE(items[i]->text(), captions[i]);
+            QVERIFY(!items[i]->menu());
+        }
+    }
+
+    void buttons_data()
+    {
+        QTest::addColumn<double>("tpp");
+        QTest::newRow("96 dpi") << 15.0;
+        QTest::newRow("120 dpi") << 12.0;
+    }
+    void buttons()
+    {
+        QFETCH(double, tpp);
+        platform::setTwipsPerPixelForTesting(tpp);
+        Form1 form;
+        struct Expected
+        {
+            const char *name;
+            QString caption;
+            QString tip;
+            double left;
+            double width;
+        };
+        const Expected expected[] = {
+            {"Command1", "表示・再表示", "登録されている付箋を表示します。", 30, 1185},
+            {"Command2", "付箋 作成", "付箋の作成を行います。", 1230, 1125},
+            {"Command3", "付箋  消去", "登録されている付箋の消去を行います。", 2370, 1155},
+            {"Command4", "トレイに格納", "トレイに格納します。", 3540, 1185},
+        };
+        QPushButton *previous = nullptr;
+        for (const Expected &e : expected) {
+            auto *button = form.findChild<QPushButton *>(e.name);
+            QVERIFY2(button, e.name);
+            QCOMPARE(button->text(), e.caption);
+            QCOMPARE(button->toolTip(), e.tip);
+            QCOMPARE(button->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+            QCOMPARE(button->font().pointSizeF(), 15.75);
+            // Within half a pixel of the design, relative to the client area below the menu bar.
+            const QRectF twips = platform::toTwips(button->geometry(), tpp);
+            QVERIFY2(qAbs(twips.left() - e.left) <= tpp / 2, e.name);
+            QVERIFY2(qAbs(twips.width() - e.width) <= tpp, e.name);
+            QVERIFY2(qAbs(twips.top() - 0) < 1, e.name);
+            QVERIFY2(qAbs(twips.height() - 1035) <= tpp / 2, e.name);
+            if (previous)
+                QCOMPARE(previous->nextInFocusChain(), button);
+            previous = button;
+        }
+
+        // The client area is the design's 4755 by 1080 twips, under the menu bar.
+        QWidget *client = form.findChild<QPushButton *>("Command1")->parentWidget();
+        auto *menuBar = form.findChild<QMenuBar *>();
+        QCOMPARE(client->y(), menuBar->geometry().bottom() + 1);
+        QCOMPARE(client->width(), platform::toPixels(4755, tpp));
+        QCOMPARE(client->height(), platform::toPixels(1080, tpp));
+        QCOMPARE(form.height(), client->y() + client->height());
+        QCOMPARE(form.width(), client->width());
+    }
+
+    void trayMessageDecoding()
+    {
+        using namespace master::tray;
+        QCOMPARE(decodeMessageX(7740, 15), 516);
+        QCOMPARE(messageX(RightButtonDown, 15), 7740.0);
+        QCOMPARE(decodeMessageX(messageX(RightButtonDown, 12), 12), 516);
+        // Both values go to the nearest whole number before the integer division.
+        QCOMPARE(decodeMessageX(7754.6, 14.6), 517);
+        QCOMPARE(decodeMessageX(7739.4, 15), 515);
+        QCOMPARE(decodeMessageX(7740, 0.2), 0);
+        QCOMPARE(codeForActivation(QSystemTrayIcon::Context), 516);
+        QCOMPARE(codeForActivation(QSystemTrayIcon::Trigger), 513);
+        QCOMPARE(codeForActivation(QSystemTrayIcon::DoubleClick), 515);
+        QCOMPARE(codeForActivation(QSystemTrayIcon::MiddleClick), 519);
+    }
+
+    // The right button opens the tray menu in tray mode only; the left button and double click
+    // never do.
+    void trayMode()
+    {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.trayActivated(QSystemTrayIcon::Context);
+        QVERIFY(!visibleTrayMenu());
+
+        form.findChild<QPushButton *>("Command4")->click();
+        QCOMPARE(form.MainMode, 0);
+        QVERIFY(!form.isVisible());
+        form.trayActivated(QSystemTrayIcon::Trigger);
+        form.trayActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(!visibleTrayMenu());
+        form.Form_MouseMove(7740);
+        QMenu *menu = visibleTrayMenu();
+        QVERIFY(menu);
+        QCOMPARE(menu, form.editor()->SMENU);
+        QVERIFY(!form.editor()->isVisible()); // the editor is loaded for its menu, not shown
+
+        const QStringList names{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO", "KUBUNN", "SYURYOU"};
+        const QList<QAction *> items = menu->actions();
+        QCOMPARE(items.size(), names.size());
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(items[i]->objectName(), names[i]);
+        QCOMPARE(items[0]->text(), QStringLiteral("Pinboa起動"));
+        QCOMPARE(items[2]->text(), QStringLiteral("付箋表示・再表示"));
+        QCOMPARE(items[6]->text(), QStringLiteral("終了"));
+        QVERIFY(items[1]->isSeparator() && items[5]->isSeparator());
+        menu->hide();
+
+        // "Pinboa起動" brings the main mode back.
+        items[0]->trigger();
+        QCOMPARE(form.MainMode, 1);
+        QVERIFY(form.isVisible());
+        form.trayActivated(QSystemTrayIcon::Context);
+        QVERIFY(!visibleTrayMenu());
+    }
+
+    // Without a notification area the main window is minimised, never hidden out of reach.
+    void trayWithoutNotificationArea()
+    {
+        master::tray::setNotificationAreaForTesting(0);
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Command4_Click();
+        QCOMPARE(form.MainMode, 0);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.windowState() & Qt::WindowMinimized);
+        form.showMain();
+        QCOMPARE(form.MainMode, 1);
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized));
+        QVERIFY(form.isVisible());
+    }
+
+    // Exit from the menu, the tray menu and the close box: the tray icon goes, the master ends.
+    void exit_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("menu") << "menu";
+        QTest::newRow("tray menu") << "tray";
+        QTest::newRow("close box") << "close";
+    }
+    void exit()
+    {
+        QFETCH(QString, way);
+        Form1 form;
+        int exits = 0;
+        form.setExitForTesting([&] { ++exits; });
+        form.addTrayIcon();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.trayIcon()->isVisible());
+        if (way == "menu")
+            form.findChild<QAction *>("syuuryou")->trigger();
+        else if (way == "tray")
+            form.editor()->SMENU->findChild<QAction *>("SYURYOU")->trigger();
+        else
+            form.close();
+        QCOMPARE(exits, 1);
+        QVERIFY(!form.trayIcon()->isVisible());
+    }
+
+    // The editor opens where the main window stands, and the main window goes.
+    void editorOpensAtMainWindow()
+    {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.moveTo(1500, 3000);
+        QTRY_COMPARE(form.Left(), 3000.0);
+        form.sakusei_Click();
+        QVERIFY(!form.isVisible());
+        master::Form2 *editor = form.editor();
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->TTP, form.Top());
+        QCOMPARE(editor->LLF, form.Left());
+        QTRY_COMPARE(editor->Top(), form.Top());
+        QCOMPARE(editor->Left(), form.Left());
+    }
+
+private:
+    static QMenu *visibleTrayMenu()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == QLatin1String("SMENU") && widget->isVisible())
+                return qobject_cast<QMenu *>(widget);
+        }
+        return nullptr;
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,328 @@
+// Showing all notes and closing them, against a temporary program folder whose note window is a
+// stand-in that registers and answers the close request like the real one.
+#include "master/NoteDesktop.h"
+
+#include "platform/Processes.h"
+#include "store/NoteStore.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+using master::NoteDesktop;
+using store::RunningEntry;
+using store::Value;
+
+namespace {
+
+QByteArray recordLine(qint64 id)
+{
+    return QStringLiteral("\"note %1\",\"12632256\",\"Sans\",12,600,900,3000,900,0,%1\r\n")
+        .arg(id)
+        .toLatin1();
+}
+
+store::NoteRecord note(const Value &id)
+{
+    store::NoteRecord record;
+    record.NoteText = Value::text(QStringLiteral("n"));
+    record.NoteBackColor = Value::text(QStringLiteral("12632256"));
+    record.NoteFontName = Value::text(QStringLiteral("Sans"));
+    record.NoteFontSize = Value::number(12);
+    record.NoteTop = Value::number(600);
+    record.NoteLeft = Value::number(900);
+    record.NoteWidth = Value::number(3000);
+    record.NoteHeight = Value::number(900);
+    record.NoteForeColor = Value::number(0);
+    record.NoteId = id;
+    return record;
+}
+
+// A process id that is certainly no note window: a process that has ended.
+qint64 endedPid()
+{
+    QProcess process;
+    process.start(QStringLiteral("true"), {});
+    process.waitForFinished();
+    const qint64 pid = process.processId();
+    return pid > 0 ? pid : 999999;
+}
+
+} // namespace
+
+class TestNoteDesktop : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        QVERIFY(m_dir->isValid());
+        m_appDir = QDir(m_dir->path()).canonicalPath() + QLatin1Char('/');
+        QVERIFY(QFile::copy(QStringLiteral(FAKE_MEMLET), m_appDir + QStringLiteral("memlet")));
+        QFile::setPermissions(m_appDir + QStringLiteral("memlet"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        platform::setProgramFolderForTesting(m_appDir);
+        qunsetenv("FAKE_MEMLET_DIE");
+        qunsetenv("FAKE_MEMLET_DELAY_MS");
+    }
+    void cleanup()
+    {
+        for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(m_appDir))
+            ::kill(pid_t(window.pid), SIGKILL);
+        platform::setProgramFolderForTesting(QString());
+        m_dir.reset();
+    }
+
+    // Three notes and no running entry: three windows, each entry carrying its window's pid.
+    void showsEveryNoteAndRecordsItsTaskId()
+    {
+        writeFile("MDATA.INI", recordLine(1) + recordLine(12) + recordLine(3));
+        NoteDesktop desktop;
+        QString error;
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        QCOMPARE(desktop.NoteLineCount, 4);
+        QCOMPARE(desktop.NoteTable.size(), 4);
+
+        const QList<RunningEntry> entries = running();
+        QCOMPARE(entries.size(), 3);
+        for (int row = 1; row <= 3; ++row) {
+            const qint64 pid = desktop.NoteTable[row].NoteTaskId;
+            QVERIFY(platform::isLiveNoteWindow(m_appDir, pid));
+            const QString id = desktop.NoteTable[row].note.NoteId.toText();
+            QCOMPARE(taskIdsOf(entries, id), QList<qint64>{pid});
+        }
+        for (const RunningEntry &entry : entries)
+            QVERIFY(entry.RunningTaskId.isNumber());
+
+        // Everything shown: nothing starts and the running file is not rewritten.
+        const QByteArray before = readFile("IDDATA.INI");
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        QCOMPARE(readFile("IDDATA.INI"), before);
+        QCOMPARE(starts().size(), 3);
+        for (int row = 1; row <= 3; ++row)
+            QCOMPARE(desktop.NoteTable[row].NoteTaskId, 0);
+    }
+
+    // The identifier 12 is not the entry "012"; an entry far down the file still counts.
+    void comparesIdsAsTextOverAllEntries()
+    {
+        NoteDesktop desktop;
+        QString error;
+        QVERIFY(desktop.startNote(note(Value::text(QStringLiteral("012"))), &error) > 0);
+        QVERIFY(desktop.startNote(note(Value::number(20)), &error) > 0);
+        QVERIFY(desktop.startNote(note(Value::number(21)), &error) > 0);
+        const qint64 pid7 = desktop.startNote(note(Value::number(7)), &error);
+        QVERIFY2(pid7 > 0, qPrintable(error));
+        QCOMPARE(running().size(), 4);
+        QCOMPARE(running().last().RunningId.toText(), QStringLiteral("7"));
+
+        writeFile("MDATA.INI", recordLine(12) + recordLine(7));
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        QVERIFY(desktop.NoteTable[1].NoteTaskId > 0);
+        QCOMPARE(desktop.NoteTable[2].NoteTaskId, 0);
+        QCOMPARE(starts().count(QStringLiteral("7")), 1);
+        const QList<RunningEntry> entries = running();
+        QCOMPARE(entries.size(), 5);
+        QCOMPARE(taskIdsOf(entries, QStringLiteral("12")),
+                 QList<qint64>{desktop.NoteTable[1].NoteTaskId});
+        QCOMPARE(taskIdsOf(entries, QStringLiteral("7")), QList<qint64>{pid7});
+    }
+
+    // Entries of windows that are gone stop hiding their notes; only those are dropped.
+    void dropsEntriesWithoutWindow()
+    {
+        NoteDesktop desktop;
+        QString error;
+        const qint64 pid3 = desktop.startNote(note(Value::number(3)), &error);
+        QVERIFY2(pid3 > 0, qPrintable(error));
+        QVERIFY(desktop.startNote(note(Value::number(99)), &error) > 0);
+        const qint64 dead = endedPid();
+        QVERIFY(store::NoteStore(m_appDir)
+                    .updateRunningEntries([&](QList<RunningEntry> &entries) {
+                        entries = {entry("1", Value::number(dead)), entry("2", Value::text("0")),
+                                   entry("3", Value::number(pid3)),
+                                   entry("4", Value::number(QCoreApplication::applicationPid())),
+                                   entry("99", Value::text("0"))};
+                        return true;
+                    })
+                    .ok());
+        // A window that is still starting has no entry yet and must not get a twin.
+        qputenv("FAKE_MEMLET_DELAY_MS", "2500");
+        const QString args5 = store::EncodeNoteArgs(note(Value::number(5))).value();
+        QVERIFY(platform::startNoteWindow(m_appDir, args5) > 0);
+        qunsetenv("FAKE_MEMLET_DELAY_MS");
+
+        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3) + recordLine(4) +
+                                   recordLine(5));
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        const QList<RunningEntry> entries = running();
+        QCOMPARE(taskIdsOf(entries, "3"), QList<qint64>{pid3});
+        QCOMPARE(taskIdsOf(entries, "99"), QList<qint64>{0});
+        QVERIFY(entries[1].RunningTaskId.isText()); // "99","0" is written back as it was
+        for (const char *id : {"1", "2", "4"}) {
+            const qint64 pid = desktop.NoteTable[QByteArray(id).toInt()].NoteTaskId;
+            QVERIFY(pid > 0);
+            QCOMPARE(taskIdsOf(entries, id), QList<qint64>{pid});
+        }
+        QCOMPARE(desktop.NoteTable[5].NoteTaskId, 0);
+        QCOMPARE(starts().count(QStringLiteral("5")), 1);
+    }
+
+    // A malformed file or a note window program that cannot start: a message, nothing changed.
+    void failuresChangeNothing_data()
+    {
+        QTest::addColumn<QByteArray>("mdata");
+        QTest::addColumn<QByteArray>("iddata");
+        QTest::addColumn<bool>("withProgram");
+        const QByteArray good = recordLine(1) + recordLine(2);
+        const QByteArray dead = QStringLiteral("\"1\",%1\r\n").arg(endedPid()).toLatin1();
+        QTest::newRow("malformed MDATA.INI")
+            << QByteArray("\"a\",\"12632256\",\"Sans\",12,600,x,3000,900,0,1\r\n") << dead << true;
+        QTest::newRow("record cut short") << QByteArray(recordLine(1) + "\"b\",\"1\"") << dead << true;
+        QTest::newRow("malformed IDDATA.INI") << good << QByteArray("\"1\",5\r\n\"2\"\r\n") << true;
+        QTest::newRow("no note window program") << good << dead << false;
+    }
+    void failuresChangeNothing()
+    {
+        QFETCH(QByteArray, mdata);
+        QFETCH(QByteArray, iddata);
+        QFETCH(bool, withProgram);
+        if (!withProgram)
+            QVERIFY(QFile::remove(m_appDir + QStringLiteral("memlet")));
+        writeFile("MDATA.INI", mdata);
+        writeFile("IDDATA.INI", iddata);
+        NoteDesktop desktop;
+        QString error;
+        QVERIFY(!desktop.HYOUZI(&error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readFile("MDATA.INI"), mdata);
+        QCOMPARE(readFile("IDDATA.INI"), iddata);
+        QVERIFY(starts().isEmpty());
+        QVERIFY(platform::liveNoteWindows(m_appDir).isEmpty());
+    }
+
+    // A window that dies before it registers is not waited for; the others are recorded.
+    void startedWindowThatDies()
+    {
+        qputenv("FAKE_MEMLET_DIE", "2");
+        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3));
+        NoteDesktop desktop;
+        QString error;
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        QVERIFY2(timer.elapsed() < 4000, "waited for a window that had died");
+        const QList<RunningEntry> entries = running();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(taskIdsOf(entries, "1"), QList<qint64>{desktop.NoteTable[1].NoteTaskId});
+        QCOMPARE(taskIdsOf(entries, "3"), QList<qint64>{desktop.NoteTable[3].NoteTaskId});
+    }
+
+    // Every listed window is reached by its task identifier and closed in file order; entries
+    // that reach nothing send nothing anywhere.
+    void closesListedWindows()
+    {
+        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3));
+        NoteDesktop desktop;
+        QString error;
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        const qint64 pid10 = desktop.startNote(note(Value::number(10)), &error);
+        const qint64 pid9 = desktop.startNote(note(Value::number(9)), &error);
+        QVERIFY(pid10 > 0 && pid9 > 0);
+        const qint64 dead = endedPid();
+        QVERIFY(store::NoteStore(m_appDir)
+                    .updateRunningEntries([&](QList<RunningEntry> &entries) {
+                        // Window 9 is not listed; window 10 lost its task identifier.
+                        entries.removeIf([](const RunningEntry &e) {
+                            return e.RunningId.toText() == "9" || e.RunningId.toText() == "10";
+                        });
+                        entries.prepend(entry("8", Value::text("0")));
+                        entries.insert(2, entry("6", Value::number(dead)));
+                        entries.append(entry("10", Value::text("0")));
+                        return true;
+                    })
+                    .ok());
+
+        desktop.UL();
+        QStringList closed;
+        for (const QString &line : log()) {
+            if (line.startsWith(QStringLiteral("close ")))
+                closed.append(line.section(QLatin1Char(' '), 1));
+        }
+        QCOMPARE(closed, (QStringList{"1 %{F10}", "2 %{F10}", "3 %{F10}", "10 %{F10}"}));
+        for (int row = 1; row <= 3; ++row)
+            QVERIFY(!platform::isLiveNoteWindow(m_appDir, desktop.NoteTable[row].NoteTaskId));
+        QVERIFY(!platform::isLiveNoteWindow(m_appDir, pid10));
+        QVERIFY(platform::isLiveNoteWindow(m_appDir, pid9));
+        const QList<RunningEntry> left = running();
+        QCOMPARE(left.size(), 2);
+        QCOMPARE(left[0].RunningId.toText(), QStringLiteral("8"));
+        QCOMPARE(left[1].RunningId.toText(), QStringLiteral("6"));
+
+        // A missing or malformed running file: UL returns and reaches nobody.
+        QFile::remove(running_path());
+        desktop.UL();
+        writeFile("IDDATA.INI", QStringLiteral("\"9\",%1\r\n\"x").arg(pid9).toLatin1());
+        desktop.UL();
+        QVERIFY(platform::isLiveNoteWindow(m_appDir, pid9));
+    }
+
+private:
+    static RunningEntry entry(const char *id, const Value &taskId)
+    {
+        return RunningEntry{Value::text(QString::fromLatin1(id)), taskId};
+    }
+    QString running_path() const { return m_appDir + QStringLiteral("IDDATA.INI"); }
+    void writeFile(const char *name, const QByteArray &bytes)
+    {
+        QFile file(m_appDir + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QByteArray readFile(const char *name) const
+    {
+        QFile file(m_appDir + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QList<RunningEntry> running() const
+    {
+        const auto entries = store::NoteStore(m_appDir).readRunningEntries();
+        return entries.ok() ? entries.value() : QList<RunningEntry>{};
+    }
+    static QList<qint64> taskIdsOf(const QList<RunningEntry> &entries, const QString &id)
+    {
+        QList<qint64> ids;
+        for (const RunningEntry &e : entries) {
+            if (e.RunningId.toText() == id)
+                ids.append(qint64(e.RunningTaskId.toNumber().value_or(-1)));
+        }
+        return ids;
+    }
+    QStringList log() const
+    {
+        return QString::fromUtf8(readFile("fake.log")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The identifiers of the windows started, in the order they came up.
+    QStringList starts() const
+    {
+        QStringList ids;
+        for (const QString &line : log()) {
+            if (line.startsWith(QStringLiteral("start ")))
+                ids.append(line.section(QLatin1Char(' '), 1, 1));
+        }
+        return ids;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_appDir;
+};
+
+QTEST_GUILESS_MAIN(TestNoteDesktop)
+#include "tst_notedesktop.moc"
