@@ -34,5 +34,9 @@ function(pinboa_add_e2e name script)
     set(labels e2e ${T_LABELS})
   endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${labels}"
-                       TIMEOUT ${T_TIMEOUT} DEPENDS "")
+                       TIMEOUT ${T_TIMEOUT})
+  if(T_X)
+    # One desktop is shared by these tests: focus, pointer and drags must not interleave.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11desktop)
+  endif()
 endfunction()

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds in Release into build-bench/ and prints, in one run, each figure beside its floor
+# (a minimal Qt window program built in the same tree) and the ratio. Target: ratio <= 1.2.
+# Usage: bench/run.sh [RUNS]   (RUNS: start-up runs per program, 20 by default)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+runs="${1:-20}"
+build="${PINBOA_BENCH_BUILD_DIR:-$root/build-bench}"
+
+"$root/scripts/setup.sh" --bench --no-build
+cmake -S "$root" -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release >/dev/null
+targets=(bench_floor bench_launch)
+known="$(cmake --build "$build" --target help)"
+for t in memlet pinboa bench_store; do
+  if grep -qx "\.\.\. $t" <<<"$known"; then
+    targets+=("$t")
+  fi
+done
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+
+bin="$build/bin"
+benchbin="$build/bench"
+work="$(mktemp -d "${TMPDIR:-/tmp}/pinboa-bench.XXXXXX")"
+xvfb_pid=""
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A desktop of its own without a window manager: a shown window is a child of the root.
+Xvfb -displayfd 3 -dpi 96 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "bench: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$work/runtime"
+  export XDG_RUNTIME_DIR="$work/runtime"
+fi
+
+row() { # figure value floor unit
+  awk -v f="$1" -v v="$2" -v b="$3" -v u="$4" \
+    'BEGIN { printf "%-44s %10.2f %-3s %10.2f %-3s %6.2f\n", f, v, u, b, u, (b > 0 ? v / b : 0) }'
+}
+field() { awk -v k="$1" '$1 == k { print $2 }'; }
+
+echo "figures in one run ($runs start-ups each), DISPLAY=$DISPLAY"
+printf "%-44s %14s %14s %6s\n" "figure" "value" "floor" "ratio"
+
+# memlet: start to shown (window mapped and its entry in IDDATA.INI) against the floor's
+# start to a mapped window; then the median PSS of 10 open windows of each.
+if [ -x "$bin/memlet" ]; then
+  mkdir "$work/prog"
+  cp "$bin/memlet" "$work/prog/"
+  sep='/\/'
+  note="付箋の計測${sep}12632256${sep}Noto Sans CJK JP${sep}12${sep}1500${sep}3000${sep}4500${sep}1200${sep}0${sep}7"
+  entry=$'"7","0"\r\n'
+  floor_ms=$("$benchbin/bench_launch" time "$runs" -- "$benchbin/bench_floor" | field median_ms)
+  memlet_ms=$("$benchbin/bench_launch" time "$runs" --file "$work/prog/IDDATA.INI" \
+    --contains "$entry" -- "$work/prog/memlet" "$note" | field median_ms)
+  row "memlet start to shown, median" "$memlet_ms" "$floor_ms" ms
+  floor_kb=$("$benchbin/bench_launch" pss 10 -- "$benchbin/bench_floor" | field median_pss_kb)
+  memlet_kb=$("$benchbin/bench_launch" pss 10 --file "$work/prog/IDDATA.INI" \
+    --contains "$entry" -- "$work/prog/memlet" "$note" | field median_pss_kb)
+  row "memlet PSS with 10 windows open, median" "$memlet_kb" "$floor_kb" kB
+else
+  echo "memlet: not built"
+fi
+
+# Store: reading and rewriting a MDATA.INI of 10,000 records. bench_store prints its own
+# lines in the form: figure value floor unit
+if [ -x "$benchbin/bench_store" ]; then
+  "$benchbin/bench_store" | while read -r figure value floor unit; do
+    row "${figure//_/ }" "$value" "$floor" "$unit"
+  done
+else
+  echo "store 10,000 records: bench_store not built yet"
+fi
+
+# Master: showing all of 50 notes and closing them, against 50 floors started at once.
+# bench/notes50.sh prints lines in the same form as bench_store; it gets the program folder,
+# the bench folder and DISPLAY.
+if [ -x "$bin/pinboa" ] && [ -x "$root/bench/notes50.sh" ]; then
+  "$root/bench/notes50.sh" "$bin" "$benchbin" | while read -r figure value floor unit; do
+    row "${figure//_/ }" "$value" "$floor" "$unit"
+  done
+else
+  echo "show and close 50 notes: pinboa or bench/notes50.sh not there yet"
+fi

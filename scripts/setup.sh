@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs what pinboa needs on a Debian 12 machine and builds it into build/.
+# Usage: scripts/setup.sh [--test] [--bench] [--no-build]
+#   --test   also the virtual desktop used by the end-to-end tests
+#   --bench  also what bench/run.sh needs
+# Quick and quiet when everything is already there; safe to run again.
+set -euo pipefail
+
+PINBOA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+PINBOA_BUILD_DIR="${PINBOA_BUILD_DIR:-$PINBOA_ROOT/build}"
+
+want_test=0
+want_bench=0
+want_build=1
+for arg in "$@"; do
+  case "$arg" in
+    --test) want_test=1 ;;
+    --bench) want_bench=1 ;;
+    --no-build) want_build=0 ;;
+    *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+
+packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev
+          fonts-noto-cjk fonts-motoya-l-maruberi)
+if [ "$want_test" = 1 ]; then
+  packages+=(xvfb openbox trayer xdotool x11-utils python3)
+fi
+if [ "$want_bench" = 1 ]; then
+  packages+=(xvfb python3 libxcb1-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  if [ "$(id -u)" != 0 ]; then
+    sudo_cmd=(sudo)
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q </dev/null
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+if [ "$want_build" = 1 ]; then
+  if [ ! -f "$PINBOA_BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S "$PINBOA_ROOT" -B "$PINBOA_BUILD_DIR" -G "Unix Makefiles" >/dev/null
+  fi
+  cmake --build "$PINBOA_BUILD_DIR" -j2
+fi

@@ -1,0 +1,174 @@
+"""memlet on a real desktop: shown where its record says, dragged, closed, position stored."""
+
+import time
+
+import harness
+from harness import Note, TWIPS_PER_PIXEL
+
+SHOPPING = Note("買い物：牛乳、卵、パン", back_color="8454143", font_size=12,
+                top=1500, left=3000, width=4500, height=1200, fore_color=0, id=1)
+MEETING = Note("Meeting at 3, room B", back_color="16777088", font_name="Noto Sans CJK JP",
+               font_size="10.5", top=6000, left=9000, width=3600, height=900,
+               fore_color=255, id=2)
+TWO_LINES = Note("一行目\r\n二行目", back_color="12632256", font_size="12",
+                 top=9000, left=1500, width=3000, height=1050, fore_color=8388608, id=3)
+NOTES = [SHOPPING, MEETING, TWO_LINES]
+# Other notes' windows: one already registered by the master with its task id, and "01",
+# which is not note 1's window because entries are matched as text.
+RUNNING = (harness.running_entry("10", 4242) + harness.running_entry("01", "0")
+           + harness.running_entry("12", "0"))
+
+
+class MemletOnDesktop(harness.E2ETestCase):
+    needs_display = True
+
+    def open_note(self, note, notes=NOTES, iddata=RUNNING):
+        """Starts the note's window in a fresh program folder; waits until it is shown and
+        registered."""
+        self.folder = self.program_folder(harness.mdata_bytes(notes), iddata)
+        self.mdata_before = self.folder.read("MDATA.INI")
+        self.iddata_before = iddata
+        self.proc = self.start_memlet(self.folder, note.args())
+        entry = harness.running_entry(str(note.id))
+        harness.wait_file(self.folder.file("IDDATA.INI"),
+                          lambda data: data == iddata + entry)
+        self.wid = self.x.wait_window(self.proc.pid)
+        return self.x.wait_geometry_stable(self.wid)
+
+    def drag_by(self, dx, dy, button=1, at=(40, 30)):
+        g = self.x.outer_geometry(self.wid)
+        start = (g.x + at[0], g.y + at[1])
+        self.x.drag(start, (start[0] + dx, start[1] + dy), button=button)
+        after = self.x.wait_geometry_stable(self.wid)
+        if button == 1:
+            # After the drop, moving the mouse with no button must not drag the note again
+            # (the note never sees the release of a move that the window manager carried out).
+            self.assertFalse(self.x.end_window_manager_move(self.wid),
+                             "the note kept following the pointer after the button was released")
+        return after
+
+    def assert_moved(self, before, after, dx, dy):
+        # The pointer's first pixel of movement happens before the window follows it.
+        self.assertLessEqual(abs(after.x - before.x - dx), 2, (before, after))
+        self.assertLessEqual(abs(after.y - before.y - dy), 2, (before, after))
+        self.assertEqual((after.width, after.height), (before.width, before.height))
+
+    def assert_closed_and_stored(self, note, notes=NOTES):
+        """The process ended, IDDATA.INI is back as it was, and the note's record holds the
+        window's last outer top-left in twips with every other byte unchanged."""
+        last = self.last_geometry
+        harness.wait_exit(self.proc)
+        self.assertBytesEqual(self.folder.read("IDDATA.INI"), self.iddata_before,
+                              "IDDATA.INI after close")
+        moved = note.moved(top=last.y * TWIPS_PER_PIXEL, left=last.x * TWIPS_PER_PIXEL)
+        expected = harness.mdata_bytes([moved if n is note else n for n in notes])
+        self.assertBytesEqual(self.folder.read("MDATA.INI"), expected, "MDATA.INI after close")
+
+    def test_shown_at_its_record_and_registered(self):
+        for note in (MEETING, TWO_LINES):
+            with self.subTest(note=note.id):
+                g = self.open_note(note)
+                self.assertEqual((g.x, g.y, g.width, g.height), note.pixel_geometry())
+                # Nothing but the appended entry changed while the note is shown.
+                self.assertBytesEqual(self.folder.read("MDATA.INI"), self.mdata_before)
+                self.last_geometry = g
+                self.x.activate(self.wid)
+                self.x.key("a")
+                self.assert_closed_and_stored(note)
+
+    def test_drag_then_key_stores_new_position(self):
+        before = self.open_note(SHOPPING)
+        after = self.drag_by(137, 61)
+        self.assert_moved(before, after, 137, 61)
+        # A second drag of the same note works the same way.
+        again = self.drag_by(-80, 45)
+        self.assert_moved(after, again, -80, 45)
+        after = again
+        self.last_geometry = after
+        self.x.activate(self.wid)
+        self.x.key("x")
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_drag_from_the_edge_strip(self):
+        # The 100-twip strip along the left and top is the window's own area, not the text.
+        before = self.open_note(MEETING)
+        after = self.drag_by(-200, 90, at=(2, 2))
+        self.assert_moved(before, after, -200, 90)
+        self.last_geometry = after
+        self.x.activate(self.wid)
+        self.x.key("Return")
+        self.assert_closed_and_stored(MEETING)
+
+    def test_shift_alone_closes_and_stores(self):
+        self.open_note(TWO_LINES)
+        self.last_geometry = self.drag_by(250, -120)
+        self.x.activate(self.wid)
+        self.x.key("shift")
+        self.assert_closed_and_stored(TWO_LINES)
+
+    def open_menu(self):
+        g = self.x.outer_geometry(self.wid)
+        self.x.mousemove(g.x + 30, g.y + 20)
+        self.x.click(3)
+        return self.x.wait_window(self.proc.pid, exclude=(self.wid,))
+
+    def test_menu_item_peels_off_and_stores(self):
+        self.open_note(SHOPPING)
+        self.last_geometry = self.drag_by(-300, 200)
+        menu = self.open_menu()
+        m = self.x.outer_geometry(menu)
+        # The menu opens at the pointer, its left edge there.
+        self.assertLessEqual(abs(m.x - self.x.pointer()[0]), 2)
+        # Its one item "はがす": click it.
+        self.x.mousemove(m.x + m.width // 2, m.y + m.height // 2)
+        time.sleep(0.1)
+        self.x.click(1)
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_menu_item_by_keyboard(self):
+        self.open_note(MEETING)
+        self.last_geometry = self.drag_by(50, 50)
+        self.open_menu()
+        self.x.key("Down", "Return")
+        self.assert_closed_and_stored(MEETING)
+
+    def test_dismissed_menu_and_middle_button_change_nothing(self):
+        before = self.open_note(SHOPPING)
+        menu = self.open_menu()
+        # A click outside the menu closes it without choosing.
+        self.x.mousemove(1200, 1000)
+        self.x.click(1)
+        harness.wait_for(lambda: menu not in self.x.windows_of(self.proc.pid),
+                         what="the menu to close")
+        # A middle press, and a drag with the middle button held, do nothing.
+        g = self.x.outer_geometry(self.wid)
+        self.x.mousemove(g.x + 40, g.y + 30)
+        self.x.click(2)
+        after = self.drag_by(160, 80, button=2)
+        self.assertEqual(after, before)
+        time.sleep(0.3)
+        self.assertIsNone(self.proc.poll(), "memlet ended")
+        self.assertBytesEqual(self.folder.read("MDATA.INI"), self.mdata_before)
+        self.assertBytesEqual(self.folder.read("IDDATA.INI"),
+                              RUNNING + harness.running_entry("1"))
+        # Still a note: a key closes it at its old place.
+        self.last_geometry = after
+        self.x.activate(self.wid)
+        self.x.key("space")
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_dragged_partly_off_screen_stores_negative_position(self):
+        before = self.open_note(SHOPPING)
+        # Grab far inside so the pointer stays on the screen while the window leaves it.
+        grab = (before.width - 10, before.height - 10)
+        after = self.drag_by(-before.x - 60, -before.y - 40, at=grab)
+        self.assertLess(after.x, 0)
+        self.assertLess(after.y, 0)
+        self.last_geometry = after
+        self.x.activate(self.wid)
+        self.x.key("Escape")
+        self.assert_closed_and_stored(SHOPPING)
+
+
+if __name__ == "__main__":
+    harness.main()
