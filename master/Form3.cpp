@@ -1,0 +1,274 @@
+// Form3: the appearance settings dialog of the note editor: font, size and the two colours.
+#include "Form3.h"
+
+#include "Form2.h"
+#include "RgbColour.h"
+#include "platform/MessageBox.h"
+#include "platform/Twips.h"
+#include "store/Value.h"
+
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <cmath>
+
+namespace master {
+
+namespace {
+
+const QString FontName = QStringLiteral("ＭＳ Ｐゴシック");
+const QColor LightGrey(192, 192, 192);
+
+QFont gothic(double points)
+{
+    QFont font(FontName);
+    font.setPointSizeF(points);
+    return font;
+}
+
+void setBackground(QWidget *widget, const QColor &colour)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, colour);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+void setForeground(QWidget *widget, const QColor &colour)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    widget->setPalette(pal);
+}
+
+void setFontName(QWidget *widget, const QString &name)
+{
+    QFont font = widget->font();
+    font.setFamily(name);
+    widget->setFont(font);
+}
+
+// A chooser's size goes into the size box as the shortest text of its single-precision value.
+QString sizeText(float size)
+{
+    return store::formatNumber(double(size));
+}
+
+Form3::FontChoice showFontDialog(QWidget *parent, const Form3::FontChoice &preset)
+{
+    QFont initial(preset.FontName);
+    if (preset.FontSize > 0)
+        initial.setPointSizeF(preset.FontSize);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, parent, QStringLiteral("フォント"));
+    if (!ok)
+        return preset;
+    const double size = chosen.pointSizeF();
+    return {chosen.family(), size > 0 ? float(size) : preset.FontSize};
+}
+
+QColor showColorDialog(QWidget *parent, const QColor &current)
+{
+    const QColor chosen = QColorDialog::getColor(current, parent, QStringLiteral("色の設定"));
+    return chosen.isValid() ? chosen : current;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+Form3::Form3(Form2 *editor) : QWidget(editor, Qt::Window), m_editor(editor)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("設定"));
+    ShowFont = showFontDialog;
+    ShowColor = showColorDialog;
+
+    m_label1 = makeLabel(this, QStringLiteral("Label1"), QString());
+    setBackground(m_label1, LightGrey);
+    m_label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("テスト表示"));
+    m_label2->setFont(gothic(14.25));
+    setBackground(m_label2, LightGrey);
+    m_label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("フォント名"));
+    m_label3->setFont(gothic(12));
+    m_label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("フォントサイズ"));
+    m_label4->setFont(gothic(12));
+
+    m_text1 = new QLineEdit(FontName, this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setFont(gothic(12));
+    m_text2 = new QLineEdit(QStringLiteral("12"), this);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setFont(gothic(12));
+
+    m_command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("フォント・サイズ (&T)"));
+    m_command3 = makeButton(this, QStringLiteral("Command3"), QStringLiteral("文字色(&H)"));
+    m_command2 = makeButton(this, QStringLiteral("Command2"), QStringLiteral("背景色(&G)"));
+    m_command4 = makeButton(this, QStringLiteral("Command4"), QStringLiteral("O K(&F)"));
+    m_command4->setFont(gothic(12));
+    m_command5 = makeButton(this, QStringLiteral("Command5"), QStringLiteral("キャンセル(&C)"));
+    connect(m_command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(m_command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+    connect(m_command4, &QPushButton::clicked, this, &Form3::Command4_Click);
+    connect(m_command5, &QPushButton::clicked, this, &Form3::Command5_Click);
+
+    platform::setGeometryTwips(m_label3, 450, 150, 1185, 285);
+    platform::setGeometryTwips(m_text1, 450, 450, 2295, 405);
+    platform::setGeometryTwips(m_label4, 390, 1080, 1425, 285);
+    platform::setGeometryTwips(m_text2, 1890, 1020, 765, 375);
+    platform::setGeometryTwips(m_command1, 3030, 630, 1425, 615);
+    platform::setGeometryTwips(m_label1, 450, 1530, 2325, 615);
+    platform::setGeometryTwips(m_label2, 960, 1680, 1545, 375);
+    platform::setGeometryTwips(m_command3, 3120, 1440, 1185, 405);
+    platform::setGeometryTwips(m_command2, 3120, 1890, 1185, 405);
+    platform::setGeometryTwips(m_command4, 570, 2490, 1545, 645);
+    platform::setGeometryTwips(m_command5, 2670, 2490, 1545, 645);
+    m_label2->raise(); // the test text lies on its panel
+
+    // Labels take no focus; the focusable controls follow their tab indexes.
+    setTabOrder(m_command1, m_text1);
+    setTabOrder(m_text1, m_text2);
+    setTabOrder(m_text2, m_command2);
+    setTabOrder(m_command2, m_command3);
+    setTabOrder(m_command3, m_command4);
+    setTabOrder(m_command4, m_command5);
+    m_command1->setFocus();
+
+    const double tpp = platform::twipsPerPixel(this);
+    resize(platform::toPixels(4800, tpp), platform::toPixels(3375, tpp));
+
+    Form_Load();
+}
+
+Form3::~Form3() = default;
+
+void Form3::Form_Load()
+{
+    if (!m_editor)
+        return;
+    const QTextEdit *text = m_editor->Text1;
+    const QColor back = text->palette().color(QPalette::Base);
+    setBackground(m_label1, back);
+    setBackground(m_label2, back);
+    m_text1->setText(text->font().family());
+    m_text2->setText(sizeText(float(text->font().pointSizeF())));
+    setForeground(m_label2, text->palette().color(QPalette::Text));
+}
+
+std::optional<float> Form3::sizeFromText2()
+{
+    const auto number = store::parseNumber(m_text2->text());
+    const float size = number ? float(*number) : 0.0f;
+    if (number && std::isfinite(size) && size > 0)
+        return size;
+    platform::showMessage(
+        this, {QStringLiteral("フォントサイズ「%1」は使えません。\n"
+                              "0 より大きい数値(例: 12 や 10.5)を入力してください。")
+                   .arg(m_text2->text()),
+               QStringLiteral("設定"), platform::MessageIcon::Exclamation,
+               platform::MessageButtons::Ok});
+    m_text2->setFocus();
+    m_text2->selectAll();
+    return std::nullopt;
+}
+
+void Form3::Command1_Click()
+{
+    const auto size = sizeFromText2();
+    if (!size)
+        return;
+    const FontChoice preset{m_text1->text(), *size};
+    setFontName(m_label2, preset.FontName);
+    const FontChoice chosen = ShowFont(this, preset);
+    setFontName(m_label2, chosen.FontName);
+    m_text1->setText(chosen.FontName);
+    m_text2->setText(sizeText(chosen.FontSize));
+}
+
+void Form3::Command2_Click()
+{
+    const QColor chosen = ShowColor(this, m_label1->palette().color(QPalette::Window));
+    setBackground(m_label1, chosen);
+    setBackground(m_label2, chosen);
+}
+
+void Form3::Command3_Click()
+{
+    const QColor chosen = ShowColor(this, m_label2->palette().color(QPalette::WindowText));
+    setForeground(m_label2, chosen);
+}
+
+void Form3::Command4_Click()
+{
+    if (!m_editor) {
+        close();
+        return;
+    }
+    // The size is checked first, so a size that is no number leaves the editor as it was.
+    const auto size = sizeFromText2();
+    if (!size)
+        return;
+    const QColor back = m_label1->palette().color(QPalette::Window);
+    const QColor fore = m_label2->palette().color(QPalette::WindowText);
+    m_editor->IRO2 = rgbNumber(back);
+    m_editor->FNT2 = m_text1->text();
+    m_editor->FSIZE2 = m_text2->text();
+    m_editor->FIRO2 = rgbNumber(fore);
+
+    m_editor->setBackColor(back);
+    QTextEdit *text = m_editor->Text1;
+    QPalette pal = text->palette();
+    pal.setColor(QPalette::Base, back);
+    pal.setColor(QPalette::Text, fore);
+    text->setPalette(pal);
+    QFont font = text->font();
+    font.setFamily(m_text1->text());
+    font.setPointSizeF(*size);
+    text->setFont(font);
+
+    m_editor->moveTo(Top(), Left());
+    close();
+}
+
+void Form3::Command5_Click()
+{
+    if (m_editor)
+        m_editor->moveTo(Top(), Left());
+    close();
+}
+
+double Form3::Top() const
+{
+    return platform::outerGeometryTwips(this).y();
+}
+
+double Form3::Left() const
+{
+    return platform::outerGeometryTwips(this).x();
+}
+
+void Form3::moveTo(double top, double left)
+{
+    const double tpp = platform::twipsPerPixel(this);
+    move(platform::toPixels(left, tpp), platform::toPixels(top, tpp));
+}
+
+} // namespace master

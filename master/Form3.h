@@ -1,0 +1,70 @@
+// Form3: the appearance settings dialog of the note editor: font, size and the two colours.
+#pragma once
+
+#include <QColor>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace master {
+
+class Form2;
+
+class Form3 : public QWidget
+{
+    Q_OBJECT
+public:
+    // Creating the dialog runs Form_Load: it starts from the look of the editor's text box.
+    // The editor places it at its own Top and Left and shows it without hiding itself.
+    explicit Form3(Form2 *editor);
+    ~Form3() override;
+
+    // The font and colour choosers (CommonDialog1). Each shows its chooser modally and returns
+    // what the user chose, or the preset when the user cancels. Qt's font and colour dialogs
+    // by default; tests put fakes here.
+    struct FontChoice
+    {
+        QString FontName;
+        float FontSize = 0;
+    };
+    std::function<FontChoice(QWidget *parent, const FontChoice &preset)> ShowFont;
+    // `current` is the colour that the target of the choice holds now.
+    std::function<QColor(QWidget *parent, const QColor &current)> ShowColor;
+
+    void Command1_Click(); // font and size
+    void Command2_Click(); // background colour
+    void Command3_Click(); // text colour
+    void Command4_Click(); // OK: hand the look to the editor
+    void Command5_Click(); // cancel
+
+    // Top and Left in twips (outer frame); moving it.
+    double Top() const;
+    double Left() const;
+    void moveTo(double top, double left);
+
+private:
+    void Form_Load();
+    // The size box as a positive number; otherwise tells the user and gives nothing.
+    std::optional<float> sizeFromText2();
+
+    QPointer<Form2> m_editor;
+    QLabel *m_label1 = nullptr; // test display panel: the background colour
+    QLabel *m_label2 = nullptr; // test text: background, text colour, font name
+    QLabel *m_label3 = nullptr;
+    QLabel *m_label4 = nullptr;
+    QLineEdit *m_text1 = nullptr; // font name
+    QLineEdit *m_text2 = nullptr; // font size in points, as text
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QPushButton *m_command3 = nullptr;
+    QPushButton *m_command4 = nullptr;
+    QPushButton *m_command5 = nullptr;
+};
+
+} // namespace master

@@ -1,0 +1,477 @@
+// The note editor: its controls and menu, create complete with real note windows, cancel, drag.
+#include "master/Form1.h"
+#include "master/Form2.h"
+#include "master/Form3.h"
+#include "platform/CloseRequest.h"
+#include "platform/MessageBox.h"
+#include "platform/Processes.h"
+#include "platform/Twips.h"
+#include "store/Cp932.h"
+#include "store/NoteStore.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFrame>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include <csignal>
+
+using master::Form1;
+using master::Form2;
+
+namespace {
+
+const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
+const QString InitialText = QStringLiteral("ここに表示メッセージを入力してください。\n");
+
+QByteArray cp932(const QString &text)
+{
+    return store::cp932::encode(text).value();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// ASCII as key presses; anything else as an input method composes it: a pre-edit text, then
+// the commit of the converted text.
+void type(QWidget *widget, const QString &text)
+{
+    QString ascii;
+    auto flush = [&] {
+        QTest::keyClicks(widget, ascii);
+        ascii.clear();
+    };
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            ascii += c;
+            continue;
+        }
+        flush();
+        QWidget *target = widget->focusProxy() ? widget->focusProxy() : widget;
+        QInputMethodEvent preedit(QStringLiteral("ka"), {});
+        QApplication::sendEvent(target, &preedit);
+        QInputMethodEvent commit;
+        commit.setCommitString(c);
+        QApplication::sendEvent(target, &commit);
+    }
+    flush();
+}
+
+void processDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestForm2 : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Form1> m_main;
+    QList<platform::Message> m_messages;
+
+    QString appDir() const { return m_dir->path() + QLatin1Char('/'); }
+    QString mdata() const { return appDir() + QStringLiteral("MDATA.INI"); }
+    QString iddata() const { return appDir() + QStringLiteral("IDDATA.INI"); }
+
+    // The editor as the main window opens it: at the main window's place, main window hidden.
+    Form2 *openEditor()
+    {
+        m_main->move(100, 60); // twips 1500, 900
+        m_main->show();
+        m_main->sakusei_Click();
+        Form2 *editor = m_main->editor();
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(editor)); }();
+        return editor;
+    }
+
+    template <typename T> static T *child(QWidget *window, const char *name)
+    {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        platform::setTwipsPerPixelForTesting(15);
+        platform::setMessageHookForTesting([this](const platform::Message &m) {
+            m_messages.append(m);
+            return platform::MessageAnswer::Ok;
+        });
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // The note windows this test starts are the real program, run offscreen.
+        const QString program = qEnvironmentVariable("PINBOA_PROGRAM_DIR") + QStringLiteral("/memlet");
+        QVERIFY2(QFile::copy(program, platform::noteWindowProgram(appDir())), qPrintable(program));
+        platform::setProgramFolderForTesting(appDir());
+        m_messages.clear();
+        m_main = std::make_unique<Form1>();
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        processDeletes();
+        for (const auto &window : platform::liveNoteWindows(appDir())) {
+            if (!platform::closeNoteWindow(appDir(), window.pid))
+                ::kill(pid_t(window.pid), SIGKILL);
+        }
+        platform::setProgramFolderForTesting(QString());
+        m_dir.reset();
+    }
+
+    void controlsAsDrawn()
+    {
+        Form2 editor(m_main.get());
+        QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(editor.windowTitle().isEmpty());
+        QVERIFY(!editor.isVisible()); // loading does not show it
+
+        QTextEdit *text = editor.Text1;
+        QCOMPARE(text, child<QTextEdit>(&editor, "Text1"));
+        QCOMPARE(text->toPlainText(), InitialText);
+        QVERIFY(!text->acceptRichText());
+        QCOMPARE(text->font().family(), Gothic);
+        QCOMPARE(text->font().pointSizeF(), 14.25);
+        QCOMPARE(text->palette().color(QPalette::Base), QColor(192, 192, 192));
+        // Design place within the client area: 60, 180, 5055, 360 twips.
+        QCOMPARE(text->geometry(), QRect(4, 12, 337, 24));
+
+        struct Button
+        {
+            const char *name, *caption, *tip;
+            QRect design;
+        };
+        for (const Button &b : {Button{"Command1", "作成完了(&F)", "付箋の登録を行います。", {0, 42, 109, 33}},
+                                Button{"Command3", "キャンセル(&C)", "基本メニューに戻ります。", {226, 42, 135, 33}},
+                                Button{"Command2", "設定(&T)", "設定の変更を行います。", {110, 42, 115, 33}}}) {
+            auto *button = child<QPushButton>(&editor, b.name);
+            QVERIFY2(button, b.name);
+            QCOMPARE(button->text(), QString::fromUtf8(b.caption));
+            QCOMPARE(button->toolTip(), QString::fromUtf8(b.tip));
+            QCOMPARE(button->geometry(), b.design);
+        }
+
+        auto *line1 = child<QFrame>(&editor, "Line1");
+        auto *line2 = child<QFrame>(&editor, "Line2");
+        QVERIFY(line1 && line2);
+        QCOMPARE(line1->geometry().top(), 40);
+        QCOMPARE(line2->geometry().top(), 41);
+        QCOMPARE(line1->height(), 1);
+        QCOMPARE(line1->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Dark));
+        QCOMPARE(line2->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Light));
+
+        // The client area is 5430 by 1125 twips inside an equal border on every side.
+        QWidget *client = text->parentWidget();
+        QCOMPARE(client->size(), QSize(362, 75));
+        QCOMPARE(editor.width() - client->width(), editor.height() - client->height());
+        QCOMPARE(client->geometry().center(), editor.rect().center());
+    }
+
+    void tabOrder()
+    {
+        Form2 *editor = openEditor();
+        editor->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        editor->Text1->setFocus();
+        QStringList order{editor->focusWidget()->objectName()};
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order, (QStringList{"Text1", "Command1", "Command3", "Command2", "Text1"}));
+        QCOMPARE(editor->Text1->toPlainText(), InitialText); // Tab moved on, typed nothing
+    }
+
+    void trayMenu()
+    {
+        Form2 *editor = m_main->editor();
+        QMenu *menu = editor->SMENU;
+        QCOMPARE(menu, child<QMenu>(editor, "SMENU"));
+        QCOMPARE(menu->title(), QStringLiteral("サブメニュー"));
+        QStringList names, captions;
+        for (QAction *action : menu->actions()) {
+            names << action->objectName();
+            captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        QCOMPARE(names, (QStringList{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO", "KUBUNN", "SYURYOU"}));
+        QCOMPARE(captions, (QStringList{"Pinboa起動", "-", "付箋表示・再表示", "付箋作成", "付箋消去", "-", "終了"}));
+
+        // Tray mode: "Pinboa起動" brings the main window back as home.
+        m_main->MainMode = 0;
+        m_main->hide();
+        child<QAction>(editor, "FMKIDOU")->trigger();
+        QCOMPARE(m_main->MainMode, 1);
+        QVERIFY(m_main->isVisible());
+
+        // "付箋作成" opens the loaded editor where the main window is.
+        m_main->move(140, 70);
+        child<QAction>(editor, "FSAKUSEI")->trigger();
+        QVERIFY(editor->isVisible());
+        QVERIFY(!m_main->isVisible());
+        QCOMPARE(editor->pos(), QPoint(140, 70));
+    }
+
+    void layoutFollowsTheOuterSize()
+    {
+        Form2 *editor = openEditor();
+        // First showing: laid out from the design size, 5550 by 1245 twips with the border.
+        QCOMPARE(editor->size(), QSize(370, 83));
+        auto *c1 = child<QPushButton>(editor, "Command1");
+        auto *c2 = child<QPushButton>(editor, "Command2");
+        auto *c3 = child<QPushButton>(editor, "Command3");
+        QCOMPARE(c1->geometry(), platform::toPixels(QRectF(0, 695, 5550.0f / 3 - 40, 450), 15));
+        QCOMPARE(editor->Text1->geometry(),
+                 platform::toPixels(QRectF(100, 143.5, 5350, 453.5), 15)); // T 747, G 193.5
+
+        // 400 by 100 pixels is 6000 by 1500 twips.
+        editor->resize(400, 100);
+        QTRY_COMPARE(c1->geometry(), QRect(0, 63, 131, 30)); // 0, 950, 1960, 450
+        QCOMPARE(c2->geometry(), QRect(131, 63, 131, 30));   // 1970
+        QCOMPARE(c3->geometry(), QRect(262, 63, 131, 30));   // 3930
+        QCOMPARE(child<QFrame>(editor, "Line1")->geometry(), QRect(0, 60, 400, 1));
+        QCOMPARE(child<QFrame>(editor, "Line2")->geometry(), QRect(0, 61, 400, 1));
+
+        // Too small: everything keeps its place.
+        const QRect before = editor->Text1->geometry();
+        editor->resize(66, 100); // 990 twips wide
+        QTest::qWait(20);
+        QCOMPARE(editor->Text1->geometry(), before);
+        QCOMPARE(c3->geometry(), QRect(262, 63, 131, 30));
+    }
+
+    void createComplete_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: keep the design text; "<empty>": clear it
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("design text") << QString() << QStringLiteral("ここに表示メッセージを入力してください。");
+        QTest::newRow("three letters") << QStringLiteral("abc") << QStringLiteral("abc");
+        QTest::newRow("line breaks") << QStringLiteral("a\nb\n") << QStringLiteral("a\r\nb");
+        QTest::newRow("two breaks at the end") << QStringLiteral("x\n\n") << QStringLiteral("x\r\n");
+        QTest::newRow("empty") << QStringLiteral("<empty>") << QString();
+        QTest::newRow("japanese, comma") << QStringLiteral("買い物,牛乳") << QStringLiteral("買い物,牛乳");
+    }
+    void createComplete()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        Form2 *editor = openEditor();
+        QPointer<Form2> watch(editor);
+        QCOMPARE(editor->NewNoteId, 1);
+        if (!typed.isEmpty()) {
+            editor->Text1->clear();
+            const QStringList lines = typed.split(QLatin1Char('\n'));
+            for (int i = 0; i < lines.size(); ++i) {
+                if (lines[i] != QStringLiteral("<empty>"))
+                    type(editor->Text1, lines[i]);
+                if (i + 1 < lines.size())
+                    QTest::keyClick(editor->Text1, Qt::Key_Return);
+            }
+        }
+        // The user moves and sizes the editor; the main window goes back where it was.
+        editor->move(200, 150);
+        editor->resize(400, 100);
+        QTest::mouseClick(child<QPushButton>(editor, "Command1"), Qt::LeftButton);
+
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+        QCOMPARE(readBytes(mdata()),
+                 cp932(QStringLiteral("\"%1\",\"12632256\",\"%2\",12,2250,3000,6000,1000,0,1\r\n")
+                           .arg(stored, Gothic)));
+        // The window was started with the note and its entry carries the window's process id.
+        const auto windows = platform::liveNoteWindows(appDir());
+        QCOMPARE(windows.size(), 1);
+        QCOMPARE(windows[0].noteArgs,
+                 QStringLiteral("%1/\\/12632256/\\/%2/\\/12/\\/2250/\\/3000/\\/6000/\\/1000/\\/0/\\/1")
+                     .arg(stored, Gothic));
+        QCOMPARE(readBytes(iddata()), QByteArray("\"1\",") + QByteArray::number(windows[0].pid) + "\r\n");
+        QCOMPARE(m_main->Desktop.NoteTable.at(0).NoteTaskId, windows[0].pid);
+
+        QVERIFY(!editor->isVisible());
+        processDeletes();
+        QVERIFY(!watch); // unloaded
+        QVERIFY(m_main->isVisible());
+        QCOMPARE(m_main->pos(), QPoint(100, 60));
+    }
+
+    void refusedTextIsKeptAndNothingHappens_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("double quote") << QStringLiteral("say \"hi\"") << QStringLiteral("「\"」");
+        QTest::newRow("separator") << QStringLiteral("a/\\/b") << QStringLiteral("「/\\/」");
+        QTest::newRow("hangul") << QStringLiteral("안녕") << QStringLiteral("「안」");
+        QTest::newRow("emoji") << QStringLiteral("ok 😀") << QStringLiteral("「😀」");
+    }
+    void refusedTextIsKeptAndNothingHappens()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, named);
+        Form2 *editor = openEditor();
+        QPointer<Form2> watch(editor);
+        editor->Text1->setPlainText(text);
+        QTest::mouseClick(child<QPushButton>(editor, "Command1"), Qt::LeftButton);
+
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].text.contains(named), qPrintable(m_messages[0].text));
+        QVERIFY(!QFile::exists(mdata()));
+        QVERIFY(!QFile::exists(iddata()));
+        QVERIFY(platform::liveNoteWindows(appDir()).isEmpty());
+        processDeletes();
+        QVERIFY(watch);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->Text1->toPlainText(), text);
+        QVERIFY(!m_main->isVisible());
+
+        // Corrected, the same editor registers the note.
+        editor->Text1->setPlainText(QStringLiteral("fixed"));
+        editor->Command1_Click();
+        QVERIFY(readBytes(mdata()).startsWith("\"fixed\","));
+    }
+
+    void everyRunningEntryIsKeptWhenTheFileGrew()
+    {
+        writeBytes(mdata(), "\"one\",\"255\",\"x\",12,0,0,3000,300,0,1\r\n"
+                            "\"two\",\"255\",\"x\",\"9\",0,0,3000,300,0,2\r\n");
+        Form2 *editor = openEditor();
+        QCOMPARE(editor->NewNoteId, 3);
+        // Another note (two lines long) arrives while the editor is open, and more windows run
+        // than the file has lines.
+        QByteArray notes = readBytes(mdata()) + "\"x\r\ny\",\"255\",\"x\",12,0,0,3000,300,0,7\r\n";
+        writeBytes(mdata(), notes);
+        QByteArray running;
+        for (int i = 20; i < 28; ++i)
+            running += "\"" + QByteArray::number(i) + "\",\"0\"\r\n";
+        writeBytes(iddata(), running);
+
+        editor->Text1->setPlainText(QStringLiteral("three"));
+        editor->Command1_Click();
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+        const QByteArray after = readBytes(mdata());
+        QVERIFY(after.startsWith(notes));
+        QCOMPARE(after.mid(notes.size()), QByteArray("\"three\",\"12632256\",\"") + cp932(Gothic) +
+                                              "\",12,900,1500,5550,745,0,3\r\n");
+        const QByteArray entries = readBytes(iddata());
+        QVERIFY2(entries.startsWith(running), entries.constData());
+        const auto windows = platform::liveNoteWindows(appDir());
+        QCOMPARE(windows.size(), 1);
+        QCOMPARE(entries.mid(running.size()), "\"3\"," + QByteArray::number(windows[0].pid) + "\r\n");
+        // The new note takes the position of the line count at create time.
+        QCOMPARE(m_main->Desktop.NoteTable.size(), 5);
+        QCOMPARE(m_main->Desktop.NoteTable.at(4).note.NoteText.toText(), QStringLiteral("three"));
+        QCOMPARE(m_main->Desktop.NoteTable.at(4).NoteTaskId, windows[0].pid);
+    }
+
+    void trayModeOnlyCloses()
+    {
+        Form2 *editor = openEditor();
+        m_main->MainMode = 0;
+        editor->Command1_Click();
+        QVERIFY(QFile::exists(mdata()));
+        QVERIFY(!editor->isVisible());
+        QVERIFY(!m_main->isVisible());
+
+        editor = openEditor();
+        QCOMPARE(editor->NewNoteId, 2); // a fresh editor, a fresh identifier
+        m_main->MainMode = 0;
+        m_main->hide();
+        editor->Command3_Click();
+        QVERIFY(!editor->isVisible());
+        QVERIFY(!m_main->isVisible());
+    }
+
+    void cancelReturnsToTheEditorsPlace()
+    {
+        Form2 *editor = openEditor();
+        QPointer<Form2> watch(editor);
+        editor->move(230, 170);
+        QTest::mouseClick(child<QPushButton>(editor, "Command3"), Qt::LeftButton);
+        QVERIFY(m_main->isVisible());
+        QCOMPARE(m_main->pos(), QPoint(230, 170));
+        processDeletes();
+        QVERIFY(!watch);
+        QVERIFY(!QFile::exists(mdata()));
+        QVERIFY(platform::liveNoteWindows(appDir()).isEmpty());
+        // The next opening loads afresh with the default look.
+        QVERIFY(m_main->editor() != nullptr);
+        QCOMPARE(m_main->editor()->FSIZE2, QVariant(12));
+    }
+
+    void settingsOkWithoutChangesStoresTheSizeText()
+    {
+        Form2 *editor = openEditor();
+        QCOMPARE(editor->FSIZE2.typeId(), QMetaType::Int);
+        editor->Command2_Click();
+        master::Form3 *settings = editor->settingsDialog();
+        QVERIFY(settings && settings->isVisible());
+        QVERIFY(editor->isVisible()); // the editor stays up beneath it
+        QCOMPARE(settings->pos(), editor->pos());
+        settings->Command4_Click();
+        QCOMPARE(editor->FSIZE2, QVariant(QStringLiteral("14.25")));
+        editor->Command1_Click();
+        QCOMPARE(readBytes(mdata()),
+                 cp932(QStringLiteral("\"%1\",\"12632256\",\"%2\",\"14.25\",900,1500,5550,745,0,1\r\n")
+                           .arg(InitialText.chopped(1), Gothic)));
+    }
+
+    void dragWithTheLeftButtonAlone()
+    {
+        Form2 *editor = openEditor();
+        QWidget *viewport = editor->Text1->viewport();
+        const QPoint start = editor->pos();
+        auto move = [&](QWidget *target, QPoint local, Qt::MouseButtons buttons) {
+            QMouseEvent event(QEvent::MouseMove, local, target->mapToGlobal(local), Qt::NoButton,
+                              buttons, Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        };
+        // Right button, or both buttons: the editor stays.
+        move(viewport, {20, 10}, Qt::RightButton);
+        move(viewport, {40, 20}, Qt::RightButton);
+        move(viewport, {20, 10}, Qt::LeftButton | Qt::RightButton);
+        move(viewport, {40, 20}, Qt::LeftButton | Qt::RightButton);
+        QCOMPARE(editor->pos(), start);
+
+        // A click in the text places the caret.
+        editor->Text1->setPlainText(QStringLiteral("abcdef"));
+        editor->Text1->moveCursor(QTextCursor::End);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, {2, 5});
+        QCOMPARE(editor->Text1->textCursor().position(), 0);
+
+        // Left button alone on the text box drags the whole editor.
+        QTest::mousePress(viewport, Qt::LeftButton, {}, {20, 10});
+        move(viewport, {20, 10}, Qt::LeftButton);
+        const QPoint pointer = viewport->mapToGlobal(QPoint(50, 30));
+        move(viewport, {50, 30}, Qt::LeftButton);
+        QMouseEvent release(QEvent::MouseButtonRelease, viewport->mapFromGlobal(pointer), pointer,
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &release);
+        QTRY_COMPARE(editor->pos(), start + QPoint(30, 20));
+        QVERIFY(!editor->Text1->textCursor().hasSelection());
+    }
+};
+
+QTEST_MAIN(TestForm2)
+#include "tst_Form2.moc"
