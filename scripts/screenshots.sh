@@ -39,12 +39,6 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/pinboa-shots.XXXXXX")"
 started=()
 cleanup() {
   local i
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    kill "${started[$i]}" 2>/dev/null || true
-  done
-  for pid in "${started[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
   # Note windows are processes of their own: end those this folder's IDDATA.INI names, each
   # by its id once it is known to run this folder's memlet.
   if [ -f "$work/app/IDDATA.INI" ]; then
@@ -54,6 +48,12 @@ cleanup() {
       fi
     done
   fi
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    kill "${started[$i]}" 2>/dev/null || true
+  done
+  for pid in "${started[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -83,10 +83,6 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   export XDG_RUNTIME_DIR="$work/runtime"
 fi
 
-# A plain desktop colour behind the windows.
-convert -size 1024x768 gradient:'#5b86a8-#2f4f6a' "$work/desktop.png"
-display -window root "$work/desktop.png" >/dev/null 2>&1 || true
-
 openbox >"$work/openbox.log" 2>&1 &
 started+=($!)
 wait_until 20 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
@@ -94,6 +90,10 @@ trayer --edge top --align right --widthtype request --height 24 --transparent fa
   --tint 0x303030 >"$work/trayer.log" 2>&1 &
 started+=($!)
 wait_until 20 xdotool search --name '^trayer$'
+
+# A plain desktop colour behind the windows (display sets the root window's background).
+convert -size 1024x768 gradient:'#5b86a8-#2f4f6a' "$work/desktop.png"
+display -window root "$work/desktop.png" >/dev/null 2>&1 || true
 
 # The program folder: both programs and three sample notes (code page 932, CR LF).
 mkdir "$work/app"
@@ -171,6 +171,7 @@ settle 0.3
 xdotool windowactivate --sync "$editor" key alt+c
 settle
 main="$(window_of "$pinboa" '^Pinboa$')"
+xdotool windowmove --sync "$main" 640 560 || true
 xdotool windowactivate --sync "$main" key space
 wait_until 20 bash -c "[ \$(grep -c . '$work/app/IDDATA.INI' 2>/dev/null) -ge 3 ]"
 settle 1.5
