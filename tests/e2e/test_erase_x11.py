@@ -59,10 +59,13 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
         erased_pid, erased_win = before["2"]
 
         # The erase dialog from the menu, at the main window's place.
+        main_at = self.x.outer_geometry(main)
         self.x.activate(main)
         self.x.key("alt+d")
         dialog = self.window_named(pinboa.pid, "消去")
-        self.x.wait_geometry_stable(dialog)
+        at = self.x.wait_geometry_stable(dialog)
+        self.assertEqual((at.x, at.y), (main_at.x, main_at.y))
+        self.assertNotIn(main, self.x.windows_of(pinboa.pid))  # hidden
         self.x.activate(dialog)
         # The list has the focus: choose its second line, then "消去(&S)".
         self.x.key("Home", "Down", "space")
