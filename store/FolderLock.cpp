@@ -19,6 +19,12 @@ FolderLock::FolderLock(const QString &appDir)
     do {
         fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        // A folder the user may only read: an existing lock file still serves the readers.
+        do {
+            fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0) {
         m_error = QStringLiteral("データファイルのロック（%1）を作れません（%2）。")
                       .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(strerror(errno)));

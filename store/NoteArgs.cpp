@@ -42,8 +42,8 @@ Result<std::optional<QStringList>> DecodeNoteArgs(const QString &argumentText)
 {
     if (argumentText.isEmpty())
         return std::optional<QStringList>();
-    QStringList pieces = argumentText.split(NoteArgsSeparator.toString(), Qt::KeepEmptyParts,
-                                            Qt::CaseSensitive);
+    QStringList pieces =
+        argumentText.split(NoteArgsSeparator.toString(), Qt::KeepEmptyParts, Qt::CaseSensitive);
     if (pieces.size() < NoteRecord::FieldCount)
         return Error{QStringLiteral("付箋のデータを読めません（10 個の欄が必要ですが、"
                                     "%1 個しかありません）。")

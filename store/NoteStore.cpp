@@ -60,7 +60,8 @@ Result<FileBytes> readFile(const QString &path)
     if (!file.exists())
         return FileBytes{};
     if (!file.open(QIODevice::ReadOnly))
-        return Error{QStringLiteral("%1 を開けません（%2）。").arg(shownName(path), file.errorString())};
+        return Error{
+            QStringLiteral("%1 を開けません（%2）。").arg(shownName(path), file.errorString())};
     FileBytes result;
     result.exists = true;
     result.bytes = file.readAll();
@@ -281,8 +282,8 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
     return appendToFile(runningFilePath(), line.value());
 }
 
-Status NoteStore::updateRunningEntries(
-    const std::function<bool(QList<RunningEntry> &)> &change) const
+Status
+NoteStore::updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const
 {
     FolderLock lock(m_appDir);
     if (!lock.locked())

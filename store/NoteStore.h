@@ -23,8 +23,9 @@ public:
     explicit NoteStore(const QString &appDir);
 
     QString appDir() const; // always ends in "/"
-    QString noteFilePath() const;    // the existing MDATA.INI in any letter case, else .../MDATA.INI
-    QString runningFilePath() const; // the existing IDDATA.INI in any letter case, else .../IDDATA.INI
+    // The existing MDATA.INI (IDDATA.INI) in any letter case, else .../MDATA.INI (.../IDDATA.INI).
+    QString noteFilePath() const;
+    QString runningFilePath() const;
 
     // MDATA.INI
     Result<int> countNoteLines() const;
@@ -42,7 +43,7 @@ public:
     Result<QList<RunningEntry>> readRunningEntries() const;
     // Appends the entry "<idText>","0".
     Status appendRunningEntry(const QString &idText) const;
-    // Under the lock: reads every entry, lets `change` edit the list, rewrites when it returns true.
+    // Under the lock: reads every entry, lets `change` edit the list, rewrites if it returns true.
     Status updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const;
     // Every entry whose RunningId equals `idText` gets `taskId` as a bare number; the others are
     // written back as read. The file is rewritten even when nothing matches.

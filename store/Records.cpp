@@ -3,14 +3,12 @@
 
 #include "Cp932.h"
 
-#include <array>
-
 namespace store {
 
 namespace {
 
 const char *const NoteFieldNames[NoteRecord::FieldCount] = {
-    "NoteText", "NoteBackColor", "NoteFontName", "NoteFontSize", "NoteTop",
+    "NoteText", "NoteBackColor", "NoteFontName", "NoteFontSize",  "NoteTop",
     "NoteLeft", "NoteWidth",     "NoteHeight",   "NoteForeColor", "NoteId"};
 
 // Fields 4 to 10 of a note are numbers (the font size may be quoted), the task id of an entry too.
@@ -34,16 +32,13 @@ QString lineError(const QString &fileName, int line, const QString &why)
     return QStringLiteral("%1 の %2 行目を読めません（%3）。").arg(fileName).arg(line).arg(why);
 }
 
-// Reads records of `fieldCount` fields from the bytes of a whole file. `needsNumber` says which
-// fields must hold a number, `fieldName` names a field in messages.
-template <int FieldCount, typename NeedsNumber, typename FieldName>
-Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &bytes,
-                                                          const QString &fileName,
-                                                          NeedsNumber needsNumber,
-                                                          FieldName fieldName)
+// Reads records of `FieldCount` fields from the bytes of a whole file; `fieldAt` gives a field.
+// `needsNumber` says which fields must hold a number, `fieldName` names a field in messages.
+template <typename Record, int FieldCount, typename FieldAt, typename NeedsNumber,
+          typename FieldName>
+Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileName,
+                                   FieldAt fieldAt, NeedsNumber needsNumber, FieldName fieldName)
 {
-    using Record = std::array<Value, FieldCount>;
-
     if (const qsizetype bad = cp932::firstInvalidOffset(bytes); bad >= 0) {
         const int line = countLines(bytes.left(bad + 1));
         return Error{lineError(fileName, qMax(line, 1),
@@ -62,6 +57,13 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
         ++pos;
         ++line;
     };
+    auto isAscii = [](const QByteArray &raw) {
+        for (const char c : raw) {
+            if (uchar(c) >= 0x80)
+                return false;
+        }
+        return true;
+    };
     auto decodeField = [&](const QByteArray &raw) {
         // Every byte was checked above, and a field never splits a character: the delimiters are
         // below 0x40, which no second byte uses.
@@ -69,6 +71,7 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
     };
 
     QList<Record> records;
+    records.reserve(qMin(bytes.count('\n') + 1, n / (2 * FieldCount) + 1));
     while (true) {
         // Empty lines between records are skipped.
         while (pos < n && (isBlank(b[pos]) || isLineEnd(b[pos]))) {
@@ -81,7 +84,7 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
             break;
 
         const int recordLine = line;
-        Record record;
+        Record &record = records.emplace_back();
         for (int f = 0; f < FieldCount; ++f) {
             while (pos < n && isBlank(b[pos]))
                 ++pos;
@@ -93,8 +96,10 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                 const qsizetype start = pos + 1;
                 const qsizetype close = bytes.indexOf('"', start);
                 if (close < 0)
-                    return Error{lineError(fileName, fieldLine,
-                                           QStringLiteral("レコードが途中で終わっています。文字列を閉じる \" がありません"))};
+                    return Error{lineError(
+                        fileName, fieldLine,
+                        QStringLiteral(
+                            "レコードが途中で終わっています。文字列を閉じる \" がありません"))};
                 for (pos = start; pos < close;) {
                     if (isLineEnd(b[pos]))
                         skipLineEnd();
@@ -102,15 +107,17 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                         ++pos;
                 }
                 const QByteArray raw = bytes.mid(start, close - start);
-                record[f] = Value::fromFile(Kind::Text, decodeField(raw), raw);
+                fieldAt(record, f) = isAscii(raw)
+                                         ? Value::fromAsciiFile(Kind::Text, raw)
+                                         : Value::fromFile(Kind::Text, decodeField(raw), raw);
                 pos = close + 1;
                 while (pos < n && isBlank(b[pos]))
                     ++pos;
                 if (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
-                    return Error{lineError(
-                        fileName, line,
-                        QStringLiteral("文字列を閉じる \" のあとに余分な文字があります。"
-                                       "文字列に \" が含まれている可能性があります"))};
+                    return Error{
+                        lineError(fileName, line,
+                                  QStringLiteral("文字列を閉じる \" のあとに余分な文字があります。"
+                                                 "文字列に \" が含まれている可能性があります"))};
             } else {
                 qsizetype start = pos;
                 while (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
@@ -119,9 +126,11 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                 while (end > start && isBlank(b[end - 1]))
                     --end;
                 const QByteArray raw = bytes.mid(start, end - start);
-                record[f] = Value::fromFile(Kind::Number, decodeField(raw), raw);
+                fieldAt(record, f) = isAscii(raw)
+                                         ? Value::fromAsciiFile(Kind::Number, raw)
+                                         : Value::fromFile(Kind::Number, decodeField(raw), raw);
             }
-            if (needsNumber(f) && !record[f].toNumber())
+            if (needsNumber(f) && !fieldAt(record, f).toNumber())
                 return Error{lineError(fileName, fieldLine,
                                        QStringLiteral("%1 番目の欄（%2）が数値ではありません")
                                            .arg(f + 1)
@@ -139,13 +148,12 @@ Result<QList<std::array<Value, FieldCount>>> parseRecords(const QByteArray &byte
                     skipLineEnd();
             } else if (pos < n) {
                 if (b[pos] == ',')
-                    return Error{lineError(fileName, line,
-                                           QStringLiteral("レコードの欄が %1 個より多くあります")
-                                               .arg(FieldCount))};
+                    return Error{lineError(
+                        fileName, line,
+                        QStringLiteral("レコードの欄が %1 個より多くあります").arg(FieldCount))};
                 skipLineEnd();
             }
         }
-        records.append(std::move(record));
     }
     return records;
 }
@@ -245,33 +253,20 @@ QString noteFieldName(int index)
 
 Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes, const QString &fileName)
 {
-    auto parsed = parseRecords<NoteRecord::FieldCount>(bytes, fileName, noteFieldNeedsNumber,
-                                                       noteFieldName);
-    if (!parsed)
-        return Error{parsed.error()};
-    QList<NoteRecord> records;
-    records.reserve(parsed->size());
-    for (auto &fields : parsed.value()) {
-        NoteRecord record;
-        for (int f = 0; f < NoteRecord::FieldCount; ++f)
-            record.field(f) = std::move(fields[f]);
-        records.append(std::move(record));
-    }
-    return records;
+    return parseRecords<NoteRecord, NoteRecord::FieldCount>(
+        bytes, fileName, [](NoteRecord &r, int f) -> Value & { return r.field(f); },
+        noteFieldNeedsNumber, noteFieldName);
 }
 
 Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const QString &fileName)
 {
-    auto parsed = parseRecords<2>(
-        bytes, fileName, [](int f) { return f == 1; },
-        [](int f) { return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId"); });
-    if (!parsed)
-        return Error{parsed.error()};
-    QList<RunningEntry> entries;
-    entries.reserve(parsed->size());
-    for (auto &fields : parsed.value())
-        entries.append(RunningEntry{std::move(fields[0]), std::move(fields[1])});
-    return entries;
+    return parseRecords<RunningEntry, 2>(
+        bytes, fileName,
+        [](RunningEntry &e, int f) -> Value & { return f == 0 ? e.RunningId : e.RunningTaskId; },
+        [](int f) { return f == 1; },
+        [](int f) {
+            return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId");
+        });
 }
 
 Result<QByteArray> serializeNoteRecord(const NoteRecord &record)

@@ -39,14 +39,22 @@ struct RunningEntry
     bool operator==(const RunningEntry &other) const;
 };
 
+} // namespace store
+
+Q_DECLARE_TYPEINFO(store::NoteRecord, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(store::RunningEntry, Q_RELOCATABLE_TYPE);
+
+namespace store {
+
 // The field syntax. Parsing takes the bytes of a whole file; a file that cannot be read whole
 // (a record cut short, a number field that is not a number, text after a closing quote, bytes
 // that are not code page 932) fails with a message that names the file's line, so that nothing
 // is ever rewritten from a partial read. `fileName` only names the file in messages.
 Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes,
                                            const QString &fileName = QStringLiteral("MDATA.INI"));
-Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes,
-                                                const QString &fileName = QStringLiteral("IDDATA.INI"));
+Result<QList<RunningEntry>>
+parseRunningEntries(const QByteArray &bytes,
+                    const QString &fileName = QStringLiteral("IDDATA.INI"));
 
 // Writing: every value in its kind, CR LF after each record. Fails, naming the character, when a
 // text holds a double quote or a character that code page 932 cannot hold.

@@ -55,15 +55,33 @@ Value Value::fromFile(Kind kind, const QString &text, const QByteArray &raw)
     return v;
 }
 
+Value Value::fromAsciiFile(Kind kind, const QByteArray &raw)
+{
+    Value v;
+    v.m_kind = kind;
+    v.m_raw = raw;
+    v.m_fromFile = true;
+    v.m_textIsRaw = true;
+    if (kind == Kind::Number) {
+        if (const auto n = parseNumber(QLatin1StringView(raw))) {
+            v.m_number = *n;
+            v.m_hasNumber = true;
+        }
+    }
+    return v;
+}
+
 QString Value::toText() const
 {
-    return m_text;
+    return m_textIsRaw ? QString::fromLatin1(m_raw) : m_text;
 }
 
 std::optional<double> Value::toNumber() const
 {
     if (m_kind == Kind::Number)
         return m_hasNumber ? std::optional<double>(m_number) : std::nullopt;
+    if (m_textIsRaw)
+        return parseNumber(QLatin1StringView(m_raw));
     return parseNumber(m_text);
 }
 
@@ -73,7 +91,7 @@ bool Value::operator==(const Value &other) const
         return false;
     if (m_kind == Kind::Number && m_hasNumber && other.m_hasNumber)
         return m_number == other.m_number;
-    return m_hasNumber == other.m_hasNumber && m_text == other.m_text;
+    return m_hasNumber == other.m_hasNumber && toText() == other.toText();
 }
 
 QString formatNumber(double value)
@@ -94,68 +112,80 @@ QString formatNumber(double value)
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
-std::optional<double> parseNumber(QStringView text)
+namespace {
+
+template <typename Text> std::optional<double> parseNumberText(Text text)
 {
+    auto at = [&](qsizetype i) { return QChar(text[i]); };
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
+    while (begin < end && isBlank(at(begin)))
         ++begin;
-    while (end > begin && isBlank(text[end - 1]))
+    while (end > begin && isBlank(at(end - 1)))
         --end;
 
-    // [sign] (digits [. digits] | . digits) [E [sign] digits]
-    QByteArray plain;
-    plain.reserve(end - begin);
+    // [sign] (digits [. digits] | . digits) [E [sign] digits], copied without a "+" for
+    // from_chars; a number too long for the buffer is no number a writer would make.
+    char plain[128];
+    int length = 0;
+    auto put = [&](QChar c) {
+        if (length < int(sizeof plain))
+            plain[length] = char(c.unicode());
+        ++length;
+    };
     qsizetype i = begin;
-    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            plain += '-';
+    if (i < end && (at(i) == u'+' || at(i) == u'-')) {
+        if (at(i) == u'-')
+            put(u'-');
         ++i;
     }
     int mantissaDigits = 0;
-    while (i < end && isDigit(text[i])) {
-        plain += char(text[i].unicode());
-        ++i;
+    while (i < end && isDigit(at(i))) {
+        put(at(i++));
         ++mantissaDigits;
     }
-    if (i < end && text[i] == u'.') {
-        plain += '.';
-        ++i;
-        while (i < end && isDigit(text[i])) {
-            plain += char(text[i].unicode());
-            ++i;
+    if (i < end && at(i) == u'.') {
+        put(at(i++));
+        while (i < end && isDigit(at(i))) {
+            put(at(i++));
             ++mantissaDigits;
         }
     }
     if (mantissaDigits == 0)
         return std::nullopt;
-    if (i < end && (text[i] == u'E' || text[i] == u'e')) {
-        plain += 'e';
+    if (i < end && (at(i) == u'E' || at(i) == u'e')) {
+        put(u'e');
         ++i;
-        if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-            plain += char(text[i].unicode());
-            ++i;
-        }
+        if (i < end && (at(i) == u'+' || at(i) == u'-'))
+            put(at(i++));
         int exponentDigits = 0;
-        while (i < end && isDigit(text[i])) {
-            plain += char(text[i].unicode());
-            ++i;
+        while (i < end && isDigit(at(i))) {
+            put(at(i++));
             ++exponentDigits;
         }
         if (exponentDigits == 0)
             return std::nullopt;
     }
-    if (i != end)
+    if (i != end || length > int(sizeof plain))
         return std::nullopt;
 
     double value = 0;
-    const auto result =
-        std::from_chars(plain.constData(), plain.constData() + plain.size(), value);
-    if (result.ec != std::errc() || result.ptr != plain.constData() + plain.size())
-        return std::nullopt;
-    if (!std::isfinite(value))
+    const auto result = std::from_chars(plain, plain + length, value);
+    if (result.ec != std::errc() || result.ptr != plain + length || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+} // namespace
+
+std::optional<double> parseNumber(QStringView text)
+{
+    return parseNumberText(text);
+}
+
+std::optional<double> parseNumber(QLatin1StringView text)
+{
+    return parseNumberText(text);
 }
 
 } // namespace store

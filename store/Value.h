@@ -1,13 +1,19 @@
-// A field value of MDATA.INI or IDDATA.INI: quoted text or a bare number, kept in the kind it was read with.
+// A field value of MDATA.INI or IDDATA.INI: quoted text or a bare number, kept in the kind it was
+// read with.
 #pragma once
 
 #include <QByteArray>
+#include <QLatin1StringView>
 #include <QString>
 #include <optional>
 
 namespace store {
 
-enum class Kind { Text, Number };
+enum class Kind
+{
+    Text,
+    Number
+};
 
 class Value
 {
@@ -21,6 +27,9 @@ public:
     // keeps every byte of what it did not change (a code page 932 character with two codes, a
     // number written "12.50").
     static Value fromFile(Kind kind, const QString &text, const QByteArray &raw);
+    // The same for a field of ASCII bytes only, whose text is those bytes: the text is made
+    // only when asked for, which keeps reading a large file quick.
+    static Value fromAsciiFile(Kind kind, const QByteArray &raw);
 
     Kind kind() const { return m_kind; }
     bool isText() const { return m_kind == Kind::Text; }
@@ -47,7 +56,14 @@ private:
     QByteArray m_raw;
     bool m_hasNumber = false; // a bare value that has the form of a number
     bool m_fromFile = false;
+    bool m_textIsRaw = false; // the text is the ASCII bytes of m_raw
 };
+
+} // namespace store
+
+Q_DECLARE_TYPEINFO(store::Value, Q_RELOCATABLE_TYPE);
+
+namespace store {
 
 // The shortest plain decimal text that reads back to the same single-precision value, or the same
 // double when the value is not a single-precision one: no exponent, no "+", no trailing ".0"
@@ -57,5 +73,6 @@ QString formatNumber(double value);
 // Parses the number form of a field ("600", "-15", "14.25", ".5", "1E+3", blanks around it
 // allowed). Nothing when the text is not wholly a number.
 std::optional<double> parseNumber(QStringView text);
+std::optional<double> parseNumber(QLatin1StringView text);
 
 } // namespace store

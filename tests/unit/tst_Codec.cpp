@@ -62,8 +62,8 @@ void tst_Codec::encodesOrdinaryCharacters()
 void tst_Codec::decodesBothCodesOfDoubleCodedCharacters()
 {
     // NEC row 13 and IBM extension codes of the same characters, as Windows files hold them.
-    const QByteArray bytes("\x87\x56\xFA\x4C"  // Ⅲ Ⅲ
-                           "\xFB\xFC\xEE\xE0"  // 髙 髙
+    const QByteArray bytes("\x87\x56\xFA\x4C"           // Ⅲ Ⅲ
+                           "\xFB\xFC\xEE\xE0"           // 髙 髙
                            "\x81\xCA\xEE\xF9\xFA\x54"); // ￢ ￢ ￢
     const auto text = cp932::decode(bytes);
     QVERIFY2(text.ok(), qPrintable(text.error()));

@@ -40,7 +40,8 @@ NoteRecord exampleNote()
     return r;
 }
 
-const QString ExampleArgs = u"a/\\/12632256/\\/ＭＳ Ｐゴシック/\\/12/\\/100/\\/100/\\/5430/\\/250/\\/0/\\/7"_qs;
+const QString ExampleArgs =
+    u"a/\\/12632256/\\/ＭＳ Ｐゴシック/\\/12/\\/100/\\/100/\\/5430/\\/250/\\/0/\\/7"_qs;
 
 } // namespace
 
@@ -71,8 +72,7 @@ void tst_NoteIdArgs::choosesNewId()
     QCOMPARE(chooseNewNoteId(1, notesWithIds({3, 2})), qint64(4)); // restarts each pass
     QCOMPARE(chooseNewNoteId(4, notesWithIds({1, 2})), qint64(5)); // a text spans two lines
     // A quoted identifier counts by its number; one that is no number blocks nothing.
-    QList<NoteRecord> mixed{noteWithId(Value::text(u"2"_qs)),
-                            noteWithId(Value::text(u"x"_qs))};
+    QList<NoteRecord> mixed{noteWithId(Value::text(u"2"_qs)), noteWithId(Value::text(u"x"_qs))};
     QCOMPARE(chooseNewNoteId(1, mixed), qint64(3));
 }
 
@@ -211,9 +211,9 @@ void tst_NoteIdArgs::decodesArgumentStrings()
     auto decoded = DecodeNoteArgs(ExampleArgs);
     QVERIFY2(decoded.ok(), qPrintable(decoded.error()));
     QVERIFY(decoded->has_value());
-    QCOMPARE(**decoded, QStringList({u"a"_qs, u"12632256"_qs, u"ＭＳ Ｐゴシック"_qs, u"12"_qs,
-                                     u"100"_qs, u"100"_qs, u"5430"_qs, u"250"_qs, u"0"_qs,
-                                     u"7"_qs}));
+    QCOMPARE(**decoded,
+             QStringList({u"a"_qs, u"12632256"_qs, u"ＭＳ Ｐゴシック"_qs, u"12"_qs, u"100"_qs,
+                          u"100"_qs, u"5430"_qs, u"250"_qs, u"0"_qs, u"7"_qs}));
 
     // Empty: there is no note.
     decoded = DecodeNoteArgs(QString());

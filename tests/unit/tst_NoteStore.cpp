@@ -107,8 +107,8 @@ void tst_NoteStore::appendsWholeRecords()
 
     const auto notes = m_store->readNoteRecords();
     QVERIFY2(notes.ok(), qPrintable(notes.error()));
-    QCOMPARE(notes.value(), QList<NoteRecord>({makeNote(u"一行目\r\n二行目"_qs, 1),
-                                               makeNote(u"a, b"_qs, 2)}));
+    QCOMPARE(notes.value(),
+             QList<NoteRecord>({makeNote(u"一行目\r\n二行目"_qs, 1), makeNote(u"a, b"_qs, 2)}));
     QCOMPARE(m_store->countNoteLines().value(), 3); // the line break inside the text counts
     QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n"));
 }
@@ -203,8 +203,7 @@ void tst_NoteStore::closeRemovesEntriesAndStoresPosition()
     const Status closed = m_store->closeNoteWindow(u"2"_qs, -150, -30);
     QVERIFY2(closed.ok(), qPrintable(closed.error()));
     QCOMPARE(readBytes(iddata()), QByteArray("\"1\",77\r\n"));
-    QCOMPARE(readBytes(mdata()),
-             noteLine("1") + noteLine("2", "t", "-150,-30") + noteLine("3"));
+    QCOMPARE(readBytes(mdata()), noteLine("1") + noteLine("2", "t", "-150,-30") + noteLine("3"));
 }
 
 void tst_NoteStore::closeComparesIdentifiersEachInItsWay()
@@ -214,8 +213,8 @@ void tst_NoteStore::closeComparesIdentifiersEachInItsWay()
     writeBytes(iddata(), "\"05\",\"0\"\r\n\"5\",\"0\"\r\n");
     QVERIFY(m_store->closeNoteWindow(u"5"_qs, 100, 200));
     QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n"));
-    QCOMPARE(readBytes(mdata()), noteLine("5", "t", "100,200") +
-                                     noteLine("\"05\"", "t", "100,200") + noteLine("50"));
+    QCOMPARE(readBytes(mdata()),
+             noteLine("5", "t", "100,200") + noteLine("\"05\"", "t", "100,200") + noteLine("50"));
 }
 
 void tst_NoteStore::closeWritesExactlyTheRecordsRead()

@@ -194,25 +194,28 @@ void tst_Records::refusesMalformedFiles_data()
         << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5" << u"MDATA.INI の 2 行目"_qs;
     QTest::newRow("cut short after a comma")
         << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5," << u"2 行目"_qs;
-    QTest::newRow("unclosed quote")
-        << true << good + good + "\"text\r\nmore, and more\r\n" << u"3 行目"_qs;
+    QTest::newRow("unclosed quote") << true << good + good + "\"text\r\nmore, and more\r\n"
+                                    << u"3 行目"_qs;
     QTest::newRow("position not a number")
-        << true << good + "\"b\",\"1\",\"f\",12,abc,2,3,4,5,2\r\n" << u"NoteTop"_qs;
+        << true << good + "\"b\",\"1\",\"f\",12,abc,2,3,4,5,2\r\n"
+        << u"NoteTop"_qs;
     QTest::newRow("quoted size not a number")
         << true << QByteArray("\"b\",\"1\",\"f\",\"large\",1,2,3,4,5,2\r\n") << u"NoteFontSize"_qs;
     QTest::newRow("empty id") << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5,\r\n"
                               << u"2 行目"_qs;
     QTest::newRow("a double quote inside a text")
-        << true << good + "\"say \"hi\"\",\"1\",\"f\",12,1,2,3,4,5,2\r\n" << u"2 行目"_qs;
-    QTest::newRow("more fields than a record holds")
-        << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5,2,\"c\"\r\n" << u"2 行目"_qs;
-    QTest::newRow("bytes that are not code page 932")
-        << true << good + "\"\x80\",\"1\",\"f\",12,1,2,3,4,5,2\r\n" << u"2 行目"_qs;
-    QTest::newRow("undefined pair on a continued line")
-        << true << QByteArray("\"a\r\nb\x85\x40\",\"1\",\"f\",12,1,2,3,4,5,2\r\n")
+        << true << good + "\"say \"hi\"\",\"1\",\"f\",12,1,2,3,4,5,2\r\n"
         << u"2 行目"_qs;
-    QTest::newRow("entry cut short") << false << QByteArray("\"5\",\"0\"\r\n\"6\"\r\n")
-                                     << u"IDDATA.INI の 2 行目"_qs;
+    QTest::newRow("more fields than a record holds")
+        << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5,2,\"c\"\r\n"
+        << u"2 行目"_qs;
+    QTest::newRow("bytes that are not code page 932")
+        << true << good + "\"\x80\",\"1\",\"f\",12,1,2,3,4,5,2\r\n"
+        << u"2 行目"_qs;
+    QTest::newRow("undefined pair on a continued line")
+        << true << QByteArray("\"a\r\nb\x85\x40\",\"1\",\"f\",12,1,2,3,4,5,2\r\n") << u"2 行目"_qs;
+    QTest::newRow("entry cut short")
+        << false << QByteArray("\"5\",\"0\"\r\n\"6\"\r\n") << u"IDDATA.INI の 2 行目"_qs;
     QTest::newRow("task id not a number")
         << false << QByteArray("\"5\",\"zero\"\r\n") << u"RunningTaskId"_qs;
 }
@@ -251,8 +254,7 @@ void tst_Records::refusesUnstorableText()
         QVERIFY2(one.error().contains(named), qPrintable(one.error()));
         QVERIFY(!serializeNoteRecords({makeNote(u"fine"_qs, 3), bad}).ok());
     }
-    QVERIFY(!serializeRunningEntries({RunningEntry{Value::text(text), Value::text(u"0"_qs)}})
-                 .ok());
+    QVERIFY(!serializeRunningEntries({RunningEntry{Value::text(text), Value::text(u"0"_qs)}}).ok());
 }
 
 QTEST_APPLESS_MAIN(tst_Records)

@@ -1,0 +1,142 @@
+// A writer for the lock tests: read-modify-write operations on one folder's files, in a loop.
+// store_lock_worker <folder> <worker number> <rounds, 0 for ever>
+// store_lock_worker <folder> chaos <kills>: keeps two forked writers busy, SIGKILLs one at a
+// random moment again and again, and checks after each kill that both files still read whole.
+#include "store/NoteStore.h"
+
+#include <QFile>
+#include <QString>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace store;
+
+namespace {
+
+NoteRecord makeNote(double id)
+{
+    NoteRecord r;
+    r.NoteText = Value::text(QStringLiteral("付箋 %1\r\n二行目, カンマ").arg(id));
+    r.NoteBackColor = Value::text(QStringLiteral("12632256"));
+    r.NoteFontName = Value::text(QStringLiteral("ＭＳ Ｐゴシック"));
+    r.NoteFontSize = Value::text(QStringLiteral("10.5"));
+    r.NoteTop = Value::number(0);
+    r.NoteLeft = Value::number(-15);
+    r.NoteWidth = Value::number(5430);
+    r.NoteHeight = Value::number(250);
+    r.NoteForeColor = Value::number(0);
+    r.NoteId = Value::number(id);
+    return r;
+}
+
+int fail(const Status &status)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(status.error()));
+    return 2;
+}
+
+int runWriter(const NoteStore &store, int worker, int rounds)
+{
+    const bool endless = rounds == 0;
+    for (int i = 0; endless || i < rounds; ++i) {
+        // The counter lives in the NoteTop of note 1; each round adds one and adds a note.
+        const Status counted = store.updateNoteRecords([&](QList<NoteRecord> &records) {
+            for (NoteRecord &record : records) {
+                if (record.NoteId.toNumber() == 1.0)
+                    record.NoteTop = Value::number(*record.NoteTop.toNumber() + 1);
+            }
+            records.append(makeNote(10000 + worker * 1000 + i % 1000));
+            if (endless && records.size() > 60)
+                records.removeAt(1); // keep the file small when running for ever
+            return true;
+        });
+        if (!counted)
+            return fail(counted);
+        const int noteId = 100000 + worker * 1000 + i % 1000;
+        if (Status s = store.appendNoteRecord(makeNote(noteId)); !s)
+            return fail(s);
+
+        // The window of the note just appended: its entry, its task id, its close.
+        const QString id = QString::number(noteId);
+        if (Status s = store.appendRunningEntry(id); !s)
+            return fail(s);
+        if (Status s = store.recordTaskId(id, i + 1); !s)
+            return fail(s);
+        if (i % 2 == 1 || endless) {
+            if (Status s = store.closeNoteWindow(id, worker, i); !s)
+                return fail(s);
+        }
+    }
+    return 0;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+pid_t forkWriter(const NoteStore &store, int worker)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        _exit(runWriter(store, worker, 0));
+    }
+    return pid;
+}
+
+int runChaos(const NoteStore &store, int kills)
+{
+    std::srand(unsigned(std::time(nullptr)) ^ unsigned(getpid()));
+    pid_t writers[2] = {forkWriter(store, 0), forkWriter(store, 1)};
+    for (int k = 0; k < kills; ++k) {
+        usleep(useconds_t(std::rand() % 4000));
+        const int slot = std::rand() % 2;
+        kill(writers[slot], SIGKILL);
+        int status = 0;
+        waitpid(writers[slot], &status, 0);
+        if (!WIFSIGNALED(status)) {
+            std::fprintf(stderr, "a writer ended by itself (status %d)\n", status);
+            return 3;
+        }
+        // Read without the lock, while the other writer goes on: a rewrite replaces a file by
+        // a rename and an append is one write, so a reader must never see half of either.
+        const auto records = parseNoteRecords(readAll(store.noteFilePath()));
+        if (!records)
+            return fail(Error{records.error()});
+        if (records->isEmpty() || records->first().NoteId.toNumber() != 1.0) {
+            std::fprintf(stderr, "the counter note is gone\n");
+            return 3;
+        }
+        const auto entries = parseRunningEntries(readAll(store.runningFilePath()));
+        if (!entries)
+            return fail(Error{entries.error()});
+        writers[slot] = forkWriter(store, (k + 2) % 50);
+    }
+    for (const pid_t pid : writers) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    // A killed holder releases the lock: this read would wait for ever otherwise.
+    if (const auto records = store.readNoteRecords(); !records)
+        return fail(Error{records.error()});
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4)
+        return 1;
+    const NoteStore store(QString::fromLocal8Bit(argv[1]));
+    if (qstrcmp(argv[2], "chaos") == 0)
+        return runChaos(store, std::atoi(argv[3]));
+    return runWriter(store, std::atoi(argv[2]), std::atoi(argv[3]));
+}

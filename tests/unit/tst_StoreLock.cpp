@@ -1,0 +1,149 @@
+// The folder lock across processes: concurrent writers lose nothing, killed writers break nothing.
+#include "store/NoteStore.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace store;
+
+namespace {
+
+const QString Worker = QStringLiteral(STORE_LOCK_WORKER);
+
+NoteRecord counterNote()
+{
+    NoteRecord r;
+    r.NoteText = Value::text(QStringLiteral("counter"));
+    r.NoteBackColor = Value::text(QStringLiteral("0"));
+    r.NoteFontName = Value::text(QStringLiteral("f"));
+    r.NoteFontSize = Value::number(12);
+    r.NoteTop = Value::number(0);
+    r.NoteLeft = Value::number(0);
+    r.NoteWidth = Value::number(1);
+    r.NoteHeight = Value::number(1);
+    r.NoteForeColor = Value::number(0);
+    r.NoteId = Value::number(1);
+    return r;
+}
+
+QProcess *startWorker(QObject *parent, const QString &dir, int worker, int rounds)
+{
+    auto *process = new QProcess(parent);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(Worker, {dir, QString::number(worker), QString::number(rounds)});
+    return process;
+}
+
+} // namespace
+
+class tst_StoreLock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void concurrentWritersLoseNothing();
+    void killedWritersLeaveWholeFiles();
+};
+
+void tst_StoreLock::concurrentWritersLoseNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const NoteStore store(dir.path());
+    QVERIFY(store.appendNoteRecord(counterNote()));
+
+    constexpr int Workers = 8;
+    constexpr int Rounds = 10;
+    QList<QProcess *> processes;
+    for (int w = 0; w < Workers; ++w)
+        processes.append(startWorker(this, dir.path(), w, Rounds));
+    for (QProcess *process : processes) {
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+        delete process;
+    }
+
+    const auto records = store.readNoteRecords();
+    QVERIFY2(records.ok(), qPrintable(records.error()));
+    QSet<qint64> ids;
+    double counter = -1;
+    for (const NoteRecord &record : records.value()) {
+        const qint64 id = qint64(*record.NoteId.toNumber());
+        QVERIFY2(!ids.contains(id), "a record was written twice");
+        ids.insert(id);
+        if (id == 1)
+            counter = *record.NoteTop.toNumber();
+        // Closed windows (odd rounds) stored their worker and round as their position.
+        if (id >= 100000 && id % 2 == 1) {
+            QCOMPARE(*record.NoteTop.toNumber(), double((id - 100000) / 1000));
+            QCOMPARE(*record.NoteLeft.toNumber(), double(id % 1000));
+        }
+    }
+    QCOMPARE(counter, double(Workers * Rounds)); // every increment survived
+    QSet<qint64> expected{1};
+    for (int w = 0; w < Workers; ++w) {
+        for (int i = 0; i < Rounds; ++i) {
+            expected.insert(10000 + w * 1000 + i);
+            expected.insert(100000 + w * 1000 + i);
+        }
+    }
+    QCOMPARE(ids, expected);
+
+    // Entries of even rounds stay, with their task id; odd ones were removed by their close.
+    const auto entries = store.readRunningEntries();
+    QVERIFY2(entries.ok(), qPrintable(entries.error()));
+    QSet<QString> seen;
+    for (const RunningEntry &entry : entries.value()) {
+        const QString id = entry.RunningId.toText();
+        const int round = id.toInt() % 1000;
+        QVERIFY2(round % 2 == 0, qPrintable(id));
+        QVERIFY(entry.RunningTaskId.isNumber());
+        QCOMPARE(*entry.RunningTaskId.toNumber(), double(round + 1));
+        seen.insert(id);
+    }
+    QCOMPARE(seen.size(), Workers * ((Rounds + 1) / 2));
+    QCOMPARE(entries->size(), seen.size());
+}
+
+void tst_StoreLock::killedWritersLeaveWholeFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const NoteStore store(dir.path());
+    QVERIFY(store.appendNoteRecord(counterNote()));
+
+    // The helper forks its writers (a fresh program would take longer to start than a write)
+    // and checks both files after each of its kills.
+    QProcess chaos;
+    chaos.setProcessChannelMode(QProcess::ForwardedChannels);
+    chaos.start(Worker, {dir.path(), QStringLiteral("chaos"), QStringLiteral("200")});
+    QVERIFY(chaos.waitForFinished(120000));
+    QCOMPARE(chaos.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(chaos.exitCode(), 0);
+
+    const auto records = store.readNoteRecords();
+    QVERIFY2(records.ok(), qPrintable(records.error()));
+    QCOMPARE(*records->first().NoteId.toNumber(), 1.0);
+    // Some writes went through between the kills, so the kills did cut real rewrites.
+    QVERIFY2(*records->first().NoteTop.toNumber() > 0, "the writers never wrote");
+    QVERIFY(store.readRunningEntries().ok());
+    // Beside the data files and the lock, at most a rewrite's temporary file that a kill cut
+    // off between its link and its rename (the data file itself is whole, checked above).
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QVERIFY(files.contains(u"MDATA.INI"_qs));
+    QVERIFY(files.contains(u"IDDATA.INI"_qs));
+    const QRegularExpression leftover(u"^(MDATA|IDDATA)\\.INI\\.[A-Za-z0-9]{6}$"_qs);
+    for (const QString &file : files) {
+        QVERIFY2(file == u".pinboa.lock"_qs || file == u"MDATA.INI"_qs ||
+                     file == u"IDDATA.INI"_qs || leftover.match(file).hasMatch(),
+                 qPrintable(file));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_StoreLock)
+#include "tst_StoreLock.moc"
