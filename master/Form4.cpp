@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVector>
+#include <QPair>
+
+#include <cstdlib>
 
 namespace master {
 
@@ -50,7 +52,7 @@ bool sameNote(const store::NoteRecord &a, const store::NoteRecord &b)
 bool removeChosen(QList<store::NoteRecord> &records,
                   const QList<QPair<int, store::NoteRecord>> &chosen)
 {
-    QVector<bool> drop(records.size(), false);
+    QList<bool> drop(records.size(), false);
     bool any = false;
     for (const auto &[position, note] : chosen) {
         int best = -1;
