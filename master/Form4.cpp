@@ -11,8 +11,8 @@
 #include <QFont>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QPair>
+#include <QPushButton>
 
 #include <cstdlib>
 
@@ -92,8 +92,8 @@ Form4::Form4(Form1 *main) : QWidget(nullptr), m_main(main)
     List1->setSelectionMode(QAbstractItemView::MultiSelection);
     platform::setGeometryTwips(List1, 30, 120, 4575, 1740);
 
-    Label1 = new QLabel(QStringLiteral("消去するファイルを選択し　　　　　消去ボタンを押してください。"),
-                        this);
+    Label1 = new QLabel(
+        QStringLiteral("消去するファイルを選択し　　　　　消去ボタンを押してください。"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setFont(uiFont(14.25));
     Label1->setWordWrap(true);
@@ -157,10 +157,11 @@ void Form4::DHYOZI()
     const auto records = noteStore.readNoteRecords();
     if (!records) {
         // A file that cannot be read whole is listed as empty, so nothing can be erased from it.
-        platform::showMessage(this, {QStringLiteral("付箋データファイル MDATA.INI を読み込めません。\n") +
-                                         records.error(),
-                                     QStringLiteral("消去"), platform::MessageIcon::Critical,
-                                     platform::MessageButtons::Ok});
+        platform::showMessage(
+            this,
+            {QStringLiteral("付箋データファイル MDATA.INI を読み込めません。\n") + records.error(),
+             QStringLiteral("消去"), platform::MessageIcon::Critical,
+             platform::MessageButtons::Ok});
         return;
     }
     EraseCount = int(records->size());
@@ -178,17 +179,16 @@ void Form4::Command1_Click()
     }
     const int n = int(chosen.size());
     if (n == 0) {
-        platform::showMessage(this, {QStringLiteral("消去するデータはありません。"),
-                                     QStringLiteral("確認メッセージ"),
-                                     platform::MessageIcon::Exclamation,
-                                     platform::MessageButtons::Ok});
+        platform::showMessage(
+            this, {QStringLiteral("消去するデータはありません。"), QStringLiteral("確認メッセージ"),
+                   platform::MessageIcon::Exclamation, platform::MessageButtons::Ok});
         return;
     }
-    const auto answer = platform::showMessage(
-        this, {QStringLiteral("これら") + QString::number(n) +
-                   QStringLiteral("個の付箋を消去します。\nよろしいですか？"),
-               QStringLiteral("消去確認"), platform::MessageIcon::Question,
-               platform::MessageButtons::YesNo});
+    const auto answer =
+        platform::showMessage(this, {QStringLiteral("これら") + QString::number(n) +
+                                         QStringLiteral("個の付箋を消去します。\nよろしいですか？"),
+                                     QStringLiteral("消去確認"), platform::MessageIcon::Question,
+                                     platform::MessageButtons::YesNo});
     if (answer != platform::MessageAnswer::Yes)
         return;
 
@@ -200,9 +200,9 @@ void Form4::Command1_Click()
     List1->clear();
     DHYOZI();
     if (!written) {
-        platform::showMessage(this, {written.error(), QStringLiteral("消去"),
-                                     platform::MessageIcon::Critical,
-                                     platform::MessageButtons::Ok});
+        platform::showMessage(this,
+                              {written.error(), QStringLiteral("消去"),
+                               platform::MessageIcon::Critical, platform::MessageButtons::Ok});
         return;
     }
     if (m_main) {

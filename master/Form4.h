@@ -19,13 +19,13 @@ class Form4 : public QWidget
 {
     Q_OBJECT
 public:
-    // Creating the dialog runs Form_Load (fills the list); Form1::syoukyo_Click places and shows it.
-    // The dialog deletes itself when it closes.
+    // Creating the dialog runs Form_Load (fills the list); Form1::syoukyo_Click places and shows
+    // it. The dialog deletes itself when it closes.
     explicit Form4(Form1 *main);
     ~Form4() override;
 
-    QString AppDir;                // the program folder, ending in "/"
-    int EraseCount = 0;            // records read by the last DHYOZI
+    QString AppDir;                      // the program folder, ending in "/"
+    int EraseCount = 0;                  // records read by the last DHYOZI
     QList<store::NoteRecord> EraseTable; // index 0 unused; record k at position k
 
     QListWidget *List1 = nullptr;

@@ -1,4 +1,5 @@
-// Widget tests of the erase dialog: its layout, its two messages, and what erasing leaves in MDATA.INI.
+// Widget tests of the erase dialog: its layout, its two messages, and what erasing leaves in
+// MDATA.INI.
 #include "master/Form1.h"
 #include "master/Form4.h"
 #include "platform/MessageBox.h"
@@ -29,14 +30,14 @@ QByteArray sjis(const QString &text)
 
 // Three records with every kind of field: a bare and a quoted size, a text with a line break,
 // a text with a comma.
-const QByteArray Rec1 = sjis(QStringLiteral(
-    "\"買い物\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1500,3000,3600,2000,0,1\r\n"));
+const QByteArray Rec1 = sjis(
+    QStringLiteral("\"買い物\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1500,3000,3600,2000,0,1\r\n"));
 const QByteArray Rec2 = sjis(QStringLiteral(
     "\"二行の\r\nメモ\",\"8454143\",\"ＭＳ Ｐゴシック\",\"14.25\",2000,4000,3600,2000,255,2\r\n"));
 const QByteArray Rec3 =
     sjis(QStringLiteral("\"a, b\",\"16777215\",\"Arial\",9,2500,5000,3000,1500,0,3\r\n"));
-const QByteArray Rec4 = sjis(QStringLiteral(
-    "\"後から\",\"12632256\",\"ＭＳ Ｐゴシック\",12,100,200,3600,2000,0,4\r\n"));
+const QByteArray Rec4 = sjis(
+    QStringLiteral("\"後から\",\"12632256\",\"ＭＳ Ｐゴシック\",12,100,200,3600,2000,0,4\r\n"));
 
 } // namespace
 
