@@ -48,8 +48,12 @@ row() { # figure value floor unit
     'BEGIN { printf "%-44s %10.2f %-3s %10.2f %-3s %6.2f\n", f, v, u, b, u, (b > 0 ? v / b : 0) }'
 }
 field() { awk -v k="$1" '$1 == k { print $2 }'; }
+median_of_runs() { # the median of the "run N MS ms" lines of a file
+  awk '$1 == "run" { print $3 }' "$1" | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+}
 
-echo "figures in one run ($runs start-ups each), DISPLAY=$DISPLAY"
+echo "figures in one run (about $runs start-ups each), DISPLAY=$DISPLAY"
 printf "%-44s %14s %14s %6s\n" "figure" "value" "floor" "ratio"
 
 # memlet: start to shown (window mapped and its entry in IDDATA.INI) against the floor's
@@ -60,24 +64,37 @@ if [ -x "$bin/memlet" ]; then
   sep='/\/'
   note="付箋の計測${sep}12632256${sep}Noto Sans CJK JP${sep}12${sep}1500${sep}3000${sep}4500${sep}1200${sep}0${sep}7"
   entry=$'"7","0"\r\n'
-  floor_ms=$("$benchbin/bench_launch" time "$runs" -- "$benchbin/bench_floor" | field median_ms)
-  memlet_ms=$("$benchbin/bench_launch" time "$runs" --file "$work/prog/IDDATA.INI" \
-    --contains "$entry" -- "$work/prog/memlet" "$note" | field median_ms)
+  # Alternate the two in small rounds so that a change in the machine's load hits both.
+  per=$(( (runs + 3) / 4 ))
+  for _ in 1 2 3 4; do
+    "$benchbin/bench_launch" time "$per" -- "$benchbin/bench_floor" >>"$work/floor.runs"
+    "$benchbin/bench_launch" time "$per" -- "$benchbin/bench_floor" "付箋の計測" \
+      "Noto Sans CJK JP" >>"$work/floortext.runs"
+    "$benchbin/bench_launch" time "$per" --file "$work/prog/IDDATA.INI" \
+      --contains "$entry" -- "$work/prog/memlet" "$note" >>"$work/memlet.runs"
+  done
+  floor_ms=$(median_of_runs "$work/floor.runs")
+  floortext_ms=$(median_of_runs "$work/floortext.runs")
+  memlet_ms=$(median_of_runs "$work/memlet.runs")
+  # Two floors: a blank window, and a window that shows the same words in the same font (a
+  # blank window never starts the font system, which a note cannot do without).
   row "memlet start to shown, median" "$memlet_ms" "$floor_ms" ms
+  row "  against a floor showing the same text" "$memlet_ms" "$floortext_ms" ms
   floor_kb=$("$benchbin/bench_launch" pss 10 -- "$benchbin/bench_floor" | field median_pss_kb)
+  floortext_kb=$("$benchbin/bench_launch" pss 10 -- "$benchbin/bench_floor" "付箋の計測" \
+    "Noto Sans CJK JP" | field median_pss_kb)
   memlet_kb=$("$benchbin/bench_launch" pss 10 --file "$work/prog/IDDATA.INI" \
     --contains "$entry" -- "$work/prog/memlet" "$note" | field median_pss_kb)
   row "memlet PSS with 10 windows open, median" "$memlet_kb" "$floor_kb" kB
+  row "  against a floor showing the same text" "$memlet_kb" "$floortext_kb" kB
 else
   echo "memlet: not built"
 fi
 
-# Store: reading and rewriting a MDATA.INI of 10,000 records. bench_store prints its own
-# lines in the form: figure value floor unit
+# Store: reading and rewriting a MDATA.INI of 10,000 records (no floor: bench_store prints
+# its own lines).
 if [ -x "$benchbin/bench_store" ]; then
-  "$benchbin/bench_store" | while read -r figure value floor unit; do
-    row "${figure//_/ }" "$value" "$floor" "$unit"
-  done
+  "$benchbin/bench_store"
 else
   echo "store 10,000 records: bench_store not built yet"
 fi

@@ -37,19 +37,32 @@ QColor colorFromNumber(qint32 value)
 }
 
 // Field positions in the argument string, and their names in messages.
-enum Field { Text, BackColor, FontName, FontSize, Top, Left, Width, Height, ForeColor, Id };
+enum Field
+{
+    Text,
+    BackColor,
+    FontName,
+    FontSize,
+    Top,
+    Left,
+    Width,
+    Height,
+    ForeColor,
+    Id
+};
 
 QString fieldName(int field)
 {
-    static const char *const names[] = {"メッセージ", "背景色", "フォント名", "フォントサイズ",
-                                        "上端位置",   "左端位置", "幅",       "高さ",
+    static const char *const names[] = {"メッセージ", "背景色",   "フォント名", "フォントサイズ",
+                                        "上端位置",   "左端位置", "幅",         "高さ",
                                         "文字色",     "付箋番号"};
-    return QStringLiteral("%1 (%2 番目の項目)").arg(QString::fromUtf8(names[field])).arg(field + 1);
+    return QStringLiteral("%1（%2 番目の欄）").arg(QString::fromUtf8(names[field])).arg(field + 1);
 }
 
 QString notANumber(const QStringList &fields, int field)
 {
-    return QStringLiteral("%1 が数値ではありません: \"%2\"").arg(fieldName(field), fields[field]);
+    return QStringLiteral("付箋の%1が数値ではありません（「%2」）。")
+        .arg(fieldName(field), fields[field]);
 }
 
 // A single-precision number field; nothing when it is not a number.
@@ -74,7 +87,8 @@ std::optional<qint32> toColor(const QStringList &fields, int field, QString *err
     const double rounded = std::nearbyint(*value); // the default mode: half to even
     if (rounded < std::numeric_limits<qint32>::min() ||
         rounded > std::numeric_limits<qint32>::max()) {
-        *error = QStringLiteral("%1 が範囲外の数値です: \"%2\"").arg(fieldName(field), fields[field]);
+        *error = QStringLiteral("付箋の%1が大きすぎます（「%2」）。")
+                     .arg(fieldName(field), fields[field]);
         return std::nullopt;
     }
     return qint32(rounded);
@@ -242,8 +256,8 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
         delete m_closeRequests;
         m_closeRequests = nullptr;
         qApp->removeEventFilter(this);
-        return fail(QStringLiteral("付箋の終了要求を受ける窓口を開けませんでした: %1")
-                        .arg(listenError));
+        return fail(
+            QStringLiteral("付箋の終了要求を受ける窓口を開けませんでした: %1").arg(listenError));
     }
 
     // The last step: an entry in IDDATA.INI means a window that is up and can be reached.
@@ -275,10 +289,10 @@ void Form1::Form_Unload()
         store::NoteStore(m_appDir).closeNoteWindow(m_noteId, outer.y(), outer.x());
     int exitCode = 0;
     if (!stored) {
-        platform::showMessage(this, {QStringLiteral("付箋の位置を保存できませんでした。\n%1")
-                                         .arg(stored.error()),
-                                     QStringLiteral("付箋"), platform::MessageIcon::Critical,
-                                     platform::MessageButtons::Ok});
+        platform::showMessage(
+            this, {QStringLiteral("付箋の位置を保存できませんでした。\n%1").arg(stored.error()),
+                   QStringLiteral("付箋"), platform::MessageIcon::Critical,
+                   platform::MessageButtons::Ok});
         exitCode = 1;
     }
     emit closed(exitCode);

@@ -24,7 +24,12 @@ public:
     explicit Form1(const QString &appDir, QWidget *parent = nullptr);
     ~Form1() override;
 
-    enum class LoadResult { Loaded, NoNote, Failed };
+    enum class LoadResult
+    {
+        Loaded,
+        NoNote,
+        Failed
+    };
     // The start-up: decodes the argument text, takes the note's look, place and size, listens
     // for the close request and appends the running entry, in that order. On Failed, `error`
     // holds the message for the user and no file has been touched by a failed conversion.

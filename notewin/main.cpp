@@ -20,6 +20,7 @@ int main(int argc, char *argv[])
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
+    platform::preferX11OnWayland();
     QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false); // the close decides when the process ends
     // Installed first, so that a request to end that comes during the start-up waits for it.
@@ -54,5 +55,6 @@ int main(int argc, char *argv[])
 
     platform::keepOutOfTaskBar(&form);
     form.show();
+    form.activateWindow(); // started as a window that takes the focus, so the first key reaches it
     return app.exec();
 }

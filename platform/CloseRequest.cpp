@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform {
@@ -25,6 +26,16 @@ QString folderKey(const QString &appDir)
     if (path.isEmpty())
         path = QDir::cleanPath(info.absoluteFilePath());
     return path;
+}
+
+// Only the user's own processes may activate or close the user's notes.
+bool fromThisUser(const QLocalSocket *socket)
+{
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+        return false;
+    return peer.uid == ::getuid();
 }
 
 QByteArray line(const char *text)
@@ -62,17 +73,15 @@ CloseRequestServer::CloseRequestServer(QObject *parent) : QObject(parent) {}
 
 bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *error)
 {
-    const QString name = noteWindowSocketName(appDir, pid);
     if (!m_server) {
         m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        // A name in the abstract namespace leaves nothing behind when the window is killed; the
+        // peer's user is checked on every connection instead of by file permissions.
+        m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
         connect(m_server, &QLocalServer::newConnection, this,
                 &CloseRequestServer::acceptConnection);
     }
-    // The name carries this process's own id, so a file left under it belongs to a dead
-    // process that once had the same id.
-    QLocalServer::removeServer(name);
-    if (!m_server->listen(name)) {
+    if (!m_server->listen(noteWindowSocketName(appDir, pid))) {
         if (error)
             *error = m_server->errorString();
         return false;
@@ -83,6 +92,11 @@ bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *erro
 void CloseRequestServer::acceptConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (!fromThisUser(socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             // The handlers may run an event loop of their own (a message box), in which the
@@ -131,6 +145,7 @@ bool NoteWindowConnection::activate(const QString &appDir, qint64 taskId)
     if (taskId <= 0)
         return false;
     // A name nobody listens on fails here at once (no such file, or refused).
+    d->socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     d->socket.connectToServer(noteWindowSocketName(appDir, taskId));
     if (!d->socket.waitForConnected(protocol::ConnectTimeoutMs)) {
         d->socket.abort();

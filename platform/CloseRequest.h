@@ -14,7 +14,8 @@ namespace platform {
 // user, a hash of the folder and the pid, so that folders and users never meet.
 QString noteWindowSocketName(const QString &appDir, qint64 pid);
 
-// Note window side. Listens (user-only access) under the name of its own folder and pid.
+// Note window side. Listens under the name of its own folder and pid, in the abstract socket
+// namespace (nothing is left behind by a killed window); connections from other users are dropped.
 class CloseRequestServer : public QObject
 {
     Q_OBJECT

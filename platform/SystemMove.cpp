@@ -2,6 +2,7 @@
 #include "SystemMove.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
@@ -81,10 +82,14 @@ bool dragWithLeftButton(QWidget *window, QMouseEvent *event)
     if (ManualMove::s_active)
         return true; // already following the pointer
     window = window->window();
-    if (QWindow *handle = window->windowHandle(); handle && handle->startSystemMove())
-        return true;
-    // No interactive move from the window system (no window manager, or a platform without
-    // one): follow the pointer ourselves from where it is now.
+    // On X11 the window follows the pointer by hand: Qt's system move there anchors the window
+    // manager's move at a stale pointer position, so a second drag jumps by the first one's
+    // distance. Elsewhere (Wayland) only the compositor may move a window.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        if (QWindow *handle = window->windowHandle(); handle && handle->startSystemMove())
+            return true;
+    }
+    // Follow the pointer from where it is now until the button is released.
     new ManualMove(window, event->globalPosition());
     return true;
 }

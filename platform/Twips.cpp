@@ -45,8 +45,8 @@ QRect toPixels(const QRectF &twips, double tpp)
 
 QRectF toTwips(const QRect &pixels, double tpp)
 {
-    return QRectF(toTwips(pixels.x(), tpp), toTwips(pixels.y(), tpp),
-                  toTwips(pixels.width(), tpp), toTwips(pixels.height(), tpp));
+    return QRectF(toTwips(pixels.x(), tpp), toTwips(pixels.y(), tpp), toTwips(pixels.width(), tpp),
+                  toTwips(pixels.height(), tpp));
 }
 
 QRectF outerGeometryTwips(const QWidget *window)

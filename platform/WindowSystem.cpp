@@ -18,6 +18,15 @@
 
 namespace platform {
 
+void preferX11OnWayland()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 void keepOutOfTaskBar(QWidget *window)
 {
 #ifdef PINBOA_HAVE_XCB
@@ -40,8 +49,8 @@ void keepOutOfTaskBar(QWidget *window)
         std::free(reply);
     }
     // Before the first map the state is ours to set; Qt keeps these when it adds its own.
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, atoms[0], XCB_ATOM_ATOM, 32,
-                        2, &atoms[1]);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, atoms[0], XCB_ATOM_ATOM, 32, 2,
+                        &atoms[1]);
     xcb_flush(connection);
 #else
     Q_UNUSED(window);
@@ -53,8 +62,10 @@ namespace {
 // Squared distance between two rectangles; 0 when they touch or overlap.
 qint64 distance2(const QRect &a, const QRect &b)
 {
-    const qint64 dx = std::max<qint64>({0, qint64(b.left()) - a.right(), qint64(a.left()) - b.right()});
-    const qint64 dy = std::max<qint64>({0, qint64(b.top()) - a.bottom(), qint64(a.top()) - b.bottom()});
+    const qint64 dx =
+        std::max<qint64>({0, qint64(b.left()) - a.right(), qint64(a.left()) - b.right()});
+    const qint64 dy =
+        std::max<qint64>({0, qint64(b.top()) - a.bottom(), qint64(a.top()) - b.bottom()});
     return dx * dx + dy * dy;
 }
 
@@ -101,12 +112,12 @@ void installFontSubstitutes()
                                 QStringLiteral("IPAGothic"), QStringLiteral("VL PGothic")};
     const QStringList mincho = {QStringLiteral("Noto Serif CJK JP"), QStringLiteral("IPAPMincho"),
                                 QStringLiteral("IPAMincho")};
-    for (const char *face : {"ＭＳ Ｐゴシック", "ＭＳ ゴシック", "MS PGothic", "MS Gothic",
-                             "MS UI Gothic", "メイリオ", "Meiryo", "Meiryo UI", "游ゴシック",
-                             "Yu Gothic"})
+    for (const char *face :
+         {"ＭＳ Ｐゴシック", "ＭＳ ゴシック", "MS PGothic", "MS Gothic", "MS UI Gothic", "メイリオ",
+          "Meiryo", "Meiryo UI", "游ゴシック", "Yu Gothic"})
         QFont::insertSubstitutions(QString::fromUtf8(face), gothic);
-    for (const char *face : {"ＭＳ Ｐ明朝", "ＭＳ 明朝", "MS PMincho", "MS Mincho", "游明朝",
-                             "Yu Mincho"})
+    for (const char *face :
+         {"ＭＳ Ｐ明朝", "ＭＳ 明朝", "MS PMincho", "MS Mincho", "游明朝", "Yu Mincho"})
         QFont::insertSubstitutions(QString::fromUtf8(face), mincho);
 }
 

@@ -9,6 +9,11 @@ class QWidget;
 
 namespace platform {
 
+// On a Wayland desktop, asks Qt for its X11 platform (through the desktop's X11 compatibility
+// layer), since a Wayland client cannot place its own windows. Call before the application object
+// is created; an explicit QT_QPA_PLATFORM is left as it is.
+void preferX11OnWayland();
+
 // Marks a top-level window as one the task bar and the pager leave out. Call before the window
 // is first shown. Does nothing on platforms without such a notion (offscreen).
 void keepOutOfTaskBar(QWidget *window);

@@ -15,6 +15,10 @@ fi
 if [ -x "$bin/pinboa" ]; then
   exec "$bin/pinboa"
 fi
+if [ ! -x "$bin/memlet" ]; then
+  echo "run.sh: neither pinboa nor memlet is in $bin yet" >&2
+  exit 1
+fi
 
 # A sample note: text, back colour, font, size, top, left, width, height, text colour, id,
 # in twips, joined by the note argument separator.

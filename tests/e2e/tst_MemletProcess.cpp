@@ -1,0 +1,338 @@
+// memlet as a real process in a temporary copy of the program folder: start-up, the close request,
+// failures, and many windows ending at once or being killed while they close.
+#include "platform/CloseRequest.h"
+#include "platform/Processes.h"
+#include "store/Cp932.h"
+#include "store/NoteArgs.h"
+#include "store/Records.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+QString args(const QString &id, int top = 1500, int left = 3000, const QString &fontSize = "12")
+{
+    return QStringList{QStringLiteral("メモ"),
+                       QStringLiteral("12632256"),
+                       QStringLiteral("ＭＳ Ｐゴシック"),
+                       fontSize,
+                       QString::number(top),
+                       QString::number(left),
+                       QStringLiteral("5430"),
+                       QStringLiteral("250"),
+                       QStringLiteral("0"),
+                       id}
+        .join(QStringLiteral("/\\/"));
+}
+
+QByteArray record(int id, int top = 0, int left = 0)
+{
+    return store::cp932::encode(QStringLiteral("\"メモ\",\"12632256\",\"ＭＳ Ｐゴシック\",12,%1,%2,"
+                                               "5430,250,0,%3\r\n")
+                                    .arg(top)
+                                    .arg(left)
+                                    .arg(id))
+        .value();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+bool alive(qint64 pid)
+{
+    return QFile::exists(QStringLiteral("/proc/%1/exe").arg(pid)) &&
+           !QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).isEmpty();
+}
+
+} // namespace
+
+class MemletProcessTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startAppendsItsEntryAndCloseRequestWritesBack();
+    void noteTextIsNeverTakenForAnOption();
+    void unusableArgumentsLeaveBothFiles();
+    void emptyArgumentEndsAtOnce();
+    void unreachableWindowFailsAtOnce();
+    void everySignalToEndClosesTheNote();
+    void manyWindowsEndingAtOnce();
+    void killedWhileClosingLeavesWholeFiles();
+
+private:
+    QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
+    QList<store::RunningEntry> entries() const;
+    QList<store::NoteRecord> records() const;
+
+    QString m_built;
+    QTemporaryDir *m_dir = nullptr;
+    QList<qint64> m_started;
+};
+
+void MemletProcessTest::initTestCase()
+{
+    m_built = QDir(qEnvironmentVariable("PINBOA_PROGRAM_DIR")).filePath(QStringLiteral("memlet"));
+    QVERIFY2(QFile::exists(m_built), qPrintable(m_built));
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) // ctest runs it offscreen; by hand, any
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("PINBOA_MESSAGES_TO_STDERR", "1");
+}
+
+void MemletProcessTest::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QFile::copy(m_built, path("memlet")));
+    m_started.clear();
+}
+
+void MemletProcessTest::cleanup()
+{
+    for (qint64 pid : m_started)
+        ::kill(pid_t(pid), SIGKILL);
+    delete m_dir;
+}
+
+QList<store::RunningEntry> MemletProcessTest::entries() const
+{
+    auto parsed = store::parseRunningEntries(readFile(path("IDDATA.INI")));
+    return parsed ? parsed.value() : QList<store::RunningEntry>{};
+}
+
+QList<store::NoteRecord> MemletProcessTest::records() const
+{
+    auto parsed = store::parseNoteRecords(readFile(path("MDATA.INI")));
+    return parsed ? parsed.value() : QList<store::NoteRecord>{};
+}
+
+void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
+{
+    QVERIFY(writeFile(path("MDATA.INI"), record(3, 15, 15) + record(7) + record(9, 30, 30)));
+    QVERIFY(writeFile(path("IDDATA.INI"), "\"3\",777\r\n"));
+    const QString noteArgs = args(QStringLiteral("7"), 1500, 3000, QStringLiteral("10.5"));
+    QString error;
+    const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs, &error);
+    QVERIFY2(pid > 0, qPrintable(error));
+    m_started.append(pid);
+
+    QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")).endsWith("\"7\",\"0\"\r\n"); }));
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",777\r\n\"7\",\"0\"\r\n"));
+    QVERIFY(platform::isLiveNoteWindow(m_dir->path(), pid));
+    QVERIFY(!platform::isLiveNoteWindow(m_dir->path(), QCoreApplication::applicationPid()));
+    const auto live = platform::liveNoteWindows(m_dir->path());
+    QCOMPARE(live.size(), 1);
+    QCOMPARE(live.at(0).pid, pid);
+    QCOMPARE(live.at(0).noteArgs, noteArgs); // character for character
+
+    // The call returns after the write-back.
+    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",777\r\n"));
+    QCOMPARE(readFile(path("MDATA.INI")),
+             record(3, 15, 15) + record(7, 1500, 3000) + record(9, 30, 30));
+    QVERIFY(waitFor([&] { return !alive(pid); }));
+    QVERIFY(platform::liveNoteWindows(m_dir->path()).isEmpty());
+}
+
+void MemletProcessTest::noteTextIsNeverTakenForAnOption()
+{
+    // The whole note is one argument; text that starts like one of the toolkit's own options
+    // must reach the window as it stands.
+    const QString noteArgs = QStringLiteral("-style=fusion") + args(QStringLiteral("4"));
+    const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs);
+    QVERIFY(pid > 0);
+    m_started.append(pid);
+    QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
+    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+}
+
+void MemletProcessTest::unusableArgumentsLeaveBothFiles()
+{
+    const QByteArray notes = record(7);
+    const QByteArray running = "\"7\",\"0\"\r\n";
+    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    QVERIFY(writeFile(path("IDDATA.INI"), running));
+    const QStringList unusable = {
+        args(QStringLiteral("7"), 1500, 3000, QStringLiteral("大")),
+        args(QStringLiteral("7")).section(QStringLiteral("/\\/"), 0, 8), // nine fields
+    };
+    for (const QString &noteArgs : unusable) {
+        QProcess memlet;
+        memlet.start(path("memlet"), {noteArgs});
+        QVERIFY(memlet.waitForFinished(20000));
+        QCOMPARE(memlet.exitStatus(), QProcess::NormalExit);
+        QVERIFY(memlet.exitCode() != 0);
+        QVERIFY(!memlet.readAllStandardError().isEmpty()); // the report
+        QCOMPARE(readFile(path("MDATA.INI")), notes);
+        QCOMPARE(readFile(path("IDDATA.INI")), running);
+    }
+}
+
+void MemletProcessTest::emptyArgumentEndsAtOnce()
+{
+    for (const QStringList &arguments : {QStringList{QString()}, QStringList{}}) {
+        QProcess memlet;
+        memlet.start(path("memlet"), arguments);
+        QVERIFY(memlet.waitForFinished(20000));
+        QCOMPARE(memlet.exitCode(), 0);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("memlet")});
+    }
+}
+
+void MemletProcessTest::unreachableWindowFailsAtOnce()
+{
+    // A pid that is no note window of this folder, and a task identifier that was never one.
+    QVERIFY(!platform::closeNoteWindow(m_dir->path(), QCoreApplication::applicationPid()));
+    QVERIFY(!platform::closeNoteWindow(m_dir->path(), 0));
+    platform::NoteWindowConnection connection;
+    QVERIFY(!connection.activate(m_dir->path(), 999999));
+    QVERIFY(!connection.sendKeysAndWait(QStringLiteral("%{F10}"), 1000));
+    QVERIFY(!QFile::exists(path("IDDATA.INI")));
+}
+
+void MemletProcessTest::everySignalToEndClosesTheNote()
+{
+    const int endSignals[] = {SIGTERM, SIGHUP, SIGINT};
+    QVERIFY(writeFile(path("MDATA.INI"), record(1) + record(2) + record(3)));
+    for (int id = 1; id <= 3; ++id) {
+        const qint64 pid =
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300));
+        QVERIFY(pid > 0);
+        m_started.append(pid);
+    }
+    QVERIFY(waitFor([&] { return entries().size() == 3; }));
+    for (int i = 0; i < 3; ++i)
+        ::kill(pid_t(m_started.at(i)), endSignals[i]);
+    QVERIFY(waitFor([&] { return std::none_of(m_started.begin(), m_started.end(), alive); }));
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readFile(path("MDATA.INI")),
+             record(1, 150, 300) + record(2, 300, 300) + record(3, 450, 300));
+}
+
+void MemletProcessTest::manyWindowsEndingAtOnce()
+{
+    constexpr int Count = 30;
+    QByteArray notes;
+    for (int id = 1; id <= Count; ++id)
+        notes += record(id);
+    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    for (int id = 1; id <= Count; ++id) {
+        const qint64 pid =
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 15 * id, 30 * id));
+        QVERIFY(pid > 0);
+        m_started.append(pid);
+    }
+    QVERIFY(waitFor([&] { return entries().size() == Count; }, 60000));
+
+    for (qint64 pid : m_started)
+        ::kill(pid_t(pid), SIGTERM);
+    QVERIFY(
+        waitFor([&] { return std::none_of(m_started.begin(), m_started.end(), alive); }, 60000));
+
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+    QByteArray expected;
+    for (int id = 1; id <= Count; ++id)
+        expected += record(id, 15 * id, 30 * id);
+    QCOMPARE(readFile(path("MDATA.INI")), expected);
+}
+
+void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
+{
+    constexpr int Windows = 2;
+    QByteArray notes;
+    for (int id = 1; id <= Windows; ++id)
+        notes += record(id);
+    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    QRandomGenerator random(20261207);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int rounds = 0;
+    int outcomes[3] = {};
+    while (rounds < 400 && elapsed.elapsed() < 45000) {
+        ++rounds;
+        QVERIFY(writeFile(path("IDDATA.INI"), QByteArray()));
+        QList<qint64> pids;
+        for (int id = 1; id <= Windows; ++id) {
+            const qint64 pid = platform::startNoteWindow(
+                m_dir->path(), args(QString::number(id), 15 * rounds, 15 * id));
+            QVERIFY(pid > 0);
+            pids.append(pid);
+            m_started.append(pid);
+        }
+        QVERIFY(waitFor([&] { return entries().size() == Windows; }, 30000));
+        for (qint64 pid : pids)
+            ::kill(pid_t(pid), SIGTERM);
+        // Somewhere in the middle of the closes.
+        QThread::usleep(random.bounded(30000));
+        for (qint64 pid : pids)
+            ::kill(pid_t(pid), SIGKILL);
+        QVERIFY(waitFor([&] { return std::none_of(pids.begin(), pids.end(), alive); }));
+        m_started.clear();
+        // A killed window leaves no socket file behind.
+        for (qint64 pid : pids)
+            QVERIFY(
+                !QFile::exists(QDir(QDir::tempPath())
+                                   .filePath(platform::noteWindowSocketName(m_dir->path(), pid))));
+
+        // Both files read whole; no record lost, added or reordered.
+        const auto noteRecords = store::parseNoteRecords(readFile(path("MDATA.INI")));
+        QVERIFY2(noteRecords.ok(), qPrintable(noteRecords.error()));
+        QCOMPARE(noteRecords->size(), Windows);
+        for (int i = 0; i < Windows; ++i)
+            QCOMPARE(noteRecords->at(i).NoteId.toNumber(), std::optional<double>(i + 1));
+        const auto running = store::parseRunningEntries(readFile(path("IDDATA.INI")));
+        QVERIFY2(running.ok(), qPrintable(running.error()));
+        QVERIFY(running->size() <= Windows);
+        // The entry goes before the position is stored, never the other way round.
+        for (int id = 1; id <= Windows; ++id) {
+            const bool entryGone =
+                std::none_of(running->begin(), running->end(), [&](const store::RunningEntry &e) {
+                    return e.RunningId.toText() == QString::number(id);
+                });
+            const bool stored = noteRecords->at(id - 1).NoteTop.toNumber() == 15.0 * rounds;
+            QVERIFY(entryGone || !stored);
+            ++outcomes[stored ? 2 : entryGone ? 1 : 0];
+        }
+    }
+    qInfo("%d rounds: %d windows killed before their close, %d within it, %d after it", rounds,
+          outcomes[0], outcomes[1], outcomes[2]);
+}
+
+QTEST_GUILESS_MAIN(MemletProcessTest)
+#include "tst_MemletProcess.moc"

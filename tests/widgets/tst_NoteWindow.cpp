@@ -1,0 +1,479 @@
+// The note window of memlet in-process: start-up from an argument string, look, keys, mouse, close.
+#include "notewin/Form1.h"
+#include "platform/MessageBox.h"
+#include "platform/Twips.h"
+#include "store/Cp932.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using notewin::Form1;
+
+namespace {
+
+QString args(const QStringList &fields)
+{
+    return fields.join(QStringLiteral("/\\/"));
+}
+
+QStringList noteFields(const QString &id = QStringLiteral("7"))
+{
+    return {QStringLiteral("a"),
+            QStringLiteral("12632256"),
+            QStringLiteral("ＭＳ Ｐゴシック"),
+            QStringLiteral("12"),
+            QStringLiteral("1215"),
+            QStringLiteral("8910"),
+            QStringLiteral("5430"),
+            QStringLiteral("250"),
+            QStringLiteral("255"),
+            id};
+}
+
+QByteArray sjis(const QString &text)
+{
+    return store::cp932::encode(text).value();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// One twip-to-pixel rounding either way.
+void compareTwips(double actual, double expected)
+{
+    QVERIFY2(std::abs(actual - expected) <= platform::twipsPerPixel(),
+             qPrintable(QStringLiteral("%1 twips, expected %2").arg(actual).arg(expected)));
+}
+
+QRectF labelTwips(const QLabel *label)
+{
+    return platform::toTwips(label->geometry(), platform::twipsPerPixel());
+}
+
+void mouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+           Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class NoteWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsFromTheArgumentString();
+    void lineBreaksAndMarkupShowAsWritten();
+    void unusableArgumentsTouchNoFile_data();
+    void unusableArgumentsTouchNoFile();
+    void emptyArgumentsAreNoNote();
+    void anyKeyClosesAndWritesBack_data();
+    void anyKeyClosesAndWritesBack();
+    void closeRunsOnceWhateverAsks();
+    void failedWriteBackIsReported();
+    void rightButtonOpensTheMenu();
+    void otherButtonsOpenNoMenu();
+    void leftButtonAloneDrags();
+    void offScreenNoteIsBroughtBack();
+    void partlyOffScreenNoteStays();
+    void placesByTwipsAt120Dpi();
+
+private:
+    QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
+    QTemporaryDir *m_dir = nullptr;
+    QList<platform::Message> m_messages;
+};
+
+void NoteWindowTest::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_messages.clear();
+    platform::setMessageHookForTesting([this](const platform::Message &message) {
+        m_messages.append(message);
+        return platform::MessageAnswer::Ok;
+    });
+    platform::setTwipsPerPixelForTesting(15);
+}
+
+void NoteWindowTest::cleanup()
+{
+    platform::setMessageHookForTesting({});
+    platform::setTwipsPerPixelForTesting(0);
+    delete m_dir;
+}
+
+void NoteWindowTest::startsFromTheArgumentString()
+{
+    writeFile(path("IDDATA.INI"), "\"3\",1234\r\n");
+    QStringList fields = noteFields(QStringLiteral("05"));
+    fields[3] = QStringLiteral("10.5");
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+
+    auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
+    auto *text1 = form.findChild<QLineEdit *>(QStringLiteral("Text1"));
+    QVERIFY(label && text1);
+    QCOMPARE(label->text(), QStringLiteral("a"));
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(192, 192, 192));
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QVERIFY(form.autoFillBackground());
+    QVERIFY(!label->autoFillBackground());
+    QCOMPARE(label->font().families().value(0), QStringLiteral("ＭＳ Ｐゴシック"));
+    QCOMPARE(label->font().pointSizeF(), 10.5);
+    QCOMPARE(text1->text(), QStringLiteral("5"));
+    QVERIFY(text1->isHidden());
+
+    const QRectF outer = platform::outerGeometryTwips(&form);
+    compareTwips(outer.y(), 1215);
+    compareTwips(outer.x(), 8910);
+    compareTwips(outer.width(), 5430);
+    compareTwips(outer.height(), 250);
+    const QRectF labelArea = labelTwips(label);
+    compareTwips(labelArea.x(), 100);
+    compareTwips(labelArea.y(), 100);
+    compareTwips(labelArea.width(), 5230);
+    compareTwips(labelArea.height(), 150);
+
+    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(form.minimumSize(), form.maximumSize()); // a fixed frame
+    QVERIFY(!form.windowIcon().isNull());
+
+    auto *menu = form.findChild<QMenu *>(QStringLiteral("KME"));
+    auto *out = form.findChild<QAction *>(QStringLiteral("OUT"));
+    QVERIFY(menu && out);
+    QCOMPARE(menu->title(), QStringLiteral("基本メニュー"));
+    QCOMPARE(menu->actions(), QList<QAction *>{out});
+    QCOMPARE(out->text(), QStringLiteral("はがす"));
+
+    // The identifier as received, appended after what was there.
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",1234\r\n\"05\",\"0\"\r\n"));
+    QVERIFY(!QFile::exists(path("MDATA.INI")));
+}
+
+void NoteWindowTest::lineBreaksAndMarkupShowAsWritten()
+{
+    QStringList fields = noteFields();
+    fields[0] = QStringLiteral("<b>一行目</b>\r\n二行目 & \"三\"");
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
+    QCOMPARE(label->text(), QStringLiteral("<b>一行目</b>\n二行目 & \"三\""));
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+}
+
+void NoteWindowTest::unusableArgumentsTouchNoFile_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("empty colour") << 1 << QString() << QStringLiteral("背景色");
+    QTest::newRow("letters as font size")
+        << 3 << QStringLiteral("abc") << QStringLiteral("フォントサイズ");
+    QTest::newRow("top not a number") << 4 << QStringLiteral("1O0") << QStringLiteral("上端位置");
+    QTest::newRow("height empty") << 7 << QString() << QStringLiteral("高さ");
+    QTest::newRow("text colour too large")
+        << 8 << QStringLiteral("99999999999") << QStringLiteral("文字色");
+    QTest::newRow("nine fields") << -1 << QString() << QString();
+    QTest::newRow("separator inside the text") << 0 << QStringLiteral("x/\\/y") << QString();
+}
+
+void NoteWindowTest::unusableArgumentsTouchNoFile()
+{
+    QFETCH(int, field);
+    QFETCH(QString, value);
+    QFETCH(QString, named);
+    const QByteArray running("\"1\",\"0\"\r\n");
+    const QByteArray notes = sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,"
+                                                 "5430,250,0,7\r\n"));
+    writeFile(path("IDDATA.INI"), running);
+    writeFile(path("MDATA.INI"), notes);
+
+    QStringList fields = noteFields();
+    if (field < 0)
+        fields.removeLast();
+    else
+        fields[field] = value;
+    Form1 form(m_dir->path());
+    QString error;
+    QCOMPARE(form.Form_Load(args(fields), &error), Form1::LoadResult::Failed);
+    QVERIFY(!error.isEmpty());
+    if (!named.isEmpty())
+        QVERIFY2(error.contains(named), qPrintable(error));
+    QCOMPARE(readFile(path("IDDATA.INI")), running);
+    QCOMPARE(readFile(path("MDATA.INI")), notes);
+}
+
+void NoteWindowTest::emptyArgumentsAreNoNote()
+{
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(QString()), Form1::LoadResult::NoNote);
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void NoteWindowTest::anyKeyClosesAndWritesBack_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("toHiddenText");
+    QTest::newRow("Shift alone") << int(Qt::Key_Shift) << false;
+    QTest::newRow("a letter") << int(Qt::Key_A) << false;
+    QTest::newRow("F10 while the text box is the target") << int(Qt::Key_F10) << true;
+}
+
+void NoteWindowTest::anyKeyClosesAndWritesBack()
+{
+    QFETCH(int, key);
+    QFETCH(bool, toHiddenText);
+    writeFile(path("IDDATA.INI"), "\"07\",\"0\"\r\n\"7\",555\r\n");
+    writeFile(path("MDATA.INI"),
+              sjis(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
+                                  "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n"
+                                  "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,15,30,5430,250,0,"
+                                  "\"07\"\r\n")));
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy closed(&form, &Form1::closed);
+
+    QWidget *target = toHiddenText ? form.findChild<QWidget *>(QStringLiteral("Text1"))
+                                   : form.findChild<QWidget *>(QStringLiteral("Label1"));
+    QTest::keyClick(target, Qt::Key(key));
+
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(closed.at(0).at(0).toInt(), 0);
+    // The entry "07" is another note's text; the records 7 and "07" are this note's number.
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"07\",\"0\"\r\n"));
+    QCOMPARE(
+        readFile(path("MDATA.INI")),
+        sjis(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
+                            "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,7\r\n"
+                            "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,"
+                            "\"07\"\r\n")));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void NoteWindowTest::closeRunsOnceWhateverAsks()
+{
+    writeFile(
+        path("MDATA.INI"),
+        sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy closed(&form, &Form1::closed);
+
+    form.close(); // the window manager's close
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(form.hasUnloaded());
+    // A second entry after another process appended one: a later request must not remove it.
+    writeFile(path("IDDATA.INI"), "\"7\",\"0\"\r\n");
+    form.move(form.pos() + QPoint(30, 30));
+    QTest::keyClick(&form, Qt::Key_Escape);
+    form.findChild<QAction *>(QStringLiteral("OUT"))->trigger();
+    form.Form_Unload();
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"7\",\"0\"\r\n"));
+    QVERIFY(readFile(path("MDATA.INI")).contains(",1215,8910,"));
+}
+
+void NoteWindowTest::failedWriteBackIsReported()
+{
+    // A record cut short: the file cannot be read whole, so it must stay as it is.
+    const QByteArray broken = sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0"));
+    writeFile(path("MDATA.INI"), broken);
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QSignalSpy closed(&form, &Form1::closed);
+    form.findChild<QAction *>(QStringLiteral("OUT"))->trigger();
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(closed.at(0).at(0).toInt() != 0);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages.at(0).text.contains(QStringLiteral("保存できません")));
+    QCOMPARE(readFile(path("MDATA.INI")), broken);
+}
+
+void NoteWindowTest::rightButtonOpensTheMenu()
+{
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy closed(&form, &Form1::closed);
+    auto *menu = form.findChild<QMenu *>(QStringLiteral("KME"));
+    auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
+
+    // Dismissed without a choice, from the label and from the strip at the left edge.
+    for (QWidget *target : {label, static_cast<QWidget *>(&form)}) {
+        QWidget *shown = nullptr;
+        QPoint shownAt;
+        QTimer::singleShot(50, [&] {
+            shown = QApplication::activePopupWidget();
+            shownAt = shown ? shown->pos() : QPoint();
+            if (shown)
+                shown->close();
+        });
+        const QPoint at = target == label ? QPoint(40, 5) : QPoint(2, 10);
+        mouse(target, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+        QCOMPARE(shown, menu);
+        QCOMPARE(shownAt, target->mapToGlobal(at));
+        QCOMPARE(closed.count(), 0);
+    }
+
+    // "はがす" closes the note.
+    QTimer::singleShot(50, [&] {
+        if (QApplication::activePopupWidget() == menu) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    mouse(label, QEvent::MouseButtonPress, QPoint(10, 5), Qt::RightButton, Qt::RightButton);
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+}
+
+void NoteWindowTest::otherButtonsOpenNoMenu()
+{
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy closed(&form, &Form1::closed);
+    auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
+    QWidget *popup = nullptr;
+    QTimer::singleShot(50, [&] {
+        popup = QApplication::activePopupWidget();
+        if (popup)
+            popup->close();
+    });
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
+        mouse(label, QEvent::MouseButtonPress, QPoint(10, 5), button, button);
+        mouse(label, QEvent::MouseButtonRelease, QPoint(10, 5), button, Qt::NoButton);
+    }
+    QTest::qWait(100);
+    QCOMPARE(popup, nullptr);
+    QCOMPARE(closed.count(), 0);
+}
+
+void NoteWindowTest::leftButtonAloneDrags()
+{
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
+    const QPoint start = form.pos();
+
+    // Both buttons, or the middle one: nothing moves.
+    for (Qt::MouseButtons held :
+         {Qt::MouseButtons(Qt::LeftButton | Qt::RightButton), Qt::MouseButtons(Qt::MiddleButton)}) {
+        mouse(label, QEvent::MouseMove, QPoint(20, 5), Qt::NoButton, held);
+        mouse(label, QEvent::MouseMove, QPoint(80, 50), Qt::NoButton, held);
+        QCOMPARE(form.pos(), start);
+    }
+
+    // The left button alone, from the label and then from the strip along the top edge: the
+    // window follows the pointer from its first movement and stays where it is dropped.
+    struct Case
+    {
+        QWidget *target;
+        QPoint from;
+    };
+    for (const Case &drag : {Case{label, QPoint(20, 5)}, Case{&form, QPoint(60, 2)}}) {
+        const QPoint before = form.pos();
+        const QPoint global = drag.target->mapToGlobal(drag.from);
+        mouse(drag.target, QEvent::MouseButtonPress, drag.from, Qt::LeftButton, Qt::LeftButton);
+        mouse(drag.target, QEvent::MouseMove, drag.from, Qt::NoButton, Qt::LeftButton);
+        QMouseEvent moved(QEvent::MouseMove, drag.from + QPoint(100, 40), global + QPoint(100, 40),
+                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(drag.target, &moved);
+        QMouseEvent released(QEvent::MouseButtonRelease, drag.from + QPoint(100, 40),
+                             global + QPoint(100, 40), Qt::LeftButton, Qt::NoButton,
+                             Qt::NoModifier);
+        QApplication::sendEvent(drag.target, &released);
+        QCOMPARE(form.pos(), before + QPoint(100, 40));
+        // After the release, moving on does not carry the window along.
+        QMouseEvent after(QEvent::MouseMove, drag.from, global + QPoint(300, 300), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(drag.target, &after);
+        QCOMPARE(form.pos(), before + QPoint(100, 40));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void NoteWindowTest::offScreenNoteIsBroughtBack()
+{
+    const QByteArray notes = sjis(
+        QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,300000,300000,5430,250,0,7\r\n"));
+    writeFile(path("MDATA.INI"), notes);
+    QStringList fields = noteFields();
+    fields[4] = QStringLiteral("300000");
+    fields[5] = QStringLiteral("300000");
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QVERIFY(screen.contains(form.frameGeometry()));
+    // Nearest place: the bottom-right corner.
+    QCOMPARE(form.frameGeometry().bottomRight(), screen.bottomRight());
+    // The record changes only when the note closes.
+    QCOMPARE(readFile(path("MDATA.INI")), notes);
+}
+
+void NoteWindowTest::partlyOffScreenNoteStays()
+{
+    QStringList fields = noteFields();
+    fields[4] = QStringLiteral("-150");
+    fields[5] = QStringLiteral("-1500");
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.frameGeometry().topLeft(), QPoint(-100, -10));
+}
+
+void NoteWindowTest::placesByTwipsAt120Dpi()
+{
+    platform::setTwipsPerPixelForTesting(12);
+    QStringList fields = noteFields();
+    fields[4] = QStringLiteral("1200"); // top
+    fields[5] = QStringLiteral("2400"); // left
+    fields[6] = QStringLiteral("4800");
+    fields[7] = QStringLiteral("600");
+    writeFile(
+        path("MDATA.INI"),
+        sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
+    Form1 form(m_dir->path());
+    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.frameGeometry(), QRect(200, 100, 400, 50));
+    auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
+    QCOMPARE(label->geometry(), QRect(8, 8, 383, 42)); // 8.3, 8.3, 383.3, 41.7 pixels
+    form.move(203, 97);
+    form.Form_Unload();
+    QVERIFY(readFile(path("MDATA.INI")).contains(",1164,2436,4800,600,"));
+}
+
+QTEST_MAIN(NoteWindowTest)
+#include "tst_NoteWindow.moc"

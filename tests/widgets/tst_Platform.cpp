@@ -1,0 +1,158 @@
+// The platform layer's own rules: twips at 96 and 120 DPI, reachable places, socket names, signals.
+#include "platform/CloseRequest.h"
+#include "platform/EndRequests.h"
+#include "platform/Processes.h"
+#include "platform/Twips.h"
+#include "platform/WindowSystem.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <csignal>
+
+class PlatformTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { platform::setTwipsPerPixelForTesting(0); }
+
+    void twipsAndPixels_data();
+    void twipsAndPixels();
+    void windowPlacedByOuterTwips_data();
+    void windowPlacedByOuterTwips();
+    void reachablePlace_data();
+    void reachablePlace();
+    void socketNameNamesFolderAndProcess();
+    void programFolderSeam();
+    void signalsBecomeEndRequests();
+    void noteWithNulIsNotStarted();
+};
+
+void PlatformTest::twipsAndPixels_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<double>("twips");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("96 dpi") << 15.0 << 1500.0 << 100;
+    QTest::newRow("96 dpi, a fraction rounds to nearest") << 15.0 << 100.0 << 7;
+    QTest::newRow("96 dpi, negative") << 15.0 << -1500.0 << -100;
+    QTest::newRow("120 dpi") << 12.0 << 1500.0 << 125;
+    QTest::newRow("120 dpi, note width") << 12.0 << 5430.0 << 453; // 452.5
+}
+
+void PlatformTest::twipsAndPixels()
+{
+    QFETCH(double, factor);
+    QFETCH(double, twips);
+    QFETCH(int, pixels);
+    QCOMPARE(platform::toPixels(twips, factor), pixels);
+    QCOMPARE(platform::toTwips(pixels, factor), pixels * factor);
+    const QRect rect = platform::toPixels(QRectF(twips, -twips, 2 * std::abs(twips), 0), factor);
+    QCOMPARE(rect.topLeft(), QPoint(pixels, platform::toPixels(-twips, factor)));
+    QCOMPARE(platform::toTwips(rect, factor).topLeft(),
+             QPointF(pixels * factor, platform::toPixels(-twips, factor) * factor));
+}
+
+void PlatformTest::windowPlacedByOuterTwips_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<QRect>("pixels");
+    QTest::newRow("96 dpi") << 15.0 << QRect(200, 100, 300, 50);
+    QTest::newRow("120 dpi") << 12.0 << QRect(250, 125, 375, 63); // 62.5 rounds up
+}
+
+void PlatformTest::windowPlacedByOuterTwips()
+{
+    QFETCH(double, factor);
+    QFETCH(QRect, pixels);
+    platform::setTwipsPerPixelForTesting(factor);
+    QCOMPARE(platform::twipsPerPixel(), factor);
+    QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    platform::setOuterGeometryTwips(&window, QRectF(3000, 1500, 4500, 750));
+    QCOMPARE(window.frameGeometry(), pixels);
+    QCOMPARE(platform::outerGeometryTwips(&window), platform::toTwips(pixels, factor));
+    QWidget child(&window);
+    platform::setGeometryTwips(&child, 100, 100, -200, 300);
+    QCOMPARE(child.geometry(),
+             QRect(platform::toPixels(100, factor), platform::toPixels(100, factor), 0,
+                   platform::toPixels(300, factor)));
+}
+
+void PlatformTest::reachablePlace_data()
+{
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("on the screen") << QRect(10, 10, 100, 20) << QRect(10, 10, 100, 20);
+    QTest::newRow("partly off the left") << QRect(-90, 10, 100, 20) << QRect(-90, 10, 100, 20);
+    QTest::newRow("partly on the second screen")
+        << QRect(1900, 500, 300, 20) << QRect(1900, 500, 300, 20);
+    QTest::newRow("right of everything")
+        << QRect(5000, 300, 100, 20) << QRect(2180 - 100, 300, 100, 20);
+    QTest::newRow("below the second screen, nearest is it")
+        << QRect(1500, 2000, 100, 20) << QRect(1500, 1199 - 19, 100, 20);
+    QTest::newRow("above and left of everything")
+        << QRect(-500, -500, 100, 20) << QRect(0, 0, 100, 20);
+    QTest::newRow("larger than the screen")
+        << QRect(-9000, 100, 3000, 20) << QRect(0, 100, 3000, 20);
+}
+
+void PlatformTest::reachablePlace()
+{
+    QFETCH(QRect, rect);
+    QFETCH(QRect, expected);
+    // A 1280x1024 screen and a 900x1200 one to its right.
+    const QList<QRect> screens{QRect(0, 0, 1280, 1024), QRect(1280, 0, 900, 1200)};
+    QCOMPARE(platform::reachablePlace(rect, screens), expected);
+    QCOMPARE(platform::reachablePlace(rect, {}), rect);
+}
+
+void PlatformTest::socketNameNamesFolderAndProcess()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a/b")));
+    const QString folder = dir.filePath(QStringLiteral("a/b"));
+    const QString name = platform::noteWindowSocketName(folder, 42);
+    QCOMPARE(platform::noteWindowSocketName(folder + QLatin1Char('/'), 42), name);
+    QCOMPARE(platform::noteWindowSocketName(dir.filePath(QStringLiteral("a/./b/../b")), 42), name);
+    QVERIFY(platform::noteWindowSocketName(folder, 43) != name);
+    QVERIFY(platform::noteWindowSocketName(dir.filePath(QStringLiteral("a")), 42) != name);
+    QVERIFY(!name.contains(QLatin1Char('/')));
+}
+
+void PlatformTest::programFolderSeam()
+{
+    platform::setProgramFolderForTesting(QStringLiteral("/some/folder"));
+    QCOMPARE(platform::programFolder(), QStringLiteral("/some/folder/"));
+    QCOMPARE(platform::noteWindowProgram(platform::programFolder()),
+             QStringLiteral("/some/folder/memlet"));
+    platform::setProgramFolderForTesting(QString());
+    QCOMPARE(platform::programFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+}
+
+void PlatformTest::signalsBecomeEndRequests()
+{
+    platform::EndRequests requests;
+    QSignalSpy ended(&requests, &platform::EndRequests::endRequested);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        ended.clear();
+        ::raise(signal);
+        QVERIFY(ended.wait(2000));
+        QCOMPARE(ended.count(), 1);
+    }
+}
+
+void PlatformTest::noteWithNulIsNotStarted()
+{
+    // An argument ends at a NUL: the window would show a shortened note and a wrong identifier.
+    QTemporaryDir dir;
+    QString error;
+    const QString noteArgs = QStringLiteral("a") + QChar(0) + QStringLiteral("b/\\/1/\\/x");
+    QCOMPARE(platform::startNoteWindow(dir.path(), noteArgs, &error), 0);
+    QVERIFY(!error.isEmpty());
+}
+
+QTEST_MAIN(PlatformTest)
+#include "tst_Platform.moc"
