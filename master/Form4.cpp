@@ -1,22 +1,244 @@
-// Form4: the erase dialog. Stand-in until the dialog lands.
+// Form4: the erase dialog: choose notes from a list and remove them from MDATA.INI.
 #include "Form4.h"
 
 #include "Form1.h"
+#include "platform/MessageBox.h"
+#include "platform/Processes.h"
+#include "platform/Twips.h"
+#include "store/NoteStore.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QLabel>
+#include <QListWidget>
+#include <QPair>
+#include <QPushButton>
+
+#include <cstdlib>
 
 namespace master {
 
+namespace {
+
+// The dialog's face, and where it is missing a proportional gothic with the same tight line
+// height, so that the label's two lines and the buttons' captions fit their places.
+const QStringList UiFamilies = {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                                QStringLiteral("VL PGothic")};
+
+QFont uiFont(double points)
+{
+    QFont font;
+    font.setFamilies(UiFamilies);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// The same note as listed: every field but the position, which a closing note window rewrites.
+bool sameNote(const store::NoteRecord &a, const store::NoteRecord &b)
+{
+    constexpr int TopField = 4, LeftField = 5;
+    for (int i = 0; i < store::NoteRecord::FieldCount; ++i) {
+        if (i == TopField || i == LeftField)
+            continue;
+        if (!(a.field(i) == b.field(i)))
+            return false;
+    }
+    return true;
+}
+
+// Removes from `records` (as re-read now) each of `chosen` (records as listed, with their
+// 0-based list positions) once: the equal record at the listed position when there is one, else
+// the equal record nearest to it. Records that are not found any more are left alone.
+bool removeChosen(QList<store::NoteRecord> &records,
+                  const QList<QPair<int, store::NoteRecord>> &chosen)
+{
+    QList<bool> drop(records.size(), false);
+    bool any = false;
+    for (const auto &[position, note] : chosen) {
+        int best = -1;
+        for (int j = 0; j < records.size(); ++j) {
+            if (drop[j] || !sameNote(records[j], note))
+                continue;
+            if (best < 0 || std::abs(j - position) < std::abs(best - position))
+                best = j;
+        }
+        if (best >= 0) {
+            drop[best] = true;
+            any = true;
+        }
+    }
+    QList<store::NoteRecord> kept;
+    for (int j = 0; j < records.size(); ++j) {
+        if (!drop[j])
+            kept.append(records[j]);
+    }
+    records = kept;
+    return any;
+}
+
+} // namespace
+
 Form4::Form4(Form1 *main) : QWidget(nullptr), m_main(main)
 {
+    setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("消去"));
+
+    const double tpp = platform::twipsPerPixel(this);
+    resize(platform::toPixels(4680, tpp), platform::toPixels(3660, tpp));
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setSelectionMode(QAbstractItemView::MultiSelection);
+    platform::setGeometryTwips(List1, 30, 120, 4575, 1740);
+
+    Label1 = new QLabel(
+        QStringLiteral("消去するファイルを選択し　　　　　消去ボタンを押してください。"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(uiFont(14.25));
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    platform::setGeometryTwips(Label1, 150, 1980, 4275, 705);
+
+    Command1 = new QPushButton(QStringLiteral("消去(&S)"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setFont(uiFont(12));
+    platform::setGeometryTwips(Command1, 270, 2820, 1695, 675);
+
+    Command2 = new QPushButton(QStringLiteral("キャンセル(&C)"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setFont(uiFont(11.25));
+    platform::setGeometryTwips(Command2, 2670, 2850, 1695, 675);
+
+    setTabOrder(List1, Command1);
+    setTabOrder(Command1, Command2);
+    List1->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+
+    Form_Load();
 }
 
 Form4::~Form4() = default;
 
-void Form4::DHYOZI() {}
-void Form4::Command1_Click() {}
+void Form4::Form_Load()
+{
+    List1->clear();
+    DHYOZI();
+}
+
+QString Form4::listLine(const QString &noteText)
+{
+    QString line = noteText;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line;
+}
+
+void Form4::DHYOZI()
+{
+    AppDir = platform::programFolder();
+    if (!AppDir.endsWith(QLatin1Char('/')))
+        AppDir += QLatin1Char('/');
+
+    EraseCount = 0;
+    EraseTable = QList<store::NoteRecord>(1); // position 0 is not used
+
+    const store::NoteStore noteStore(AppDir);
+    if (!QFileInfo::exists(noteStore.noteFilePath())) {
+        platform::showMessage(this, {QStringLiteral("付箋データファイル MDATA.INI がありません。\n"
+                                                    "登録されている付箋はありません。"),
+                                     QStringLiteral("消去"), platform::MessageIcon::Exclamation,
+                                     platform::MessageButtons::Ok});
+        return;
+    }
+    const auto records = noteStore.readNoteRecords();
+    if (!records) {
+        // A file that cannot be read whole is listed as empty, so nothing can be erased from it.
+        platform::showMessage(
+            this,
+            {QStringLiteral("付箋データファイル MDATA.INI を読み込めません。\n") + records.error(),
+             QStringLiteral("消去"), platform::MessageIcon::Critical,
+             platform::MessageButtons::Ok});
+        return;
+    }
+    EraseCount = int(records->size());
+    EraseTable.append(*records);
+    for (int k = 1; k <= EraseCount; ++k)
+        List1->addItem(listLine(EraseTable[k].NoteText.toText()));
+}
+
+void Form4::Command1_Click()
+{
+    QList<QPair<int, store::NoteRecord>> chosen;
+    for (int line = 0; line < List1->count() && line < EraseCount; ++line) {
+        if (List1->item(line)->isSelected())
+            chosen.append({line, EraseTable[line + 1]});
+    }
+    const int n = int(chosen.size());
+    if (n == 0) {
+        platform::showMessage(
+            this, {QStringLiteral("消去するデータはありません。"), QStringLiteral("確認メッセージ"),
+                   platform::MessageIcon::Exclamation, platform::MessageButtons::Ok});
+        return;
+    }
+    const auto answer =
+        platform::showMessage(this, {QStringLiteral("これら") + QString::number(n) +
+                                         QStringLiteral("個の付箋を消去します。\nよろしいですか？"),
+                                     QStringLiteral("消去確認"), platform::MessageIcon::Question,
+                                     platform::MessageButtons::YesNo});
+    if (answer != platform::MessageAnswer::Yes)
+        return;
+
+    // The file is re-read under the folder lock, so a note created or a position written back
+    // since the list was filled is kept.
+    const store::Status written = store::NoteStore(AppDir).updateNoteRecords(
+        [&chosen](QList<store::NoteRecord> &records) { return removeChosen(records, chosen); });
+
+    List1->clear();
+    DHYOZI();
+    if (!written) {
+        platform::showMessage(this,
+                              {written.error(), QStringLiteral("消去"),
+                               platform::MessageIcon::Critical, platform::MessageButtons::Ok});
+        return;
+    }
+    if (m_main) {
+        m_main->UL();
+        m_main->HYOUZI();
+    }
+    activateWindow();
+    raise();
+    List1->setFocus();
+}
+
 void Form4::Command2_Click()
 {
+    if (!m_main || m_main->MainMode == 0) {
+        close();
+        return;
+    }
+    m_main->moveTo(Top(), Left());
     close();
+    m_main->showMain();
+}
+
+double Form4::Top() const
+{
+    return platform::outerGeometryTwips(this).y();
+}
+
+double Form4::Left() const
+{
+    return platform::outerGeometryTwips(this).x();
+}
+
+void Form4::moveTo(double top, double left)
+{
+    const double tpp = platform::twipsPerPixel(this);
+    move(platform::toPixels(left, tpp), platform::toPixels(top, tpp));
 }
 
 } // namespace master

@@ -1,7 +1,15 @@
 // Form4: the erase dialog: choose notes from a list and remove them from MDATA.INI.
 #pragma once
 
+#include "store/Records.h"
+
+#include <QList>
+#include <QString>
 #include <QWidget>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
 
 namespace master {
 
@@ -11,15 +19,36 @@ class Form4 : public QWidget
 {
     Q_OBJECT
 public:
-    // Creating the dialog runs Form_Load (fills the list); Form1::syoukyo_Click places and shows it.
+    // Creating the dialog runs Form_Load (fills the list); Form1::syoukyo_Click places and shows
+    // it. The dialog deletes itself when it closes.
     explicit Form4(Form1 *main);
     ~Form4() override;
 
+    QString AppDir;                      // the program folder, ending in "/"
+    int EraseCount = 0;                  // records read by the last DHYOZI
+    QList<store::NoteRecord> EraseTable; // index 0 unused; record k at position k
+
+    QListWidget *List1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+
+    // Re-reads MDATA.INI and appends one line per record to List1 (callers clear it first).
     void DHYOZI();
     void Command1_Click(); // erase the chosen notes
     void Command2_Click(); // cancel
 
+    // Dialog Top and Left in twips (outer frame); moving it.
+    double Top() const;
+    double Left() const;
+    void moveTo(double top, double left);
+
+    // How a note text shows on its one line of the list: line breaks become spaces.
+    static QString listLine(const QString &noteText);
+
 private:
+    void Form_Load();
+
     Form1 *m_main;
 };
 

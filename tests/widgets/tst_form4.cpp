@@ -1,0 +1,359 @@
+// Widget tests of the erase dialog: its layout, its two messages, and what erasing leaves in
+// MDATA.INI.
+#include "master/Form1.h"
+#include "master/Form4.h"
+#include "platform/MessageBox.h"
+#include "platform/Processes.h"
+#include "platform/Twips.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using platform::Message;
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+namespace {
+
+QByteArray sjis(const QString &text)
+{
+    QStringEncoder encoder("Shift_JIS");
+    return encoder.encode(text);
+}
+
+// Three records with every kind of field: a bare and a quoted size, a text with a line break,
+// a text with a comma.
+const QByteArray Rec1 = sjis(
+    QStringLiteral("\"買い物\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1500,3000,3600,2000,0,1\r\n"));
+const QByteArray Rec2 = sjis(QStringLiteral(
+    "\"二行の\r\nメモ\",\"8454143\",\"ＭＳ Ｐゴシック\",\"14.25\",2000,4000,3600,2000,255,2\r\n"));
+const QByteArray Rec3 =
+    sjis(QStringLiteral("\"a, b\",\"16777215\",\"Arial\",9,2500,5000,3000,1500,0,3\r\n"));
+const QByteArray Rec4 = sjis(
+    QStringLiteral("\"後から\",\"12632256\",\"ＭＳ Ｐゴシック\",12,100,200,3600,2000,0,4\r\n"));
+
+} // namespace
+
+class TestForm4 : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QList<Message> m_messages;
+    QList<MessageAnswer> m_answers; // answers given in turn; Ok/No when run out
+
+    QString dataPath() const { return m_dir->filePath(QStringLiteral("MDATA.INI")); }
+    void writeData(const QByteArray &bytes)
+    {
+        QFile file(dataPath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QByteArray readData() const
+    {
+        QFile file(dataPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    // The controls that Tab visits, from the first one, once round.
+    static QList<QWidget *> tabChain(QWidget *window)
+    {
+        QList<QWidget *> chain;
+        for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->window() == window &&
+                w->focusProxy() == nullptr && !chain.contains(w))
+                chain.append(w);
+        }
+        return chain;
+    }
+    static void choose(master::Form4 *dialog, std::initializer_list<int> lines)
+    {
+        for (int line : lines)
+            dialog->List1->item(line)->setSelected(true);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        platform::setProgramFolderForTesting(m_dir->path() + QLatin1Char('/'));
+        platform::setTwipsPerPixelForTesting(15);
+        m_messages.clear();
+        m_answers.clear();
+        platform::setMessageHookForTesting([this](const Message &message) {
+            m_messages.append(message);
+            if (!m_answers.isEmpty())
+                return m_answers.takeFirst();
+            return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
+        });
+    }
+    void cleanup()
+    {
+        platform::setMessageHookForTesting({});
+        platform::setProgramFolderForTesting(QString());
+        platform::setTwipsPerPixelForTesting(0);
+        delete m_dir;
+    }
+
+    void layout()
+    {
+        writeData(Rec1);
+        QPointer<master::Form4> dialog = new master::Form4(nullptr);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("消去"));
+        QCOMPARE(dialog->size(), QSize(312, 244)); // 4680 x 3660 twips at 15 twips a pixel
+        QCOMPARE(dialog->testAttribute(Qt::WA_DeleteOnClose), true);
+
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
+        auto *label = dialog->findChild<QLabel *>(QStringLiteral("Label1"));
+        auto *erase = dialog->findChild<QPushButton *>(QStringLiteral("Command1"));
+        auto *cancel = dialog->findChild<QPushButton *>(QStringLiteral("Command2"));
+        QVERIFY(list && label && erase && cancel);
+
+        QCOMPARE(list->geometry(), QRect(2, 8, 305, 116));
+        QCOMPARE(list->selectionMode(), QAbstractItemView::MultiSelection);
+        QCOMPARE(label->text(),
+                 QStringLiteral("消去するファイルを選択し　　　　　消去ボタンを押してください。"));
+        QCOMPARE(label->text().count(QChar(0x3000)), 5);
+        QVERIFY(label->wordWrap());
+        QCOMPARE(label->geometry(), QRect(10, 132, 285, 47));
+        QCOMPARE(label->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+        QCOMPARE(label->font().pointSizeF(), 14.25);
+        QCOMPARE(erase->text(), QStringLiteral("消去(&S)"));
+        QCOMPARE(erase->geometry(), QRect(18, 188, 113, 45));
+        QCOMPARE(erase->font().pointSizeF(), 12.0);
+        QCOMPARE(cancel->text(), QStringLiteral("キャンセル(&C)"));
+        QCOMPARE(cancel->geometry(), QRect(178, 190, 113, 45));
+        QCOMPARE(cancel->font().pointSizeF(), 11.25);
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+
+        // Tab order: the list, erase, cancel, and round again.
+        QCOMPARE(tabChain(dialog), (QList<QWidget *>{list, erase, cancel}));
+        for (QWidget *w : dialog->findChildren<QWidget *>())
+            QVERIFY(w->toolTip().isEmpty());
+        delete dialog;
+    }
+
+    void listShowsEveryRecordOnOneLine()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(dialog->EraseCount, 3);
+        QCOMPARE(dialog->List1->count(), 3);
+        QCOMPARE(dialog->List1->item(0)->text(), QStringLiteral("買い物"));
+        QCOMPARE(dialog->List1->item(1)->text(), QStringLiteral("二行の メモ"));
+        QCOMPARE(dialog->List1->item(2)->text(), QStringLiteral("a, b"));
+        QVERIFY(dialog->List1->selectedItems().isEmpty());
+        delete dialog;
+    }
+
+    void nothingChosen()
+    {
+        writeData(Rec1 + Rec2);
+        auto *dialog = new master::Form4(nullptr);
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].text, QStringLiteral("消去するデータはありません。"));
+        QCOMPARE(m_messages[0].title, QStringLiteral("確認メッセージ"));
+        QCOMPARE(m_messages[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(m_messages[0].buttons, MessageButtons::Ok);
+        QCOMPARE(readData(), Rec1 + Rec2);
+        delete dialog;
+    }
+
+    void emptyFileListsNothing()
+    {
+        writeData(QByteArray());
+        auto *dialog = new master::Form4(nullptr);
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(dialog->List1->count(), 0);
+        dialog->Command1_Click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].text, QStringLiteral("消去するデータはありません。"));
+        delete dialog;
+    }
+
+    void answeringNoChangesNothing()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        choose(dialog, {0, 1, 2});
+        m_answers = {MessageAnswer::No};
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].text,
+                 QStringLiteral("これら3個の付箋を消去します。\nよろしいですか？"));
+        QCOMPARE(m_messages[0].title, QStringLiteral("消去確認"));
+        QCOMPARE(m_messages[0].icon, MessageIcon::Question);
+        QCOMPARE(m_messages[0].buttons, MessageButtons::YesNo);
+        QCOMPARE(readData(), Rec1 + Rec2 + Rec3);
+        QCOMPARE(dialog->List1->count(), 3);
+        QCOMPARE(dialog->List1->selectedItems().size(), 3);
+        delete dialog;
+    }
+
+    void erasingTheSecondKeepsTheOthersByteForByte()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        choose(dialog, {1});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].text,
+                 QStringLiteral("これら1個の付箋を消去します。\nよろしいですか？"));
+        QCOMPARE(readData(), Rec1 + Rec3);
+        // The list is refilled from the file, nothing chosen.
+        QCOMPARE(dialog->EraseCount, 2);
+        QCOMPARE(dialog->List1->count(), 2);
+        QCOMPARE(dialog->List1->item(1)->text(), QStringLiteral("a, b"));
+        QVERIFY(dialog->List1->selectedItems().isEmpty());
+        delete dialog;
+    }
+
+    void erasingEveryRecordLeavesAnEmptyFile()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        choose(dialog, {0, 1, 2});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(m_messages.size(), 1); // no message about the now empty file
+        QVERIFY(QFile::exists(dataPath()));
+        QCOMPARE(readData(), QByteArray());
+        QCOMPARE(dialog->List1->count(), 0);
+        QCOMPARE(dialog->EraseCount, 0);
+        delete dialog;
+    }
+
+    void rewriteKeepsWhatChangedSinceTheListWasFilled()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        // Meanwhile note 1's window closed at a new place and a note was created from the tray.
+        QByteArray moved1 = Rec1;
+        moved1.replace(",1500,3000,", ",4500,6000,");
+        writeData(moved1 + Rec2 + Rec3 + Rec4);
+        choose(dialog, {1});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(readData(), moved1 + Rec3 + Rec4);
+        QCOMPARE(dialog->List1->count(), 3);
+        delete dialog;
+    }
+
+    void chosenNoteIsErasedAfterItsWindowMovedIt()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        QByteArray moved2 = Rec2;
+        moved2.replace(",2000,4000,", ",30,45,");
+        writeData(Rec1 + moved2 + Rec3);
+        choose(dialog, {1});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(readData(), Rec1 + Rec3);
+        delete dialog;
+    }
+
+    void duplicateNotesLoseOnlyTheChosenOne()
+    {
+        // Two identical records except their places: erasing the second keeps the first's place.
+        QByteArray twin = Rec1;
+        twin.replace(",1500,3000,", ",9000,9000,");
+        writeData(Rec1 + twin + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        choose(dialog, {1});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(readData(), Rec1 + Rec3);
+        delete dialog;
+    }
+
+    void malformedFileIsNeverRewritten()
+    {
+        const QByteArray cut = Rec1 + Rec2 + "\"cut short\",\"0\",\"Arial\",12,1";
+        writeData(cut);
+        auto *dialog = new master::Form4(nullptr);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("MDATA.INI")));
+        QCOMPARE(m_messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(m_messages[0].buttons, MessageButtons::Ok);
+        QCOMPARE(dialog->List1->count(), 0);
+        QCOMPARE(dialog->EraseCount, 0);
+        dialog->Command1_Click();
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages[1].text, QStringLiteral("消去するデータはありません。"));
+        QCOMPARE(readData(), cut);
+        delete dialog;
+    }
+
+    void fileBrokenBeforeTheRewriteIsKept()
+    {
+        writeData(Rec1 + Rec2 + Rec3);
+        auto *dialog = new master::Form4(nullptr);
+        const QByteArray broken = Rec1 + Rec2 + "\"x\",\"0\",\"Arial\",notanumber,1,2,3,4,0,5\r\n";
+        writeData(broken);
+        choose(dialog, {0});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(readData(), broken);
+        QVERIFY(m_messages.size() >= 2);
+        QCOMPARE(m_messages.last().icon, MessageIcon::Critical);
+        QCOMPARE(dialog->List1->count(), 0);
+        delete dialog;
+    }
+
+    void missingFileSaysSoAndCreatesNothing()
+    {
+        auto *dialog = new master::Form4(nullptr);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].text.contains(QStringLiteral("MDATA.INI")));
+        QCOMPARE(dialog->List1->count(), 0);
+        QVERIFY(!QFile::exists(dataPath()));
+        delete dialog;
+    }
+
+    void cancelReturnsToTheMainWindowInMainMode()
+    {
+        writeData(Rec1);
+        master::Form1 main;
+        main.MainMode = 1;
+        main.moveTo(1500, 1500);
+        QPointer<master::Form4> dialog = new master::Form4(&main);
+        dialog->moveTo(3000, 4500);
+        dialog->show();
+        main.hide();
+        const double top = dialog->Top(), left = dialog->Left();
+        QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+        QTRY_VERIFY(dialog.isNull()); // unloaded
+        QVERIFY(main.isVisible());
+        QCOMPARE(main.Top(), top);
+        QCOMPARE(main.Left(), left);
+    }
+
+    void cancelInTrayModeLeavesTheMainWindowHidden()
+    {
+        writeData(Rec1);
+        master::Form1 main;
+        main.MainMode = 0;
+        main.hide();
+        QPointer<master::Form4> dialog = new master::Form4(&main);
+        dialog->show();
+        dialog->Command2_Click();
+        QTRY_VERIFY(dialog.isNull());
+        QVERIFY(!main.isVisible());
+        QCOMPARE(main.MainMode, 0);
+    }
+};
+
+QTEST_MAIN(TestForm4)
+#include "tst_form4.moc"
