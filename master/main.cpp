@@ -6,18 +6,16 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/SingleInstance.h"
+#include "platform/WindowSystem.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    // The note windows are placed by position, which a Wayland client cannot do; the master's
-    // dialogs stand where its window stood, so it goes the same way.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-
+    // The master's dialogs stand where its window stood, which a Wayland client cannot do.
+    platform::preferX11OnWayland();
     QApplication app(argc, argv);
+    platform::installFontSubstitutes();
     app.setApplicationName(QStringLiteral("pinboa"));
     // The master lives in the tray; hiding or closing windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);

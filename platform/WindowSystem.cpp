@@ -108,16 +108,25 @@ QRect reachablePlace(const QRect &rect)
 
 void installFontSubstitutes()
 {
-    const QStringList gothic = {QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
-                                QStringLiteral("IPAGothic"), QStringLiteral("VL PGothic")};
-    const QStringList mincho = {QStringLiteral("Noto Serif CJK JP"), QStringLiteral("IPAPMincho"),
-                                QStringLiteral("IPAMincho")};
-    for (const char *face :
-         {"ＭＳ Ｐゴシック", "ＭＳ ゴシック", "MS PGothic", "MS Gothic", "MS UI Gothic", "メイリオ",
-          "Meiryo", "Meiryo UI", "游ゴシック", "Yu Gothic"})
+    // The proportional faces first stand in for the proportional Windows faces, the fixed ones
+    // for the fixed ones: IPA's faces share their metrics closely enough that captions laid out
+    // for those faces still fit their places.
+    const QStringList pgothic = {QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"),
+                                 QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")};
+    const QStringList gothic = {QStringLiteral("IPAGothic"), QStringLiteral("VL Gothic"),
+                                QStringLiteral("Noto Sans Mono CJK JP"),
+                                QStringLiteral("Noto Sans CJK JP")};
+    const QStringList pmincho = {QStringLiteral("IPAPMincho"), QStringLiteral("Noto Serif CJK JP"),
+                                 QStringLiteral("IPAMincho")};
+    const QStringList mincho = {QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP")};
+    for (const char *face : {"ＭＳ Ｐゴシック", "MS PGothic", "MS UI Gothic", "メイリオ", "Meiryo",
+                             "Meiryo UI", "游ゴシック", "Yu Gothic"})
+        QFont::insertSubstitutions(QString::fromUtf8(face), pgothic);
+    for (const char *face : {"ＭＳ ゴシック", "MS Gothic"})
         QFont::insertSubstitutions(QString::fromUtf8(face), gothic);
-    for (const char *face :
-         {"ＭＳ Ｐ明朝", "ＭＳ 明朝", "MS PMincho", "MS Mincho", "游明朝", "Yu Mincho"})
+    for (const char *face : {"ＭＳ Ｐ明朝", "MS PMincho", "游明朝", "Yu Mincho"})
+        QFont::insertSubstitutions(QString::fromUtf8(face), pmincho);
+    for (const char *face : {"ＭＳ 明朝", "MS Mincho"})
         QFont::insertSubstitutions(QString::fromUtf8(face), mincho);
 }
 

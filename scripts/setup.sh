@@ -22,7 +22,7 @@ for arg in "$@"; do
 done
 
 packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev
-          fonts-noto-cjk fonts-ipafont-gothic fonts-motoya-l-maruberi)
+          fonts-noto-cjk fonts-ipafont-gothic fonts-ipafont-mincho fonts-motoya-l-maruberi)
 if [ "$want_test" = 1 ]; then
   packages+=(xvfb openbox trayer xdotool x11-utils python3)
 fi
