@@ -15,7 +15,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <optional>
 
 namespace master {
 
@@ -298,18 +297,20 @@ void NoteDesktop::UL()
         return;
 
     QSet<qint64> asked;
-    std::optional<LiveWindows> live;
+    // Which note each live window of this folder shows: an entry is the window of its own note
+    // only, also when its number has been reused by the window of another note.
+    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
     for (const store::RunningEntry &entry : entries.value()) {
+        const QString id = entry.RunningId.toText();
         QList<qint64> windows;
         if (const qint64 taskId = entryTaskId(entry); taskId > 0) {
-            windows.append(taskId);
+            const auto it = live.idByPid.constFind(taskId);
+            if (it == live.idByPid.constEnd() || it->isNull() || *it == id)
+                windows.append(taskId);
         } else {
             // No task identifier was recorded: the live window of this folder that shows the
             // note is the one the entry stands for.
-            if (!live)
-                live = scanLiveWindows(AppDir, m_closed);
-            const QString id = entry.RunningId.toText();
-            for (auto it = live->idByPid.cbegin(); it != live->idByPid.cend(); ++it) {
+            for (auto it = live.idByPid.cbegin(); it != live.idByPid.cend(); ++it) {
                 if (it.value() == id)
                     windows.append(it.key());
             }
