@@ -90,9 +90,11 @@ Status saveFile(const QString &path, const QByteArray &bytes)
     return {};
 }
 
+enum class Sync { ToDisk, No };
+
 // Appends one whole record with one write. A file whose last line has no line break gets CR LF
 // first, so that the new record starts on a line of its own.
-Status appendToFile(const QString &path, const QByteArray &line)
+Status appendToFile(const QString &path, const QByteArray &line, Sync sync)
 {
     auto failed = [&](const QString &why) {
         return Error{QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), why)};
@@ -134,7 +136,7 @@ Status appendToFile(const QString &path, const QByteArray &line)
         data += written;
         left -= written;
     }
-    if (::fdatasync(fd) != 0)
+    if (sync == Sync::ToDisk && ::fdatasync(fd) != 0)
         return closeWith(failed(systemError()));
     if (::close(fd) != 0)
         return failed(systemError());
@@ -245,7 +247,7 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
     FolderLock lock(m_appDir);
     if (!lock.locked())
         return Error{lock.error()};
-    return appendToFile(noteFilePath(), line.value());
+    return appendToFile(noteFilePath(), line.value(), Sync::ToDisk);
 }
 
 Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const
@@ -279,7 +281,10 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
     FolderLock lock(m_appDir);
     if (!lock.locked())
         return Error{lock.error()};
-    return appendToFile(runningFilePath(), line.value());
+    // A running entry names a live window: after a power failure it is stale whatever the disk
+    // kept, so it is not worth a wait for the disk on every note window's start, which the
+    // folder lock would make one after another when many notes are shown at once.
+    return appendToFile(runningFilePath(), line.value(), Sync::No);
 }
 
 Status
