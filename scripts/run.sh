@@ -12,21 +12,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-if [ -x "$bin/pinboa" ]; then
-  exec "$bin/pinboa"
-fi
-if [ ! -x "$bin/memlet" ]; then
-  echo "run.sh: neither pinboa nor memlet is in $bin yet" >&2
+if [ ! -x "$bin/pinboa" ]; then
+  echo "run.sh: pinboa is not in $bin; the build did not make it" >&2
   exit 1
 fi
-
-# A sample note: text, back colour, font, size, top, left, width, height, text colour, id,
-# in twips, joined by the note argument separator.
-sep='/\/'
-fields=("付箋のサンプルです。ドラッグで動かし、何かキーを押すと閉じます。" 12648447 "Noto Sans CJK JP" 12
-        1500 1500 5430 900 0 1)
-args="${fields[0]}"
-for f in "${fields[@]:1}"; do
-  args="$args$sep$f"
-done
-exec "$bin/memlet" "$args"
+exec "$bin/pinboa"
