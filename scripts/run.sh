@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts pinboa from the build's program folder.
-# Until the master program is built, shows a sample note with memlet instead.
 set -euo pipefail
 
 PINBOA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
