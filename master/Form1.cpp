@@ -5,6 +5,7 @@
 #include "Form4.h"
 #include "Form5.h"
 #include "TrayMessage.h"
+#include "WrappingButton.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
@@ -17,8 +18,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 
 // Outside any namespace, as the resource system wants it.
 static void initResources()
@@ -46,29 +45,6 @@ QIcon programIcon()
     icon.addFile(QStringLiteral(":/icons/pinboa.svg"));
     return icon;
 }
-
-// A push button whose caption breaks into lines where it is wider than the button, as the
-// captions of the main window do at their font size.
-class CaptionButton : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const QString caption = option.text;
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        style()->drawItemText(&painter, area,
-                              Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                              option.palette, isEnabled(), caption, QPalette::ButtonText);
-    }
-};
 
 } // namespace
 
@@ -120,7 +96,7 @@ Form1::Form1(QWidget *parent)
     };
     QWidget *previous = nullptr;
     for (const ButtonDesign &design : designs) {
-        auto *button = new CaptionButton(design.caption, m_client);
+        auto *button = new WrappingButton(design.caption, m_client);
         button->setObjectName(QString::fromLatin1(design.name));
         button->setToolTip(design.tip);
         button->setFont(buttonFont);

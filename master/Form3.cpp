@@ -3,6 +3,7 @@
 
 #include "Form2.h"
 #include "RgbColour.h"
+#include "WrappingButton.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
 #include "store/Value.h"
@@ -12,8 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <QTextEdit>
 #include <cmath>
 
@@ -85,28 +84,6 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
     return label;
 }
 
-// A button whose caption breaks into lines where it is wider than the button, as the font
-// button's long caption does.
-class WrappingButton : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const QString caption = option.text;
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        style()->drawItemText(&painter, area,
-                              Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                              option.palette, isEnabled(), caption, QPalette::ButtonText);
-    }
-};
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
 {
