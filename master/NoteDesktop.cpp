@@ -319,7 +319,9 @@ void NoteDesktop::UL()
             if (asked.contains(pid))
                 continue;
             asked.insert(pid);
-            // A window that cannot be reached gets nothing; no key goes anywhere else.
+            // A window that cannot be reached gets nothing; no key goes anywhere else. Only a
+            // window that confirmed its close stops counting as showing its note: one that did
+            // not answer in time may still be on the screen, and must not get a twin.
             if (platform::closeNoteWindow(AppDir, pid))
                 m_closed.insert(pid);
         }

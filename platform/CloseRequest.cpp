@@ -178,7 +178,7 @@ bool NoteWindowConnection::sendKeysAndWait(const QString &keys, int timeoutMs)
         d->socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
     d->socket.abort();
-    return true; // reached and asked; it did not answer in time
+    return false; // asked, but the window never said that it closed
 }
 
 bool closeNoteWindow(const QString &appDir, qint64 taskId)

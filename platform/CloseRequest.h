@@ -47,7 +47,8 @@ public:
     // identifier listens in this folder; then nothing is sent anywhere.
     bool activate(const QString &appDir, qint64 taskId);
     // Sends the keys to the activated window and waits for its answer or for the connection to
-    // drop (the window ended), at most `timeoutMs`. False when no window was activated.
+    // drop (the window ended), at most `timeoutMs`. False when no window was activated, or when
+    // the window did not confirm within the time: it may still be closing, or be stuck.
     bool sendKeysAndWait(const QString &keys, int timeoutMs);
 
 private:
@@ -55,8 +56,9 @@ private:
     Private *d;
 };
 
-// Both steps for one task identifier: activate, then send Alt+F10 and wait. False when the
-// window could not be reached.
+// Both steps for one task identifier: activate, then send Alt+F10 and wait. True only when the
+// window confirmed its close (its write-back is done) or ended; false when it could not be
+// reached or did not answer in time.
 bool closeNoteWindow(const QString &appDir, qint64 taskId);
 
 } // namespace platform

@@ -73,6 +73,7 @@ private slots:
         qunsetenv("FAKE_MEMLET_DIE");
         qunsetenv("FAKE_MEMLET_DELAY_MS");
         qunsetenv("FAKE_MEMLET_EXIT_DELAY_MS");
+        qunsetenv("FAKE_MEMLET_STUCK");
     }
     void cleanup()
     {
@@ -201,6 +202,25 @@ private slots:
             QCOMPARE(taskIdsOf(entries, QString::number(row)), QList<qint64>{pid});
         }
         QCOMPARE(starts().size(), 6);
+    }
+
+    // A window that does not answer the close in time still shows its note: the refresh that
+    // follows leaves it alone instead of showing the note a second time.
+    void windowThatDoesNotAnswerKeepsItsNote()
+    {
+        qputenv("FAKE_MEMLET_STUCK", "2");
+        writeFile("MDATA.INI", recordLine(1) + recordLine(2));
+        NoteDesktop desktop;
+        QString error;
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        const qint64 stuck = desktop.NoteTable[2].NoteTaskId;
+
+        desktop.UL();
+        QVERIFY(platform::isLiveNoteWindow(m_appDir, stuck));
+        QVERIFY2(desktop.HYOUZI(&error), qPrintable(error));
+        QCOMPARE(starts().count(QStringLiteral("2")), 1);
+        QCOMPARE(starts().count(QStringLiteral("1")), 2);
+        QCOMPARE(taskIdsOf(running(), QStringLiteral("2")), QList<qint64>{stuck});
     }
 
     // A malformed file or a note window program that cannot start: a message, nothing changed.
