@@ -36,9 +36,8 @@ cmake --build "$PINBOA_BUILD_DIR" -j2 --target pinboa memlet >/dev/null
 bin="$PINBOA_BUILD_DIR/bin"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/pinboa-shots.XXXXXX")"
-started=()
+. "$PINBOA_ROOT/scripts/desktop.sh"
 cleanup() {
-  local i
   # Note windows are processes of their own: end those this folder's IDDATA.INI names, each
   # by its id once it is known to run this folder's memlet.
   if [ -f "$work/app/IDDATA.INI" ]; then
@@ -48,48 +47,14 @@ cleanup() {
       fi
     done
   fi
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    kill "${started[$i]}" 2>/dev/null || true
-  done
-  for pid in "${started[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
+  desktop_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-wait_until() { # timeout-seconds command...
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    if ((SECONDS >= deadline)); then
-      echo "screenshots.sh: timed out waiting for: $*" >&2
-      return 1
-    fi
-    sleep 0.1
-  done
-}
-
-Xvfb -displayfd 3 -dpi 96 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-started+=($!)
-wait_until 20 test -s "$work/display"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
-unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  mkdir -m 700 "$work/runtime"
-  export XDG_RUNTIME_DIR="$work/runtime"
-fi
-
-openbox >"$work/openbox.log" 2>&1 &
-started+=($!)
-wait_until 20 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-trayer --edge top --align right --widthtype request --height 24 --transparent false \
-  --tint 0x303030 >"$work/trayer.log" 2>&1 &
-started+=($!)
-wait_until 20 xdotool search --name '^trayer$'
+desktop_start "$work" 1024x768 --tint 0x303030
 
 # A plain desktop colour behind the windows (display sets the root window's background).
 convert -size 1024x768 gradient:'#5b86a8-#2f4f6a' "$work/desktop.png"
