@@ -1,4 +1,5 @@
-// One master per program folder and user: a kernel lock plus a local socket for the first one.
+// One master per program folder: a kernel lock beside the folder's data lock, plus a local socket
+// for the first one.
 #include "SingleInstance.h"
 
 #include "Protocol.h"
@@ -8,11 +9,11 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform {
@@ -29,24 +30,43 @@ QString folderKey(const QString &appDir)
     return QString::fromLatin1(hash.toHex().left(20));
 }
 
-QString runtimeFolder()
-{
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    QDir().mkpath(dir);
-    return dir;
-}
-
+// The lock lives in the folder itself, beside the data files' lock, so that every master of the
+// folder meets it whatever its environment says.
 QString lockPath(const QString &appDir)
 {
-    return runtimeFolder() + QStringLiteral("/pinboa-%1.lock").arg(folderKey(appDir));
+    return QDir(appDir).filePath(QStringLiteral(".pinboa-master.lock"));
 }
 
-// Short enough for a socket path; the user id keeps users apart in the shared temporary folder.
+// In the abstract namespace: nothing is left behind by a killed master, and no environment
+// variable decides where the name lives. The user id keeps users apart.
 QString serverName(const QString &appDir)
 {
-    return QStringLiteral("pinboa-%1-%2").arg(::getuid()).arg(folderKey(appDir));
+    return QStringLiteral("pinboa-master-%1-%2").arg(::getuid()).arg(folderKey(appDir));
+}
+
+int openLockFile(const QString &appDir)
+{
+    const QByteArray path = QFile::encodeName(lockPath(appDir));
+    int fd;
+    do {
+        fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        // A folder the user may only read: an existing lock file still serves.
+        do {
+            fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+    }
+    return fd;
+}
+
+bool fromThisUser(const QLocalSocket *socket)
+{
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+        return false;
+    return peer.uid == ::getuid();
 }
 
 } // namespace
@@ -68,8 +88,7 @@ bool SingleInstance::claim()
 {
     if (m_lockFd >= 0)
         return true;
-    const QByteArray path = QFile::encodeName(lockPath(m_appDir));
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = openLockFile(m_appDir);
     if (fd < 0)
         return true; // no lock file to be had: rather run than lock the user out
     int rc;
@@ -83,15 +102,17 @@ bool SingleInstance::claim()
     }
     m_lockFd = fd;
 
-    // Holding the lock, any socket of this name is left over from a master that died.
-    const QString name = serverName(m_appDir);
-    QLocalServer::removeServer(name);
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(name))
+    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    if (!m_server->listen(serverName(m_appDir)))
         return true; // runs on without answering show requests
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            if (!fromThisUser(socket)) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 while (socket->canReadLine()) {
@@ -111,6 +132,7 @@ bool SingleInstance::claim()
 bool SingleInstance::askRunningToShow()
 {
     QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(serverName(m_appDir));
     if (!socket.waitForConnected(protocol::ShowMainTimeoutMs))
         return false;

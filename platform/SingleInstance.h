@@ -1,4 +1,4 @@
-// One master per program folder and user: a kernel lock plus a local socket for the first one.
+// One master per program folder: a kernel lock in the folder plus a local socket for the first one.
 #pragma once
 
 #include <QObject>
