@@ -35,6 +35,14 @@ Result<QString> EncodeNoteArgs(const NoteRecord &note)
             out += NoteArgsSeparator;
         out += text;
     }
+    // Counted as the process gets it; most Japanese characters take three bytes there.
+    if (const qsizetype bytes = out.toUtf8().size(); bytes > MaxNoteArgsBytes)
+        return Error{QStringLiteral("付箋が長すぎるため、付箋ウィンドウに渡せません"
+                                    "（%1 バイトあります。付箋ウィンドウに渡せるのは %2 バイト、"
+                                    "日本語でおよそ %3 文字までです）。")
+                         .arg(bytes)
+                         .arg(MaxNoteArgsBytes)
+                         .arg(MaxNoteArgsBytes / 3)};
     return out;
 }
 

@@ -3,7 +3,9 @@
 
 #include "FolderLock.h"
 #include "NoteId.h"
+#include "SystemError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,7 +25,7 @@ const QString RunningFileName = QStringLiteral("IDDATA.INI");
 
 QString systemError()
 {
-    return QString::fromLocal8Bit(strerror(errno));
+    return systemErrorText(errno);
 }
 
 // The file of the folder whose name matches `name` in any letter case; the exact name wins when
@@ -59,9 +61,11 @@ Result<FileBytes> readFile(const QString &path)
     QFile file(path);
     if (!file.exists())
         return FileBytes{};
-    if (!file.open(QIODevice::ReadOnly))
-        return Error{
-            QStringLiteral("%1 を開けません（%2）。").arg(shownName(path), file.errorString())};
+    if (!file.open(QIODevice::ReadOnly)) {
+        const int cause = errno;
+        return Error{QStringLiteral("%1 を開けません（%2）。")
+                         .arg(shownName(path), cause ? systemErrorText(cause) : file.errorString())};
+    }
     FileBytes result;
     result.exists = true;
     result.bytes = file.readAll();
@@ -72,32 +76,65 @@ Result<FileBytes> readFile(const QString &path)
 }
 
 // Writes a temporary file beside the old one, syncs it and renames it over the old one, so that
-// a crash at any moment leaves one of the two whole.
+// a crash at any moment leaves one of the two whole. The bytes go through the descriptor, so that
+// a failure keeps the system's error number, which names the cause (a full disk, say).
 Status saveFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    auto failed = [&](const QString &why) {
-        return Error{QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), why)};
+    auto failed = [&](int cause) {
+        return Error{QStringLiteral("%1 に書き込めません（%2）。")
+                         .arg(shownName(path), systemErrorText(cause))};
     };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return failed(file.errorString());
-    if (::fsync(file.handle()) != 0)
-        return failed(systemError());
-    if (!file.commit())
-        return failed(file.errorString());
+    const QString dir = QFileInfo(path).absolutePath();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        // The new file is made beside the old one: a folder that cannot be written says so.
+        if (::access(QFile::encodeName(dir).constData(), W_OK) != 0)
+            return Error{QStringLiteral("フォルダー %1 に書き込めないため、%2 を保存できません（%3）。")
+                             .arg(QDir::toNativeSeparators(dir), shownName(path),
+                                  systemErrorText(errno))};
+        return Error{QStringLiteral("%1 に書き込めません（%2）。")
+                         .arg(shownName(path), file.errorString())};
+    }
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(file.handle(), data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            const int cause = written < 0 ? errno : ENOSPC;
+            file.cancelWriting();
+            return failed(cause);
+        }
+        data += written;
+        left -= written;
+    }
+    if (::fsync(file.handle()) != 0) {
+        const int cause = errno;
+        file.cancelWriting();
+        return failed(cause);
+    }
+    errno = 0;
+    if (!file.commit()) {
+        const int cause = errno;
+        if (cause != 0)
+            return failed(cause);
+        return Error{QStringLiteral("%1 に書き込めません（%2）。")
+                         .arg(shownName(path), file.errorString())};
+    }
     return {};
 }
 
 enum class Sync { ToDisk, No };
 
-// Appends one whole record with one write. A file whose last line has no line break gets CR LF
-// first, so that the new record starts on a line of its own.
+// Appends one whole record. A file whose last line has no line break gets CR LF first, so that
+// the new record starts on a line of its own. A write that fails part-way (a full disk) is cut
+// back to the old length: a half line would make the whole file unreadable to everyone.
 Status appendToFile(const QString &path, const QByteArray &line, Sync sync)
 {
-    auto failed = [&](const QString &why) {
-        return Error{QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), why)};
+    auto failed = [&](int cause) {
+        return Error{QStringLiteral("%1 に書き込めません（%2）。")
+                         .arg(shownName(path), systemErrorText(cause))};
     };
     const QByteArray native = QFile::encodeName(path);
     int fd;
@@ -105,41 +142,51 @@ Status appendToFile(const QString &path, const QByteArray &line, Sync sync)
         fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return failed(systemError());
-    auto closeWith = [&](Status status) {
-        ::close(fd);
-        return status;
-    };
+        return failed(errno);
 
     struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return closeWith(failed(systemError()));
+    if (::fstat(fd, &info) != 0) {
+        const int cause = errno;
+        ::close(fd);
+        return failed(cause);
+    }
+    const off_t oldSize = info.st_size;
     QByteArray out;
-    if (info.st_size > 0) {
+    if (oldSize > 0) {
         char last = 0;
-        if (::pread(fd, &last, 1, info.st_size - 1) != 1)
-            return closeWith(failed(systemError()));
+        if (::pread(fd, &last, 1, oldSize - 1) != 1) {
+            const int cause = errno;
+            ::close(fd);
+            return failed(cause);
+        }
         if (last != '\n' && last != '\r')
             out = "\r\n";
     }
     out += line;
 
+    auto cutBack = [&](int cause) {
+        // Back to the old length; a file that did not exist before stays, empty, as a missing
+        // file and an empty one read the same.
+        while (::ftruncate(fd, oldSize) != 0 && errno == EINTR) {
+        }
+        ::close(fd);
+        return failed(cause);
+    };
     const char *data = out.constData();
     qsizetype left = out.size();
     while (left > 0) {
         const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return closeWith(failed(systemError()));
-        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return cutBack(written < 0 ? errno : ENOSPC);
         data += written;
         left -= written;
     }
     if (sync == Sync::ToDisk && ::fdatasync(fd) != 0)
-        return closeWith(failed(systemError()));
+        return cutBack(errno);
     if (::close(fd) != 0)
-        return failed(systemError());
+        return failed(errno);
     return {};
 }
 
@@ -199,7 +246,7 @@ Status removeEntriesLocked(const QString &dir, const QString &idText)
 
 } // namespace
 
-NoteStore::NoteStore(const QString &appDir) : m_appDir(appDir)
+NoteStore::NoteStore(const QString &appDir, LockWait wait) : m_appDir(appDir), m_wait(wait)
 {
     if (!m_appDir.endsWith(u'/'))
         m_appDir += u'/';
@@ -222,9 +269,9 @@ QString NoteStore::runningFilePath() const
 
 Result<int> NoteStore::countNoteLines() const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     auto file = readFile(noteFilePath());
     if (!file)
         return Error{file.error()};
@@ -233,9 +280,9 @@ Result<int> NoteStore::countNoteLines() const
 
 Result<QList<NoteRecord>> NoteStore::readNoteRecords() const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     return readNotesAt(noteFilePath());
 }
 
@@ -244,17 +291,17 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
     auto line = serializeNoteRecord(record); // refuses before anything is touched
     if (!line)
         return Error{line.error()};
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     return appendToFile(noteFilePath(), line.value(), Sync::ToDisk);
 }
 
 Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     const QString path = noteFilePath();
     auto records = readNotesAt(path);
     if (!records)
@@ -266,9 +313,9 @@ Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &
 
 Result<QList<RunningEntry>> NoteStore::readRunningEntries() const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     return readEntriesAt(runningFilePath());
 }
 
@@ -278,9 +325,9 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
         {RunningEntry{Value::text(idText), Value::text(QStringLiteral("0"))}});
     if (!line)
         return Error{line.error()};
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     // A running entry names a live window: after a power failure it is stale whatever the disk
     // kept, so it is not worth a wait for the disk on every note window's start, which the
     // folder lock would make one after another when many notes are shown at once.
@@ -290,9 +337,9 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
 Status
 NoteStore::updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     const QString path = runningFilePath();
     auto entries = readEntriesAt(path);
     if (!entries)
@@ -315,36 +362,71 @@ Status NoteStore::recordTaskId(const QString &idText, qint64 taskId) const
 
 Status NoteStore::removeNoteEntries(const QString &idText) const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return lock.error();
     return removeEntriesLocked(m_appDir, idText);
 }
 
-Status NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
+CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
 {
-    FolderLock lock(m_appDir);
+    FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return Error{lock.error()};
+        return {lock.error(), lock.error()};
+    CloseResult result;
     // The entries go first: once the window is gone from IDDATA.INI the master may show the
-    // note again, and it will then read the position stored just below.
-    if (Status s = removeEntriesLocked(m_appDir, idText); !s)
-        return s;
+    // note again, and it will then read the position stored just below. They are runtime state,
+    // though, and the position is the user's: a running-note file that cannot be read or
+    // written does not keep the position from being stored.
+    result.running = removeEntriesLocked(m_appDir, idText);
 
     const QString path = noteFilePath();
     bool exists = false;
     auto records = readNotesAt(path, &exists);
-    if (!records)
-        return Error{records.error()};
+    if (!records) {
+        result.notes = Error{records.error()};
+        return result;
+    }
     if (!exists)
-        return {}; // no note data file: no record to store the position in
+        return result; // no note data file: no record to store the position in
     for (NoteRecord &record : records.value()) {
         if (ownIdMatchesRecord(idText, record.NoteId)) {
             record.NoteTop = Value::number(top);
             record.NoteLeft = Value::number(left);
         }
     }
-    return writeNotesAt(path, records.value());
+    result.notes = writeNotesAt(path, records.value());
+    return result;
+}
+
+Result<QString> NoteStore::replaceRunningFile(const QList<RunningEntry> &entries) const
+{
+    auto bytes = serializeRunningEntries(entries);
+    if (!bytes)
+        return Error{bytes.error()};
+    FolderLock lock(m_appDir, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    const QString path = runningFilePath();
+    auto file = readFile(path);
+    if (file && parseRunningEntries(file->bytes, shownName(path)).ok())
+        return QString(); // readable again: another program mended it meanwhile
+
+    // Set aside under a name of its own, never deleted: it may be wanted to see what happened.
+    QString aside;
+    if (QFile::exists(path)) {
+        const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_qs);
+        aside = m_appDir + QStringLiteral("IDDATA.INI.%1.bad").arg(stamp);
+        for (int n = 2; QFile::exists(aside); ++n)
+            aside = m_appDir + QStringLiteral("IDDATA.INI.%1-%2.bad").arg(stamp).arg(n);
+        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) !=
+            0)
+            return Error{QStringLiteral("%1 を別の名前にできません（%2）。")
+                             .arg(shownName(path), systemError())};
+    }
+    if (Status s = saveFile(m_appDir + RunningFileName, bytes.value()); !s)
+        return Error{s.error()};
+    return aside;
 }
 
 } // namespace store

@@ -1,6 +1,7 @@
 // The two data files of one program folder and every operation on them, under the folder lock.
 #pragma once
 
+#include "FolderLock.h"
 #include "Records.h"
 #include "Result.h"
 
@@ -16,11 +17,24 @@ namespace store {
 // temporary file that is renamed over the old one. A missing file reads as empty and is created
 // where it is written. The file names are matched without regard to letter case: an existing
 // "mdata.ini" is the note data file; a new one is created as "MDATA.INI".
+// What a note window's close did to each file.
+struct CloseResult
+{
+    Status running; // its entries removed from IDDATA.INI
+    Status notes;   // its position stored in MDATA.INI
+    bool ok() const { return running.ok() && notes.ok(); }
+    explicit operator bool() const { return ok(); }
+    // Nothing was done at all: the folder's lock could not be had in time.
+    bool busy() const { return running.busy() && notes.busy(); }
+};
+
 class NoteStore
 {
 public:
-    // `appDir` is the program folder; a trailing "/" is optional.
-    explicit NoteStore(const QString &appDir);
+    // `appDir` is the program folder; a trailing "/" is optional. `wait` says how a wait for the
+    // folder's lock passes the time; every wait is bounded (FolderLock::TimeoutMs), and a wait
+    // that runs out fails with a busy() error that names the lock file, having touched nothing.
+    explicit NoteStore(const QString &appDir, LockWait wait = LockWait::Responsive);
 
     QString appDir() const; // always ends in "/"
     // The existing MDATA.INI (IDDATA.INI) in any letter case, else .../MDATA.INI (.../IDDATA.INI).
@@ -41,7 +55,8 @@ public:
 
     // IDDATA.INI
     Result<QList<RunningEntry>> readRunningEntries() const;
-    // Appends the entry "<idText>","0".
+    // Appends the entry "<idText>","0". Like every append, it lands whole or the file is cut back
+    // to what it was.
     Status appendRunningEntry(const QString &idText) const;
     // Under the lock: reads every entry, lets `change` edit the list, rewrites if it returns true.
     Status updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const;
@@ -53,12 +68,19 @@ public:
 
     // The note window's close, holding the lock once for both files: removes its entries from
     // IDDATA.INI, then stores `top` and `left` (twips) in every record that matches `idText`
-    // numerically and rewrites MDATA.INI with exactly the records read. A missing IDDATA.INI is
-    // read as empty and the position is still stored.
-    Status closeNoteWindow(const QString &idText, double top, double left) const;
+    // numerically and rewrites MDATA.INI with exactly the records read. The position is stored
+    // even when IDDATA.INI cannot be read or rewritten (a missing one reads as empty).
+    CloseResult closeNoteWindow(const QString &idText, double top, double left) const;
+
+    // For an IDDATA.INI that cannot be read whole: under the lock, sets it aside under a new name
+    // (IDDATA.INI.<date-time>.bad, never deleted) and writes `entries` as the new file. Returns
+    // the name it was set aside under; empty when the file reads whole again by now, and is
+    // then left as it is.
+    Result<QString> replaceRunningFile(const QList<RunningEntry> &entries) const;
 
 private:
     QString m_appDir;
+    LockWait m_wait;
 };
 
 } // namespace store

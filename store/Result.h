@@ -11,15 +11,19 @@ namespace store {
 struct Error
 {
     QString message;
+    // The folder's files were busy (another program held their lock for the whole wait):
+    // nothing was read or written, and the same operation may well succeed a little later.
+    bool busy = false;
 };
 
 template <typename T> class Result
 {
 public:
     Result(T value) : m_value(std::move(value)) {}
-    Result(Error error) : m_error(std::move(error.message)) {}
+    Result(Error error) : m_error(std::move(error.message)), m_busy(error.busy) {}
 
     bool ok() const { return m_value.has_value(); }
+    bool busy() const { return m_busy; }
     explicit operator bool() const { return ok(); }
     const T &value() const { return *m_value; }
     T &value() { return *m_value; }
@@ -30,6 +34,7 @@ public:
 private:
     std::optional<T> m_value;
     QString m_error;
+    bool m_busy = false;
 };
 
 // Success or failure without a value.
@@ -37,15 +42,17 @@ class Status
 {
 public:
     Status() = default;
-    Status(Error error) : m_error(std::move(error.message)), m_failed(true) {}
+    Status(Error error) : m_error(std::move(error.message)), m_failed(true), m_busy(error.busy) {}
 
     bool ok() const { return !m_failed; }
+    bool busy() const { return m_busy; }
     explicit operator bool() const { return ok(); }
     const QString &error() const { return m_error; }
 
 private:
     QString m_error;
     bool m_failed = false;
+    bool m_busy = false;
 };
 
 } // namespace store

@@ -68,8 +68,11 @@ int runWriter(const NoteStore &store, int worker, int rounds)
         if (Status s = store.recordTaskId(id, i + 1); !s)
             return fail(s);
         if (i % 2 == 1 || endless) {
-            if (Status s = store.closeNoteWindow(id, worker, i); !s)
-                return fail(s);
+            const CloseResult closed = store.closeNoteWindow(id, worker, i);
+            if (!closed.running)
+                return fail(closed.running);
+            if (!closed.notes)
+                return fail(closed.notes);
         }
     }
     return 0;

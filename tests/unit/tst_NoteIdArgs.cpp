@@ -204,6 +204,15 @@ void tst_NoteIdArgs::refusesSeparatorInField()
     note = exampleNote();
     note.NoteText = Value::text(u"/\\ / \\/\\"_qs);
     QVERIFY(EncodeNoteArgs(note).ok());
+
+    // A string the system would not pass as one argument: named with its limit. Japanese
+    // characters count three bytes each there.
+    note.NoteText = Value::text(QString(43000, QChar(u'付')));
+    QVERIFY(EncodeNoteArgs(note).ok());
+    note.NoteText = Value::text(QString(45000, QChar(u'付')));
+    args = EncodeNoteArgs(note);
+    QVERIFY(!args.ok());
+    QVERIFY2(args.error().contains(QString::number(MaxNoteArgsBytes)), qPrintable(args.error()));
 }
 
 void tst_NoteIdArgs::decodesArgumentStrings()

@@ -1,10 +1,21 @@
 // The store's operations on the two files of a temporary program folder.
 #include "store/NoteStore.h"
 
+#include <QFileInfo>
+
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace store;
 
@@ -47,6 +58,24 @@ QByteArray noteLine(const QByteArray &id, const QByteArray &text = "t",
     return "\"" + text + "\",\"12632256\",\"f\",12," + position + ",5430,250,0," + id + "\r\n";
 }
 
+// Every write of this process that would take a file past `bytes` more than `path` holds now
+// fails (as on a full disk, after the bytes that still fit), until the object goes.
+class FailingWrites
+{
+public:
+    FailingWrites(const QString &path, qint64 bytes)
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        const rlimit limit{rlim_t(QFileInfo(path).size() + bytes), m_old.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FailingWrites() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old;
+};
+
 } // namespace
 
 class tst_NoteStore : public QObject
@@ -69,10 +98,15 @@ private slots:
     void closeWithoutRunningFile();
     void closeWithoutNoteFile();
     void closeLeavesMalformedNoteFile();
-    void closeLeavesMalformedRunningFile();
+    void closeStoresPositionDespiteMalformedRunningFile();
     void neverRewritesMalformedFile_data();
     void neverRewritesMalformedFile();
     void updateWritesOnlyWhenAsked();
+    void failedWritesLeaveFilesWhole_data();
+    void failedWritesLeaveFilesWhole();
+    void heldLockFailsInTimeAndTouchesNothing();
+    void setsAsideUnreadableRunningFile();
+    void readOnlyFolderNamesTheCause();
 
 private:
     QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
@@ -200,8 +234,8 @@ void tst_NoteStore::closeRemovesEntriesAndStoresPosition()
 {
     writeBytes(mdata(), noteLine("1") + noteLine("2") + noteLine("3"));
     writeBytes(iddata(), "\"2\",\"0\"\r\n\"1\",77\r\n\"2\",4711\r\n");
-    const Status closed = m_store->closeNoteWindow(u"2"_qs, -150, -30);
-    QVERIFY2(closed.ok(), qPrintable(closed.error()));
+    const CloseResult closed = m_store->closeNoteWindow(u"2"_qs, -150, -30);
+    QVERIFY2(closed.ok(), qPrintable(closed.running.error() + closed.notes.error()));
     QCOMPARE(readBytes(iddata()), QByteArray("\"1\",77\r\n"));
     QCOMPARE(readBytes(mdata()), noteLine("1") + noteLine("2", "t", "-150,-30") + noteLine("3"));
 }
@@ -264,23 +298,27 @@ void tst_NoteStore::closeLeavesMalformedNoteFile()
     const QByteArray broken = noteLine("1") + "\"cut\",\"1\",\"f\",12,1,2";
     writeBytes(mdata(), broken);
     writeBytes(iddata(), "\"1\",\"0\"\r\n\"2\",\"0\"\r\n");
-    const Status closed = m_store->closeNoteWindow(u"1"_qs, 1, 1);
-    QVERIFY(!closed.ok());
-    QVERIFY2(closed.error().contains(u"MDATA.INI の 2 行目"_qs), qPrintable(closed.error()));
+    const CloseResult closed = m_store->closeNoteWindow(u"1"_qs, 1, 1);
+    QVERIFY(closed.running);
+    QVERIFY(!closed.notes);
+    QVERIFY2(closed.notes.error().contains(u"MDATA.INI の 2 行目"_qs),
+             qPrintable(closed.notes.error()));
     QCOMPARE(readBytes(mdata()), broken);
     QCOMPARE(readBytes(iddata()), QByteArray("\"2\",\"0\"\r\n")); // the close order holds
 }
 
-void tst_NoteStore::closeLeavesMalformedRunningFile()
+void tst_NoteStore::closeStoresPositionDespiteMalformedRunningFile()
 {
+    // The entries are runtime state; the position is the user's and is stored all the same.
     const QByteArray broken = "\"1\",\"0\"\r\n\"2\",";
     writeBytes(mdata(), noteLine("1"));
     writeBytes(iddata(), broken);
-    const Status closed = m_store->closeNoteWindow(u"1"_qs, 1, 1);
-    QVERIFY(!closed.ok());
-    QVERIFY2(closed.error().contains(u"IDDATA.INI"_qs), qPrintable(closed.error()));
+    const CloseResult closed = m_store->closeNoteWindow(u"1"_qs, 1, 1);
+    QVERIFY(!closed.running);
+    QVERIFY2(closed.running.error().contains(u"IDDATA.INI"_qs), qPrintable(closed.running.error()));
+    QVERIFY(closed.notes);
     QCOMPARE(readBytes(iddata()), broken);
-    QCOMPARE(readBytes(mdata()), noteLine("1"));
+    QCOMPARE(readBytes(mdata()), noteLine("1", "t", "1,1"));
 }
 
 void tst_NoteStore::neverRewritesMalformedFile_data()
@@ -329,6 +367,113 @@ void tst_NoteStore::updateWritesOnlyWhenAsked()
     }));
     QCOMPARE(readBytes(mdata()), QByteArray()); // every note erased: an empty file
     QCOMPARE(m_store->countNoteLines().value(), 0);
+}
+
+void tst_NoteStore::failedWritesLeaveFilesWhole_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<qint64>("bytesThatFit");
+    for (const char *operation : {"append entry", "append record", "close"}) {
+        for (qint64 fit : {0, 3, 9})
+            QTest::addRow("%s, %lld bytes fit", operation, fit) << QString::fromLatin1(operation)
+                                                               << fit;
+    }
+}
+
+void tst_NoteStore::failedWritesLeaveFilesWhole()
+{
+    QFETCH(QString, operation);
+    QFETCH(qint64, bytesThatFit);
+    // The last line has no line break: the append must also take back the one it adds.
+    const QByteArray notes = noteLine("1") + noteLine("2").chopped(2);
+    const QByteArray entries = "\"1\",77\r\n\"2\",\"0\"";
+    writeBytes(mdata(), notes);
+    writeBytes(iddata(), entries);
+    Status status;
+    {
+        const FailingWrites full(operation == u"append record"_qs ? mdata() : iddata(),
+                                 bytesThatFit);
+        if (operation == u"append entry"_qs)
+            status = m_store->appendRunningEntry(u"3"_qs);
+        else if (operation == u"append record"_qs)
+            status = m_store->appendNoteRecord(makeNote(u"新しい付箋"_qs, 3));
+        else
+            status = m_store->closeNoteWindow(u"2"_qs, 30, 45).notes;
+    }
+    QVERIFY(!status.ok());
+    QVERIFY2(status.error().contains(u"ファイルが大きすぎます"_qs), qPrintable(status.error()));
+    QCOMPARE(readBytes(mdata()), notes);
+    if (operation != u"close"_qs)
+        QCOMPARE(readBytes(iddata()), entries);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({u"IDDATA.INI"_qs,
+                                                                      u"MDATA.INI"_qs}));
+    // Both files still read whole, and the next close stores its position.
+    QVERIFY(m_store->readRunningEntries().ok());
+    QVERIFY(m_store->closeNoteWindow(u"2"_qs, 30, 45));
+    QCOMPARE(readBytes(mdata()), noteLine("1") + noteLine("2", "t", "30,45"));
+}
+
+void tst_NoteStore::heldLockFailsInTimeAndTouchesNothing()
+{
+    writeBytes(mdata(), noteLine("1"));
+    writeBytes(iddata(), "\"1\",\"0\"\r\n");
+    // Another holder: its own open file, so the kernel lock is not this store's.
+    const int fd = ::open(QFile::encodeName(m_dir->filePath(FolderLock::lockFileName())),
+                          O_RDWR | O_CREAT, 0666);
+    QVERIFY(fd >= 0);
+    QVERIFY(::flock(fd, LOCK_EX) == 0);
+    QElapsedTimer timer;
+    timer.start();
+    const CloseResult closed = m_store->closeNoteWindow(u"1"_qs, 5, 5);
+    const qint64 waited = timer.elapsed();
+    const Status appended = m_store->appendRunningEntry(u"2"_qs);
+    ::close(fd);
+    QVERIFY(closed.busy());
+    QVERIFY(appended.busy());
+    QVERIFY2(appended.error().contains(FolderLock::lockFileName()), qPrintable(appended.error()));
+    QVERIFY2(waited >= FolderLock::TimeoutMs - 100 && waited < FolderLock::TimeoutMs + 2000,
+             qPrintable(QString::number(waited)));
+    QCOMPARE(readBytes(mdata()), noteLine("1"));
+    QCOMPARE(readBytes(iddata()), QByteArray("\"1\",\"0\"\r\n"));
+    QVERIFY(m_store->appendRunningEntry(u"2"_qs)); // released: at once again
+}
+
+void tst_NoteStore::setsAsideUnreadableRunningFile()
+{
+    const QByteArray broken = "\"1\",\"0\"\r\n\"2\",\"0";
+    writeBytes(iddata(), broken);
+    const QList<RunningEntry> rebuilt{{Value::text(u"1"_qs), Value::number(4711)}};
+    const auto aside = m_store->replaceRunningFile(rebuilt);
+    QVERIFY2(aside.ok(), qPrintable(aside.error()));
+    QVERIFY(aside->startsWith(m_dir->path()));
+    QCOMPARE(readBytes(*aside), broken);
+    QCOMPARE(readBytes(iddata()), QByteArray("\"1\",4711\r\n"));
+    // A file that reads whole is left alone.
+    const auto again = m_store->replaceRunningFile({});
+    QVERIFY(again.ok() && again->isEmpty());
+    QCOMPARE(readBytes(iddata()), QByteArray("\"1\",4711\r\n"));
+}
+
+void tst_NoteStore::readOnlyFolderNamesTheCause()
+{
+    // A folder without a lock file that its user may only read. The check runs as a user
+    // without privileges, as a privileged one may write anywhere.
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner |
+                                                     QFile::ReadOther | QFile::ExeOther));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setuid(65534) != 0)
+            ::_exit(3);
+        const Status status = m_store->appendRunningEntry(u"1"_qs);
+        const bool named = !status.ok() && status.error().contains(u"書き込めない"_qs) &&
+                           !status.error().contains(u"No such file"_qs);
+        ::_exit(named ? 0 : 1);
+    }
+    int wstatus = 0;
+    QCOMPARE(::waitpid(child, &wstatus, 0), child);
+    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(WIFEXITED(wstatus));
+    QCOMPARE(WEXITSTATUS(wstatus), 0);
 }
 
 QTEST_APPLESS_MAIN(tst_NoteStore)
