@@ -13,10 +13,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -231,9 +233,23 @@ NotesRound notesRound(Display &display, const QString &memlet, int count)
     display.drain();
     QElapsedTimer timer;
     timer.start();
-    QString error;
-    if (!desktop.HYOUZI(&error))
-        fail(QStringLiteral("HYOUZI: ") + error);
+    // The master's operations run from its event loop and say when they are over.
+    QString message;
+    auto runToEnd = [&](bool started, const char *what) {
+        if (!started)
+            fail(QStringLiteral("%1 did not start").arg(QLatin1String(what)));
+        QEventLoop loop;
+        QObject::connect(&desktop, &master::NoteDesktop::finished, &loop,
+                         [&](const QString &text) {
+                             message = text;
+                             loop.quit();
+                         });
+        QTimer::singleShot(120000, &loop, [&] { fail(QStringLiteral("%1 never ended").arg(what)); });
+        loop.exec();
+        if (!message.isEmpty())
+            fail(QStringLiteral("%1: %2").arg(QLatin1String(what), message));
+    };
+    runToEnd(desktop.HYOUZI(), "HYOUZI");
     QSet<qint64> pids;
     for (int row = 1; row < desktop.NoteTable.size(); ++row)
         pids.insert(desktop.NoteTable[row].NoteTaskId);
@@ -251,7 +267,7 @@ NotesRound notesRound(Display &display, const QString &memlet, int count)
     }
 
     timer.restart();
-    desktop.UL();
+    runToEnd(desktop.UL(), "UL");
     round.closeMsPerNote = timer.nsecsElapsed() / 1e6 / count;
     // Every window wrote back and removed its entry before UL went on; the processes end by
     // themselves right after.

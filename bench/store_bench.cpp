@@ -70,11 +70,11 @@ int main()
         }
 
         timer.restart();
-        const Status closed =
+        const CloseResult closed =
             store.closeNoteWindow(QString::number(RecordCount / 2), 100 + run, 200);
         closes.push_back(timer.nsecsElapsed() / 1e6);
-        if (!closed) {
-            std::fprintf(stderr, "close failed: %s\n", qPrintable(closed.error()));
+        if (!closed.notes) {
+            std::fprintf(stderr, "close failed: %s\n", qPrintable(closed.notes.error()));
             return 1;
         }
     }

@@ -120,6 +120,7 @@ Form1::Form1(QWidget *parent)
     m_tray->setObjectName(QStringLiteral("TrayIcon"));
     m_tray->setToolTip(QStringLiteral("Pinboa メニュー"));
     connect(m_tray, &QSystemTrayIcon::activated, this, &Form1::trayActivated);
+    connect(&Desktop, &NoteDesktop::finished, this, &Form1::desktopFinished);
 }
 
 Form1::~Form1()
@@ -141,25 +142,33 @@ void Form1::APC()
 
 void Form1::HYOUZI()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString error;
-    const bool ok = Desktop.HYOUZI(&error);
-    QApplication::restoreOverrideCursor();
-    if (!ok)
-        platform::showMessage(this, {error, MessageTitle});
+    if (Desktop.HYOUZI())
+        QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void Form1::UL()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    Desktop.UL();
+    if (Desktop.UL())
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void Form1::refresh()
+{
+    // A second request while one runs starts no second round of windows.
+    if (Desktop.refresh())
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void Form1::desktopFinished(const QString &message)
+{
     QApplication::restoreOverrideCursor();
+    if (!message.isEmpty())
+        platform::showMessage(this, {message, MessageTitle});
 }
 
 void Form1::Command1_Click()
 {
-    UL();
-    HYOUZI();
+    refresh();
 }
 
 void Form1::Command4_Click()

@@ -29,10 +29,13 @@ public:
     int MainMode = 1;
     NoteDesktop Desktop; // AppDir, NoteLineCount, NoteTable, RunningIds
 
-    // Public operations; a failure shows its message to the user.
+    // Public operations; a failure shows its message to the user. HYOUZI, UL and the refresh
+    // (UL, then HYOUZI) run from the event loop: they return at once, and the master's windows
+    // respond meanwhile. A request while one runs is ignored.
     void APC();
     void HYOUZI();
     void UL();
+    void refresh();
 
     void sakusei_Click();  // open the note editor at the main window's place
     void syoukyo_Click();  // open the erase dialog at the main window's place
@@ -71,7 +74,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void runHYOUZI();
+    void desktopFinished(const QString &message);
     void placeAndShow(QWidget *dialog);
 
     QMenuBar *m_menuBar = nullptr;

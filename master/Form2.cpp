@@ -5,10 +5,11 @@
 #include "Form1.h"
 #include "Form3.h"
 #include "RgbColour.h"
-#include "platform/CloseRequest.h"
+#include "platform/Processes.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemMove.h"
 #include "platform/Twips.h"
+#include "platform/WindowSystem.h"
 #include "store/Cp932.h"
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
@@ -166,6 +167,11 @@ Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
     platform::setGeometryTwips(m_line1, 0, 600, 5430, tpp);
     platform::setGeometryTwips(m_line2, -30, 615, 5460, tpp);
 
+    // Never so small that the note it makes could not be seen: the note is the editor's size
+    // less NoteHeightAllowance in height.
+    const QSize note = platform::MinimumShownSize;
+    setMinimumSize(note.width(), platform::toPixels(NoteHeightAllowance, tpp) + note.height() + 1);
+
     // The design client area, inside the sizable border.
     resize(platform::toPixels(5430, tpp) + 2 * m_border,
            platform::toPixels(1125, tpp) + 2 * m_border);
@@ -198,8 +204,7 @@ void Form2::buildMenu()
     });
     separator(QStringLiteral("KUBU"));
     add(QStringLiteral("FHYOUZI"), QStringLiteral("付箋表示・再表示"), [this] {
-        m_main->UL();
-        m_main->HYOUZI();
+        m_main->refresh();
     });
     add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"),
         [this] { m_main->sakusei_Click(); });
@@ -297,8 +302,9 @@ void Form2::Command1_Click()
 
     if (const store::Status appended = noteStore.appendNoteRecord(note); !appended) {
         // An unregistered window would vanish at the next refresh: take it down again and let
-        // the user try once more with the text still in the editor.
-        platform::closeNoteWindow(desktop.AppDir, taskId);
+        // the user try once more with the text still in the editor. Asked to end, it closes
+        // as on any request to end: its entry goes, and it has no record to write to.
+        platform::endNoteWindow(desktop.AppDir, taskId);
         showFailure(appended.error());
         return;
     }

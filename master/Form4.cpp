@@ -206,8 +206,7 @@ void Form4::Command1_Click()
         return;
     }
     if (m_main) {
-        m_main->UL();
-        m_main->HYOUZI();
+        m_main->refresh();
     }
     activateWindow();
     raise();

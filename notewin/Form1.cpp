@@ -23,6 +23,7 @@
 #include <QPixmap>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -94,8 +95,8 @@ std::optional<qint32> toColor(const QStringList &fields, int field, QString *err
     return qint32(rounded);
 }
 
-// Window sizes the window system accepts, in twips: a window of no size cannot be shown, and
-// one far beyond any screen would overflow the pixel arithmetic.
+// A position far beyond any screen would overflow the pixel arithmetic; such a note is brought
+// back onto the screen anyway.
 double boundedTwips(double twips)
 {
     constexpr double limit = 1e8;
@@ -231,12 +232,21 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
         font.setPointSizeF(*fontSize);
     Label1->setFont(font);
 
+    // The record keeps its own size; the window is shown at a size that can be seen and grabbed
+    // and that fits the desktop.
+    const double tpp = platform::twipsPerPixel(this);
+    const QSize shown = platform::showableSize(
+        platform::toPixels(QRectF(0, 0, std::clamp(double(*width), 0.0, 1e8),
+                                  std::clamp(double(*height), 0.0, 1e8)),
+                           tpp)
+            .size());
     platform::setOuterGeometryTwips(this, QRectF(boundedTwips(*left), boundedTwips(*top),
-                                                 std::clamp(double(*width), 0.0, 1e8),
-                                                 std::clamp(double(*height), 0.0, 1e8)));
+                                                 platform::toTwips(shown.width(), tpp),
+                                                 platform::toTwips(shown.height(), tpp)));
     setFixedSize(size()); // a fixed frame: the note is never resized
     rescueOffScreen();
 
+    m_lastPlace = platform::outerGeometryTwips(this).topLeft();
     Text1->setText(store::formatNumber(store::idNumericValue(m_noteId)));
 
     // The label covers the window but for a strip along the left and top; it reaches below the
@@ -250,7 +260,10 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     // Reachable by the master before the entry says that the window exists.
     m_closeRequests = new platform::CloseRequestServer(this);
     m_closeRequests->onActivate = [this] { activateFromRequest(); };
-    m_closeRequests->onKeys = [this](const QString &) { Form_KeyDown(); };
+    m_closeRequests->onKeys = [this](const QString &) {
+        Form_KeyDown();
+        return m_unloaded;
+    };
     QString listenError;
     if (!m_closeRequests->listen(m_appDir, QCoreApplication::applicationPid(), &listenError)) {
         delete m_closeRequests;
@@ -278,24 +291,75 @@ void Form1::rescueOffScreen()
         move(place.topLeft());
 }
 
-void Form1::Form_Unload()
+void Form1::Form_Unload(CloseCause cause)
 {
     if (m_unloaded)
         return;
-    m_unloaded = true;
+    if (m_closing) {
+        // A close is waiting for the files (its wait keeps the events coming): a second key
+        // waits with it, a request to end ends the process once the wait is over.
+        if (cause == CloseCause::EndRequest)
+            m_endRequested = true;
+        return;
+    }
+    m_closing = true;
     // Where the user left the window, frame included.
     const QRectF outer = platform::outerGeometryTwips(this);
-    const store::Status stored =
+    const store::CloseResult stored =
         store::NoteStore(m_appDir).closeNoteWindow(m_noteId, outer.y(), outer.x());
-    int exitCode = 0;
-    if (!stored) {
+    m_closing = false;
+    const bool ending = cause == CloseCause::EndRequest || m_endRequested;
+    if (stored.busy() && !ending) {
+        // Nothing was written: the note stays, and the next key tries again.
         platform::showMessage(
-            this, {QStringLiteral("付箋の位置を保存できませんでした。\n%1").arg(stored.error()),
-                   QStringLiteral("付箋"), platform::MessageIcon::Critical,
+            this, {QStringLiteral("付箋を閉じられませんでした。\n%1").arg(stored.notes.error()),
+                   QStringLiteral("付箋"), platform::MessageIcon::Exclamation,
                    platform::MessageButtons::Ok});
+        return;
+    }
+    m_unloaded = true;
+    int exitCode = 0;
+    if (!stored.ok()) {
+        const QString text =
+            stored.notes.ok()
+                ? QStringLiteral("付箋の位置は保存しましたが、実行中の付箋の一覧から"
+                                 "外せませんでした。\n%1")
+                      .arg(stored.running.error())
+                : QStringLiteral("付箋の位置を保存できませんでした。\n%1").arg(stored.notes.error());
+        // Asked to end from outside (a signal, the session's end): nobody may be there to
+        // press a button, so the message goes to the error stream only.
+        if (ending)
+            std::fprintf(stderr, "memlet: %s\n", qPrintable(text));
+        else
+            platform::showMessage(this, {text, QStringLiteral("付箋"),
+                                         platform::MessageIcon::Critical,
+                                         platform::MessageButtons::Ok});
         exitCode = 1;
     }
     emit closed(exitCode);
+}
+
+void Form1::Form_UnloadWithoutDisplay()
+{
+    if (m_unloaded || m_noteId.isNull())
+        return;
+    m_unloaded = true;
+    // The window system is gone and the process is ending: no event loop may run again, and
+    // the last place the window was known at is all there is.
+    const store::CloseResult stored =
+        store::NoteStore(m_appDir, store::LockWait::Quiet)
+            .closeNoteWindow(m_noteId, m_lastPlace.y(), m_lastPlace.x());
+    if (!stored.notes)
+        std::fprintf(stderr, "memlet: %s\n", qPrintable(stored.notes.error()));
+    else if (!stored.running)
+        std::fprintf(stderr, "memlet: %s\n", qPrintable(stored.running.error()));
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (!m_noteId.isNull())
+        m_lastPlace = platform::outerGeometryTwips(this).topLeft();
 }
 
 void Form1::Form_KeyDown()
@@ -377,7 +441,11 @@ void Form1::keyPressEvent(QKeyEvent *)
 void Form1::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
-    event->accept();
+    // A close that could not be done yet (the files were busy) leaves the note on the screen.
+    if (m_unloaded)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void Form1::paintEvent(QPaintEvent *)

@@ -35,8 +35,21 @@ public:
     // holds the message for the user and no file has been touched by a failed conversion.
     LoadResult Form_Load(const QString &argumentText, QString *error = nullptr);
 
-    // The close with its write-back; runs once, whatever asks for it. Emits closed() at its end.
-    void Form_Unload();
+    // Who asks for the close: the user (a key, "はがす", the window manager's close box), or a
+    // request to end the process (a signal, the end of the desktop session).
+    enum class CloseCause
+    {
+        User,
+        EndRequest
+    };
+    // The close with its write-back; runs once, whatever asks for it, and emits closed() at its
+    // end. The wait for the files is bounded and keeps the events coming. When it runs out,
+    // nothing is written: a user's close leaves the note open (the next key tries again), a
+    // request to end ends it all the same.
+    void Form_Unload(CloseCause cause = CloseCause::User);
+    // The close when the connection to the window system is lost and the process is ending
+    // (no event loop runs any more): with the last place the window was known at.
+    void Form_UnloadWithoutDisplay();
     bool hasUnloaded() const { return m_unloaded; }
 
     // The ten field texts as decoded, and the identifier text as received.
@@ -53,6 +66,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -68,6 +82,9 @@ private:
     QStringList m_fields;
     QString m_noteId;
     bool m_unloaded = false;
+    bool m_closing = false;      // a close is waiting for the files
+    bool m_endRequested = false; // a request to end came while it waited
+    QPointF m_lastPlace;         // outer left (x) and top (y) in twips, as last known
 
     QLabel *Label1 = nullptr;
     QLineEdit *Text1 = nullptr;

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QFile>
 
+#include <cstdlib>
+
 int main(int argc, char *argv[])
 {
     // No note, no window: end before anything else is set up or opened.
@@ -28,6 +30,19 @@ int main(int argc, char *argv[])
     platform::installFontSubstitutes();
 
     notewin::Form1 form(platform::programFolder());
+    // A request to end that comes while the start-up waits for the files is kept for when the
+    // note is up (or not: a start-up that fails ends anyway).
+    bool loaded = false;
+    bool endRequestedEarly = false;
+    QObject::connect(&endRequests, &platform::EndRequests::endRequested, &form, [&] {
+        if (!loaded)
+            endRequestedEarly = true;
+        else if (form.hasUnloaded())
+            QCoreApplication::exit(1); // a second request while a failed close is reported
+        else
+            form.Form_Unload(notewin::Form1::CloseCause::EndRequest);
+    });
+
     QString error;
     switch (form.Form_Load(argumentText, &error)) {
     case notewin::Form1::LoadResult::NoNote:
@@ -40,21 +55,34 @@ int main(int argc, char *argv[])
     case notewin::Form1::LoadResult::Loaded:
         break;
     }
+    loaded = true;
 
-    QObject::connect(&form, &notewin::Form1::closed, &app,
-                     [](int exitCode) { QCoreApplication::exit(exitCode); });
-    // Signals and the session's end close the note like any other way; a second request while
-    // a failed close is still being reported ends the process.
-    QObject::connect(&endRequests, &platform::EndRequests::endRequested, &form, [&form] {
-        if (form.hasUnloaded())
-            QCoreApplication::exit(1);
-        else
-            form.Form_Unload();
+    int exitCode = 0;
+    QObject::connect(&form, &notewin::Form1::closed, &app, [&exitCode](int code) {
+        exitCode = code;
+        QCoreApplication::exit(code);
     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &notewin::Form1::Form_Unload);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
+                     [&form] { form.Form_Unload(notewin::Form1::CloseCause::EndRequest); });
+    if (endRequestedEarly) {
+        form.Form_Unload(notewin::Form1::CloseCause::EndRequest);
+        return exitCode;
+    }
+
+    // When the connection to the window system breaks (the desktop ends without a session
+    // manager), Qt ends the process with exit() from inside its event handling: the close then
+    // runs from here, with the last place the window was known at.
+    static notewin::Form1 *s_form = nullptr;
+    s_form = &form;
+    std::atexit([] {
+        if (s_form)
+            s_form->Form_UnloadWithoutDisplay();
+    });
 
     platform::keepOutOfTaskBar(&form);
     form.show();
     form.activateWindow(); // started as a window that takes the focus, so the first key reaches it
-    return app.exec();
+    const int code = app.exec();
+    s_form = nullptr;
+    return code;
 }

@@ -10,6 +10,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QTimer>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -110,11 +111,11 @@ void CloseRequestServer::acceptConnection()
                 } else if (request.startsWith(QByteArray(protocol::Keys).trimmed())) {
                     const QString keys =
                         QString::fromUtf8(request.mid(qstrlen(protocol::Keys))).trimmed();
-                    if (onKeys)
-                        onKeys(keys); // returns when the keys' work (the close) is done
+                    // Returns when the keys' work (the close) is done.
+                    const bool closed = onKeys ? onKeys(keys) : false;
                     if (!alive)
                         return;
-                    socket->write(line(protocol::Done));
+                    socket->write(line(closed ? protocol::Done : protocol::NotDone));
                     flushBounded(socket, protocol::ConnectTimeoutMs);
                 }
             }
@@ -169,8 +170,11 @@ bool NoteWindowConnection::sendKeysAndWait(const QString &keys, int timeoutMs)
     // drops the connection, which ends the wait too.
     while (!deadline.hasExpired()) {
         if (d->socket.canReadLine()) {
-            if (d->socket.readLine().trimmed() == protocol::Done)
+            const QByteArray answer = d->socket.readLine().trimmed();
+            if (answer == protocol::Done)
                 return true;
+            if (answer == protocol::NotDone)
+                return false;
             continue;
         }
         if (d->socket.state() != QLocalSocket::ConnectedState)
@@ -188,6 +192,63 @@ bool closeNoteWindow(const QString &appDir, qint64 taskId)
         return false;
     return connection.sendKeysAndWait(QString::fromLatin1(protocol::CloseKeys),
                                       protocol::AnswerTimeoutMs);
+}
+
+NoteWindowCloser::NoteWindowCloser(const QString &appDir, qint64 taskId, QObject *parent)
+    : QObject(parent), m_appDir(appDir), m_taskId(taskId)
+{
+}
+
+void NoteWindowCloser::start()
+{
+    if (m_taskId <= 0) {
+        // Reported from the event loop, like every other outcome.
+        QTimer::singleShot(0, this, [this] { finish(false); });
+        return;
+    }
+    m_socket = new QLocalSocket(this);
+    m_deadline = new QTimer(this);
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, [this] { finish(false); });
+    connect(m_socket, &QLocalSocket::connected, this, [this] {
+        m_socket->write(line(protocol::Activate));
+        m_socket->write(QByteArray(protocol::Keys) + protocol::CloseKeys + '\n');
+        m_sent = true;
+        m_deadline->start(protocol::AnswerTimeoutMs);
+    });
+    connect(m_socket, &QLocalSocket::readyRead, this, [this] {
+        while (m_socket->canReadLine()) {
+            const QByteArray answer = m_socket->readLine().trimmed();
+            if (answer == protocol::Done)
+                return finish(true);
+            if (answer == protocol::NotDone)
+                return finish(false);
+        }
+    });
+    // A window that ends without answering drops the connection: its close ran.
+    connect(m_socket, &QLocalSocket::disconnected, this, [this] { finish(m_sent); });
+    connect(m_socket, &QLocalSocket::errorOccurred, this,
+            [this](QLocalSocket::LocalSocketError error) {
+                finish(m_sent && error == QLocalSocket::PeerClosedError);
+            });
+    m_socket->setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    m_deadline->start(protocol::ConnectTimeoutMs);
+    m_socket->connectToServer(noteWindowSocketName(m_appDir, m_taskId));
+}
+
+void NoteWindowCloser::finish(bool confirmed)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_deadline)
+        m_deadline->stop();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+    emit done(confirmed);
+    deleteLater();
 }
 
 } // namespace platform

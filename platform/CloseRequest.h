@@ -7,6 +7,8 @@
 #include <functional>
 
 class QLocalServer;
+class QLocalSocket;
+class QTimer;
 
 namespace platform {
 
@@ -26,8 +28,9 @@ public:
     // Called for "activate"; must raise and activate the window.
     std::function<void()> onActivate;
     // Called for a key sequence; must handle it exactly as a key press and return only when
-    // that handling (the close with its write-back) is done. The answer is sent after it.
-    std::function<void(const QString &keys)> onKeys;
+    // that handling (the close with its write-back) is done, telling whether the window closed.
+    // The answer is sent after it.
+    std::function<bool(const QString &keys)> onKeys;
 
 private:
     void acceptConnection();
@@ -47,8 +50,9 @@ public:
     // identifier listens in this folder; then nothing is sent anywhere.
     bool activate(const QString &appDir, qint64 taskId);
     // Sends the keys to the activated window and waits for its answer or for the connection to
-    // drop (the window ended), at most `timeoutMs`. False when no window was activated, or when
-    // the window did not confirm within the time: it may still be closing, or be stuck.
+    // drop (the window ended), at most `timeoutMs`. False when no window was activated, when the
+    // window answered that it could not close, or when it did not confirm within the time: it
+    // may still be closing, or be stuck.
     bool sendKeysAndWait(const QString &keys, int timeoutMs);
 
 private:
@@ -60,5 +64,31 @@ private:
 // window confirmed its close (its write-back is done) or ended; false when it could not be
 // reached or did not answer in time.
 bool closeNoteWindow(const QString &appDir, qint64 taskId);
+
+// The same from the event loop, for a program whose windows must keep responding meanwhile:
+// connects, asks the window to activate, sends Alt+F10 and waits for the answer or for the
+// connection to drop, each step bounded. Emits done() once, then deletes itself.
+class NoteWindowCloser : public QObject
+{
+    Q_OBJECT
+public:
+    NoteWindowCloser(const QString &appDir, qint64 taskId, QObject *parent = nullptr);
+    void start();
+
+signals:
+    // `confirmed`: the window closed (its write-back is done) or ended. False when it could not
+    // be reached, said it could not close, or did not answer in time.
+    void done(bool confirmed);
+
+private:
+    void finish(bool confirmed);
+
+    QString m_appDir;
+    qint64 m_taskId;
+    QLocalSocket *m_socket = nullptr;
+    QTimer *m_deadline = nullptr;
+    bool m_sent = false;
+    bool m_finished = false;
+};
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <csignal>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -131,6 +132,12 @@ bool isLiveNoteWindow(const QString &appDir, qint64 pid)
     if (pid <= 0)
         return false;
     return exeOf("/proc/" + QByteArray::number(pid)) == canonicalProgram(appDir);
+}
+
+void endNoteWindow(const QString &appDir, qint64 pid)
+{
+    if (isLiveNoteWindow(appDir, pid))
+        ::kill(pid_t(pid), SIGTERM);
 }
 
 } // namespace platform

@@ -28,5 +28,8 @@ struct LiveNoteWindow
 QList<LiveNoteWindow> liveNoteWindows(const QString &appDir);
 // True when `pid` is a live process of `appDir`'s memlet.
 bool isLiveNoteWindow(const QString &appDir, qint64 pid);
+// Asks the note window process `pid` of `appDir` to end (SIGTERM): it closes as on any other
+// request to end, with its write-back. Does nothing when `pid` is no note window of the folder.
+void endNoteWindow(const QString &appDir, qint64 pid);
 
 } // namespace platform

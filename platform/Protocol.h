@@ -10,6 +10,7 @@ namespace platform::protocol {
 inline constexpr char Activate[] = "ACTIVATE";      // raise and activate the note window
 inline constexpr char Keys[] = "KEYS ";             // followed by a send-keys sequence
 inline constexpr char Done[] = "DONE";              // answer: the keys were handled (close written back)
+inline constexpr char NotDone[] = "BUSY";           // answer: the window could not close yet (it stays)
 inline constexpr char CloseKeys[] = "%{F10}";        // Alt+F10, the key sequence of the master's close-all
 
 inline constexpr int ConnectTimeoutMs = 1000;

@@ -106,6 +106,20 @@ QRect reachablePlace(const QRect &rect)
     return reachablePlace(rect, screens);
 }
 
+QSize showableSize(const QSize &wanted, const QSize &desktop)
+{
+    const QSize most = desktop.expandedTo(MinimumShownSize);
+    return QSize(std::clamp(wanted.width(), MinimumShownSize.width(), most.width()),
+                 std::clamp(wanted.height(), MinimumShownSize.height(), most.height()));
+}
+
+QSize showableSize(const QSize &wanted)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize desktop = screen ? screen->virtualGeometry().size() : QSize(32767, 32767);
+    return showableSize(wanted, desktop);
+}
+
 void installFontSubstitutes()
 {
     // The proportional faces first stand in for the proportional Windows faces, the fixed ones

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 
 class QWidget;
 
@@ -24,6 +25,15 @@ void keepOutOfTaskBar(QWidget *window);
 QRect reachablePlace(const QRect &rect, const QList<QRect> &screens);
 // The same against the screens of the running desktop.
 QRect reachablePlace(const QRect &rect);
+
+// The smallest size a window is shown at: a line of a small font, and a place to grab.
+inline constexpr QSize MinimumShownSize(32, 16);
+// The size a window of `wanted` pixels is shown at: at least MinimumShownSize, at most the
+// desktop. A size of none (or below none) would never be mapped by the window system, and one
+// beyond the window system's 16-bit coordinates wraps round.
+QSize showableSize(const QSize &wanted, const QSize &desktop);
+// The same against the running desktop (all screens together).
+QSize showableSize(const QSize &wanted);
 
 // Lets the usual Japanese face names of the notes ("ＭＳ Ｐゴシック", "ＭＳ 明朝", ...) fall back
 // on the installed Japanese fonts instead of a Latin default.

@@ -16,7 +16,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +77,23 @@ bool alive(qint64 pid)
            !QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).isEmpty();
 }
 
+// Another program holding the folder's lock, as long as the object lives.
+class LockHolder
+{
+public:
+    explicit LockHolder(const QString &dir)
+        : m_fd(::open(QFile::encodeName(dir + QStringLiteral("/.pinboa.lock")).constData(),
+                      O_RDWR | O_CREAT, 0666))
+    {
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
+            qFatal("cannot hold the folder lock");
+    }
+    ~LockHolder() { ::close(m_fd); }
+
+private:
+    int m_fd;
+};
+
 } // namespace
 
 class MemletProcessTest : public QObject
@@ -93,6 +113,7 @@ private slots:
     void everySignalToEndClosesTheNote();
     void manyWindowsEndingAtOnce();
     void killedWhileClosingLeavesWholeFiles();
+    void heldLockBoundsEveryWait();
 
 private:
     QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
@@ -332,6 +353,49 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
     }
     qInfo("%d rounds: %d windows killed before their close, %d within it, %d after it", rounds,
           outcomes[0], outcomes[1], outcomes[2]);
+}
+
+void MemletProcessTest::heldLockBoundsEveryWait()
+{
+    const QByteArray notes = record(7) + record(8);
+    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    QElapsedTimer waited;
+    {
+        // Start-up: no window, no entry, and the message names the lock file.
+        const LockHolder held(m_dir->path());
+        QProcess memlet;
+        memlet.start(path("memlet"), {args(QStringLiteral("7"))});
+        waited.start();
+        QVERIFY(memlet.waitForFinished(20000));
+        QVERIFY(waited.elapsed() < 10000);
+        QVERIFY(memlet.exitCode() != 0);
+        QVERIFY(memlet.readAllStandardError().contains(".pinboa.lock"));
+        QVERIFY(!QFile::exists(path("IDDATA.INI")));
+    }
+
+    const qint64 pid = platform::startNoteWindow(m_dir->path(), args(QStringLiteral("7"), 45, 60));
+    const qint64 other =
+        platform::startNoteWindow(m_dir->path(), args(QStringLiteral("8"), 75, 90));
+    QVERIFY(pid > 0 && other > 0);
+    m_started << pid << other;
+    QVERIFY(waitFor([&] { return entries().size() == 2; }));
+    const QByteArray running = readFile(path("IDDATA.INI"));
+    {
+        // A close asked for meanwhile is not done, and says so; the note stays. A request to
+        // end makes its one bounded try and ends.
+        const LockHolder held(m_dir->path());
+        QVERIFY(!platform::closeNoteWindow(m_dir->path(), pid));
+        QVERIFY(alive(pid));
+        ::kill(pid_t(other), SIGTERM);
+        waited.restart();
+        QVERIFY(waitFor([&] { return !alive(other); }, 15000));
+        QVERIFY(waited.elapsed() < 10000);
+        QCOMPARE(readFile(path("IDDATA.INI")), running);
+        QCOMPARE(readFile(path("MDATA.INI")), notes);
+    }
+    // Once the files are free, the next close goes through.
+    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QCOMPARE(readFile(path("MDATA.INI")), record(7, 45, 60) + record(8));
 }
 
 QTEST_GUILESS_MAIN(MemletProcessTest)

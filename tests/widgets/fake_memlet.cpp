@@ -45,6 +45,7 @@ int main(int argc, char *argv[])
         // A real window takes a moment to end after its write-back.
         QTimer::singleShot(qEnvironmentVariableIntValue("FAKE_MEMLET_EXIT_DELAY_MS"), &app,
                            &QCoreApplication::quit);
+        return true;
     };
     if (!server.listen(appDir, pid))
         return 4;
