@@ -239,12 +239,12 @@ NotesRound notesRound(Display &display, const QString &memlet, int count)
         if (!started)
             fail(QStringLiteral("%1 did not start").arg(QLatin1String(what)));
         QEventLoop loop;
-        QObject::connect(&desktop, &master::NoteDesktop::finished, &loop,
-                         [&](const QString &text) {
-                             message = text;
-                             loop.quit();
-                         });
-        QTimer::singleShot(120000, &loop, [&] { fail(QStringLiteral("%1 never ended").arg(what)); });
+        QObject::connect(&desktop, &master::NoteDesktop::finished, &loop, [&](const QString &text) {
+            message = text;
+            loop.quit();
+        });
+        QTimer::singleShot(120000, &loop,
+                           [&] { fail(QStringLiteral("%1 never ended").arg(what)); });
         loop.exec();
         if (!message.isEmpty())
             fail(QStringLiteral("%1: %2").arg(QLatin1String(what), message));

@@ -5,8 +5,8 @@
 #include "Form1.h"
 #include "Form3.h"
 #include "RgbColour.h"
-#include "platform/Processes.h"
 #include "platform/MessageBox.h"
+#include "platform/Processes.h"
 #include "platform/SystemMove.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
@@ -203,9 +203,8 @@ void Form2::buildMenu()
         m_main->showMain();
     });
     separator(QStringLiteral("KUBU"));
-    add(QStringLiteral("FHYOUZI"), QStringLiteral("付箋表示・再表示"), [this] {
-        m_main->refresh();
-    });
+    add(QStringLiteral("FHYOUZI"), QStringLiteral("付箋表示・再表示"),
+        [this] { m_main->refresh(); });
     add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"),
         [this] { m_main->sakusei_Click(); });
     add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"),

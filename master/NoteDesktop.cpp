@@ -453,9 +453,10 @@ void NoteDesktop::finish()
     m_step = Step::Idle;
     QStringList messages = m_messages;
     if (!m_failedNotes.isEmpty())
-        messages.append(QStringLiteral("次の付箋は表示できませんでした。ほかの付箋は表示しています。"
-                                       "\n") +
-                        m_failedNotes.join(QLatin1Char('\n')));
+        messages.append(
+            QStringLiteral("次の付箋は表示できませんでした。ほかの付箋は表示しています。"
+                           "\n") +
+            m_failedNotes.join(QLatin1Char('\n')));
     m_messages.clear();
     m_failedNotes.clear();
     emit finished(messages.join(QStringLiteral("\n\n")));

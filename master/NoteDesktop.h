@@ -110,8 +110,8 @@ private:
     QList<ToStart> m_toStart;
     QList<StartedWindow> m_waiting;
     QTimer *m_poll = nullptr;
-    QStringList m_messages;     // for the user, at the end of the operation
-    QStringList m_failedNotes;  // notes whose window could not start
+    QStringList m_messages;    // for the user, at the end of the operation
+    QStringList m_failedNotes; // notes whose window could not start
 };
 
 } // namespace master

@@ -235,11 +235,11 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     // The record keeps its own size; the window is shown at a size that can be seen and grabbed
     // and that fits the desktop.
     const double tpp = platform::twipsPerPixel(this);
-    const QSize shown = platform::showableSize(
-        platform::toPixels(QRectF(0, 0, std::clamp(double(*width), 0.0, 1e8),
-                                  std::clamp(double(*height), 0.0, 1e8)),
-                           tpp)
-            .size());
+    const QSize shown =
+        platform::showableSize(platform::toPixels(QRectF(0, 0, std::clamp(double(*width), 0.0, 1e8),
+                                                         std::clamp(double(*height), 0.0, 1e8)),
+                                                  tpp)
+                                   .size());
     platform::setOuterGeometryTwips(this, QRectF(boundedTwips(*left), boundedTwips(*top),
                                                  platform::toTwips(shown.width(), tpp),
                                                  platform::toTwips(shown.height(), tpp)));
@@ -321,19 +321,19 @@ void Form1::Form_Unload(CloseCause cause)
     int exitCode = 0;
     if (!stored.ok()) {
         const QString text =
-            stored.notes.ok()
-                ? QStringLiteral("付箋の位置は保存しましたが、実行中の付箋の一覧から"
-                                 "外せませんでした。\n%1")
-                      .arg(stored.running.error())
-                : QStringLiteral("付箋の位置を保存できませんでした。\n%1").arg(stored.notes.error());
+            stored.notes.ok() ? QStringLiteral("付箋の位置は保存しましたが、実行中の付箋の一覧から"
+                                               "外せませんでした。\n%1")
+                                    .arg(stored.running.error())
+                              : QStringLiteral("付箋の位置を保存できませんでした。\n%1")
+                                    .arg(stored.notes.error());
         // Asked to end from outside (a signal, the session's end): nobody may be there to
         // press a button, so the message goes to the error stream only.
         if (ending)
             std::fprintf(stderr, "memlet: %s\n", qPrintable(text));
         else
-            platform::showMessage(this, {text, QStringLiteral("付箋"),
-                                         platform::MessageIcon::Critical,
-                                         platform::MessageButtons::Ok});
+            platform::showMessage(this,
+                                  {text, QStringLiteral("付箋"), platform::MessageIcon::Critical,
+                                   platform::MessageButtons::Ok});
         exitCode = 1;
     }
     emit closed(exitCode);

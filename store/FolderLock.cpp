@@ -94,8 +94,7 @@ FolderLock::FolderLock(const QString &appDir, LockWait wait)
         }
         if (deadline.hasExpired())
             break;
-        pause(int(std::min<qint64>(interval, std::max<qint64>(1, deadline.remainingTime()))),
-              wait);
+        pause(int(std::min<qint64>(interval, std::max<qint64>(1, deadline.remainingTime()))), wait);
         interval = std::min(interval * 2, 50);
     }
     ::close(fd);

@@ -63,8 +63,9 @@ Result<FileBytes> readFile(const QString &path)
         return FileBytes{};
     if (!file.open(QIODevice::ReadOnly)) {
         const int cause = errno;
-        return Error{QStringLiteral("%1 を開けません（%2）。")
-                         .arg(shownName(path), cause ? systemErrorText(cause) : file.errorString())};
+        return Error{
+            QStringLiteral("%1 を開けません（%2）。")
+                .arg(shownName(path), cause ? systemErrorText(cause) : file.errorString())};
     }
     FileBytes result;
     result.exists = true;
@@ -89,11 +90,11 @@ Status saveFile(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly)) {
         // The new file is made beside the old one: a folder that cannot be written says so.
         if (::access(QFile::encodeName(dir).constData(), W_OK) != 0)
-            return Error{QStringLiteral("フォルダー %1 に書き込めないため、%2 を保存できません（%3）。")
-                             .arg(QDir::toNativeSeparators(dir), shownName(path),
-                                  systemErrorText(errno))};
-        return Error{QStringLiteral("%1 に書き込めません（%2）。")
-                         .arg(shownName(path), file.errorString())};
+            return Error{
+                QStringLiteral("フォルダー %1 に書き込めないため、%2 を保存できません（%3）。")
+                    .arg(QDir::toNativeSeparators(dir), shownName(path), systemErrorText(errno))};
+        return Error{
+            QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), file.errorString())};
     }
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
@@ -119,13 +120,17 @@ Status saveFile(const QString &path, const QByteArray &bytes)
         const int cause = errno;
         if (cause != 0)
             return failed(cause);
-        return Error{QStringLiteral("%1 に書き込めません（%2）。")
-                         .arg(shownName(path), file.errorString())};
+        return Error{
+            QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), file.errorString())};
     }
     return {};
 }
 
-enum class Sync { ToDisk, No };
+enum class Sync
+{
+    ToDisk,
+    No
+};
 
 // Appends one whole record. A file whose last line has no line break gets CR LF first, so that
 // the new record starts on a line of its own. A write that fails part-way (a full disk) is cut

@@ -559,13 +559,13 @@ class Desktop:
             self._spawn(openbox_command(self._config_dir))
             wait_for(lambda: "window id" in self.x.run(
                 "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
-                what="openbox to start")
+                timeout=30, what="openbox to start")
         if self.tray:
             self._spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype",
                          "request", "--height", "24", "--transparent", "false"])
             wait_for(lambda: self.x.run("xdotool", "search", "--name", "^trayer$",
                                         check=False).strip(),
-                     what="trayer to start")
+                     timeout=30, what="trayer to start")
 
     def _spawn(self, argv):
         self.procs.append(subprocess.Popen(argv, env=self.env(), stdin=subprocess.DEVNULL,

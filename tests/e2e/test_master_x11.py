@@ -199,6 +199,26 @@ class MasterOnDesktop(harness.E2ETestCase):
         self.assertEqual(folder.read("MDATA.INI"), harness.mdata_bytes(shown))
         self.assertEqual(self.x.client_geometry(main), main_g)
 
+    def test_show_all_keeps_the_master_responding(self):
+        # Fifty notes take a while to come up. Meanwhile the master answers: a second refresh
+        # starts no second round, and "トレイに格納" hides the main window before the last note
+        # has registered.
+        notes = [Note("付箋 %d" % i, top=300 + (i // 10) * 900, left=300 + (i % 10) * 1500,
+                      width=1400, height=800, id=i) for i in range(1, 51)]
+        folder = self.program_folder(harness.mdata_bytes(notes), b"")
+        proc, main = self.start_master(folder)
+        self.click_button(main, "Command1")
+        self.click_button(main, "Command1")
+        self.click_button(main, "Command4")
+        harness.wait_for(lambda: main not in self.x.windows_of(proc.pid),
+                         what="the main window to go into the tray")
+        recorded = [t for _, t in running_entries(folder) if isinstance(t, int)]
+        self.assertLess(len(recorded), 50, "the master answered only after every note was up")
+        harness.wait_for(lambda: len(running_entries(folder)) == 50 and all(
+            isinstance(t, int) for _, t in running_entries(folder)), 60,
+            what="every note recorded")
+        self.assertEqual(len(self.note_windows(folder)), 50)
+
     def test_restart_recovery(self):
         # Entries left behind by windows that are gone: a machine restart, a killed process.
         dead = subprocess.Popen(["true"])

@@ -1,5 +1,6 @@
 """memlet on a real desktop: shown where its record says, dragged, closed, position stored."""
 
+import fcntl
 import time
 
 import harness
@@ -167,6 +168,63 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.last_geometry = after
         self.x.activate(self.wid)
         self.x.key("Escape")
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_sizes_the_window_system_cannot_show(self):
+        # Every note is mapped at a size that can be seen and grabbed, and no larger than the
+        # screen (1280 x 1024 here); the record keeps its own size, and only the place changes.
+        for width, height in ((0, 900), (3000, -150), (4, 4), (500000, 900), (1e8, 1e8)):
+            with self.subTest(width=width, height=height):
+                note = Note("大きさ", width=width, height=height, id=5)
+                self.folder = self.program_folder(harness.mdata_bytes([note]), b"")
+                self.iddata_before = b""
+                self.proc = self.start_memlet(self.folder, note.args())
+                self.wid = self.x.wait_window(self.proc.pid)
+                g = self.x.wait_geometry_stable(self.wid)
+                self.assertTrue(32 <= g.width <= 1280 and 16 <= g.height <= 1024, g)
+                self.last_geometry = g
+                self.x.activate(self.wid)
+                self.x.key("a")
+                self.assert_closed_and_stored(note, [note])
+
+    def test_busy_files_leave_the_note_open_and_responsive(self):
+        self.open_note(SHOPPING)
+        lock = open(self.folder.file(".pinboa.lock"), "a+")
+        self.addCleanup(lock.close)
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        self.x.activate(self.wid)
+        self.x.key("a")
+        time.sleep(0.3)
+        # While the close waits for the files, the note still answers: its menu opens.
+        menu = self.open_menu()
+        self.x.key("Escape")
+        harness.wait_for(lambda: menu not in self.x.windows_of(self.proc.pid),
+                         what="the menu to close")
+        # The wait runs out: a message, nothing written, and the note stays for the next key.
+        box = self.x.wait_window(self.proc.pid, timeout=8, exclude=(self.wid,))
+        self.assertIsNone(self.proc.poll(), "memlet ended with its files busy")
+        self.assertBytesEqual(self.folder.read("MDATA.INI"), self.mdata_before)
+        self.x.activate(box)
+        self.x.key("Return")
+        fcntl.flock(lock, fcntl.LOCK_UN)
+        self.last_geometry = self.x.outer_geometry(self.wid)
+        self.x.activate(self.wid)
+        self.x.key("b")
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_dragged_position_survives_the_end_of_the_display(self):
+        # The desktop session ends without a session manager: the window manager and the X
+        # server simply go. The note still stores where it was dragged.
+        with harness.Desktop() as desktop:
+            self.x = desktop.x
+            self.folder = self.program_folder(harness.mdata_bytes(NOTES), RUNNING)
+            self.iddata_before = RUNNING
+            self.proc = self.procs.start([self.folder.program("memlet"), SHOPPING.args()],
+                                         env=desktop.env(), cwd=self.folder.path)
+            self.wid = self.x.wait_window(self.proc.pid)
+            self.x.wait_geometry_stable(self.wid)
+            self.last_geometry = self.drag_by(170, 90)
+            desktop.stop()
         self.assert_closed_and_stored(SHOPPING)
 
 

@@ -375,8 +375,8 @@ void tst_NoteStore::failedWritesLeaveFilesWhole_data()
     QTest::addColumn<qint64>("bytesThatFit");
     for (const char *operation : {"append entry", "append record", "close"}) {
         for (qint64 fit : {0, 3, 9})
-            QTest::addRow("%s, %lld bytes fit", operation, fit) << QString::fromLatin1(operation)
-                                                               << fit;
+            QTest::addRow("%s, %lld bytes fit", operation, fit)
+                << QString::fromLatin1(operation) << fit;
     }
 }
 
@@ -405,8 +405,8 @@ void tst_NoteStore::failedWritesLeaveFilesWhole()
     QCOMPARE(readBytes(mdata()), notes);
     if (operation != u"close"_qs)
         QCOMPARE(readBytes(iddata()), entries);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({u"IDDATA.INI"_qs,
-                                                                      u"MDATA.INI"_qs}));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             QStringList({u"IDDATA.INI"_qs, u"MDATA.INI"_qs}));
     // Both files still read whole, and the next close stores its position.
     QVERIFY(m_store->readRunningEntries().ok());
     QVERIFY(m_store->closeNoteWindow(u"2"_qs, 30, 45));

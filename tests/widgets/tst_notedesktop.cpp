@@ -264,7 +264,8 @@ private slots:
     void oneNoteCannotStopTheOthers()
     {
         const QByteArray longText = QString(45000, QChar(u'長')).toUtf8();
-        const QByteArray longNote = "\"" + longText + "\",\"1\",\"Sans\",12,600,900,3000,900,0,2\r\n";
+        const QByteArray longNote =
+            "\"" + longText + "\",\"1\",\"Sans\",12,600,900,3000,900,0,2\r\n";
         writeFile("MDATA.INI", recordLine(1) + longNote +
                                    QByteArray("\"n\",\"1\",\"Sans\",12,600,900,3000,900,0,07\r\n"));
         NoteDesktop desktop;
