@@ -1,6 +1,6 @@
 // pinboa: the master program. One per program folder; lives in the tray and shows the notes.
 #include "Form1.h"
-#include "TrayMessage.h"
+#include "NotificationArea.h"
 
 #include "platform/EndRequests.h"
 #include "platform/MessageBox.h"

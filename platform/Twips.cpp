@@ -63,10 +63,9 @@ QMargins frameMargins(const QWidget *window)
         return {};
     const QRect frame = window->frameGeometry();
     const QRect client = window->geometry();
-    return QMargins(std::max(0, client.left() - frame.left()),
-                    std::max(0, client.top() - frame.top()),
-                    std::max(0, frame.right() - client.right()),
-                    std::max(0, frame.bottom() - client.bottom()));
+    return QMargins(
+        std::max(0, client.left() - frame.left()), std::max(0, client.top() - frame.top()),
+        std::max(0, frame.right() - client.right()), std::max(0, frame.bottom() - client.bottom()));
 }
 
 } // namespace

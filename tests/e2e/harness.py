@@ -520,9 +520,10 @@ class Desktop:
     """An Xvfb of its own at 96 DPI, with openbox and optionally trayer, for cases such as
     a desktop without a notification area. Use as a context manager."""
 
-    def __init__(self, window_manager=True, tray=False, size="1280x1024x24"):
+    def __init__(self, window_manager=True, tray=False, size="1280x1024x24", xft_dpi=None):
         self.window_manager = window_manager
         self.tray = tray
+        self.xft_dpi = xft_dpi  # the DPI that Qt takes from the X resources (it ignores Xvfb's)
         self.size = size
         self.procs = []
         self.display = None
@@ -566,6 +567,11 @@ class Desktop:
             wait_for(lambda: self.x.run("xdotool", "search", "--name", "^trayer$",
                                         check=False).strip(),
                      what="trayer to start")
+        if self.xft_dpi:
+            # Once other clients hold the display: the server resets, resources and all, when
+            # its last client leaves.
+            subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: %s\n" % self.xft_dpi,
+                           text=True, env=self.env(), check=True, timeout=DEFAULT_TIMEOUT)
 
     def _spawn(self, argv):
         self.procs.append(subprocess.Popen(argv, env=self.env(), stdin=subprocess.DEVNULL,

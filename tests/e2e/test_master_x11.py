@@ -144,6 +144,9 @@ class MasterOnDesktop(harness.E2ETestCase):
         folder = self.program_folder(b"")
         proc, main = self.start_master(folder)
         icon = self.x.wait_tray_icon(proc.pid)
+        # Away from where the window manager would place it anew.
+        self.x.run("xdotool", "windowmove", "--sync", main, 469, 364)
+        placed = self.x.wait_geometry_stable(main)
         ig = self.x.client_geometry(icon)
 
         def popups():
@@ -168,10 +171,20 @@ class MasterOnDesktop(harness.E2ETestCase):
         mg = self.x.client_geometry(menu)
         # At the pointer.
         self.assertLessEqual(abs(mg.x - (ig.x + ig.width // 2)), mg.width)
-        # "Pinboa起動" is the first item: the main window comes back.
+        # "Pinboa起動" is the first item: the main window comes back at its own last place.
         self.x.key("Down", "Return")
         harness.wait_for(lambda: main in self.x.windows_of(proc.pid),
                          what="the main window to come back")
+        self.assertEqual(self.x.wait_geometry_stable(main), placed)
+
+        # Minimised by the window manager, the main window is reached through the tray menu.
+        self.x.run("xdotool", "windowminimize", "--sync", main)
+        right_click()
+        harness.wait_for(popups, what="the tray menu of a minimised master")
+        self.x.key("Down", "Return")
+        harness.wait_for(lambda: "Normal" in self.x.run("xprop", "-id", main, "WM_STATE"),
+                         what="the main window shown again")
+        self.assertEqual(self.x.wait_geometry_stable(main), placed)
 
     def test_show_three_notes_then_refresh_after_drag(self):
         folder = self.program_folder(harness.mdata_bytes(NOTES), b"")
@@ -253,6 +266,30 @@ class MasterOnDesktop(harness.E2ETestCase):
             self.assertEqual(harness.wait_exit(second), 0)
             harness.wait_for(lambda: "Normal" in state(), what="the main window shown again")
             self.assertIsNone(proc.poll())
+
+    def test_tray_menu_where_a_pixel_is_not_a_whole_number_of_twips(self):
+        # 168 DPI without Qt's scaling: 8.57 twips per pixel.
+        with harness.Desktop(tray=True, xft_dpi=168) as desktop:
+            x = desktop.x
+            folder = self.program_folder(b"")
+            env = dict(desktop.env(), QT_ENABLE_HIGHDPI_SCALING="0")
+            proc = self.procs.start([folder.program("pinboa")], env=env, cwd=folder.path)
+            main = harness.wait_for(lambda: x.windows_named("^Pinboa$"), what="the main window")[0]
+            icon = x.wait_tray_icon(proc.pid)
+            c = x.client_geometry(main)
+            tpp = 1440 / 168
+            x.mousemove(c.x + round((3540 + 1185 / 2) / tpp),
+                        c.y + c.height - round(1080 / 2 / tpp))
+            time.sleep(0.1)
+            x.click(1)
+            harness.wait_for(lambda: main not in x.windows_of(proc.pid),
+                             what="the main window to go into the tray")
+            ig = x.client_geometry(icon)
+            x.mousemove(ig.x + ig.width // 2, ig.y + ig.height // 2)
+            time.sleep(0.1)
+            x.click(3)
+            harness.wait_for(lambda: [w for w in x.windows_of(proc.pid) if w != icon],
+                             what="the tray menu")
 
     def exit_leaves_notes_open(self, keys):
         folder = self.program_folder(harness.mdata_bytes(NOTES), b"")

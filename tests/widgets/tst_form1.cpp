@@ -1,7 +1,7 @@
 // The master's main window: its design, the tray message decoding, the tray mode and the exit.
 #include "master/Form1.h"
 #include "master/Form2.h"
-#include "master/TrayMessage.h"
+#include "master/NotificationArea.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
@@ -116,22 +116,6 @@ private slots:
         QCOMPARE(form.width(), client->width());
     }
 
-    void trayMessageDecoding()
-    {
-        using namespace master::tray;
-        QCOMPARE(decodeMessageX(7740, 15), 516);
-        QCOMPARE(messageX(RightButtonDown, 15), 7740.0);
-        QCOMPARE(decodeMessageX(messageX(RightButtonDown, 12), 12), 516);
-        // Both values go to the nearest whole number before the integer division.
-        QCOMPARE(decodeMessageX(7754.6, 14.6), 517);
-        QCOMPARE(decodeMessageX(7739.4, 15), 515);
-        QCOMPARE(decodeMessageX(7740, 0.2), 0);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::Context), 516);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::Trigger), 513);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::DoubleClick), 515);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::MiddleClick), 519);
-    }
-
     // The right button opens the tray menu in tray mode only; the left button and double click
     // never do.
     void trayMode()
@@ -145,10 +129,11 @@ private slots:
         form.findChild<QPushButton *>("Command4")->click();
         QCOMPARE(form.MainMode, 0);
         QVERIFY(!form.isVisible());
-        form.trayActivated(QSystemTrayIcon::Trigger);
-        form.trayActivated(QSystemTrayIcon::DoubleClick);
+        for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                            QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown})
+            form.trayActivated(reason);
         QVERIFY(!visibleTrayMenu());
-        form.Form_MouseMove(7740);
+        form.trayActivated(QSystemTrayIcon::Context);
         QMenu *menu = visibleTrayMenu();
         QVERIFY(menu);
         QCOMPARE(menu, form.editor()->SMENU);
@@ -172,6 +157,12 @@ private slots:
         QVERIFY(form.isVisible());
         form.trayActivated(QSystemTrayIcon::Context);
         QVERIFY(!visibleTrayMenu());
+
+        // Minimised by the window manager, the main window is off the screen: the tray answers.
+        form.showMinimized();
+        form.trayActivated(QSystemTrayIcon::Context);
+        QVERIFY(visibleTrayMenu());
+        visibleTrayMenu()->hide();
     }
 
     // Without a notification area the main window is minimised, never hidden out of reach.
