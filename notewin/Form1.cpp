@@ -130,6 +130,9 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     setWindowTitle(QString());
     setWindowIcon(noteIcon());
     setFocusPolicy(Qt::StrongFocus);
+    // Shown by a refresh or a create while the user works in another window, which keeps the
+    // keyboard: the next key is meant for it, and any key closes a note. A click gives the focus.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setAutoFillBackground(true);
 
     // As designed, before the note replaces them: light grey, 5340 x 660 at 8910, 1215.

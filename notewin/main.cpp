@@ -55,6 +55,5 @@ int main(int argc, char *argv[])
 
     platform::keepOutOfTaskBar(&form);
     form.show();
-    form.activateWindow(); // started as a window that takes the focus, so the first key reaches it
     return app.exec();
 }

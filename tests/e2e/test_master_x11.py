@@ -207,6 +207,9 @@ class MasterOnDesktop(harness.E2ETestCase):
         moved = NOTES[1].moved(after.y * TWIPS_PER_PIXEL, after.x * TWIPS_PER_PIXEL)
         shown = [NOTES[0], moved, NOTES[2]]
         new_pids = self.wait_notes_shown(folder, shown, exclude_pids=set(pids.values()))
+        # The notes came up without taking the keyboard from the main window.
+        time.sleep(0.3)
+        self.assertEqual(int(self.x.run("xdotool", "getactivewindow").strip()), main)
         self.assertFalse(any(is_memlet(p) for p in pids.values()))
         self.assertEqual(len(new_pids), 3)
         self.assertEqual(folder.read("MDATA.INI"), harness.mdata_bytes(shown))

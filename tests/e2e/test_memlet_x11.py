@@ -35,6 +35,9 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.wid = self.x.wait_window(self.proc.pid)
         return self.x.wait_geometry_stable(self.wid)
 
+    def active_window(self):
+        return int(self.x.run("xdotool", "getactivewindow", check=False).strip() or 0)
+
     def drag_by(self, dx, dy, button=1, at=(40, 30)):
         g = self.x.outer_geometry(self.wid)
         start = (g.x + at[0], g.y + at[1])
@@ -72,7 +75,12 @@ class MemletOnDesktop(harness.E2ETestCase):
                 # Nothing but the appended entry changed while the note is shown.
                 self.assertBytesEqual(self.folder.read("MDATA.INI"), self.mdata_before)
                 self.last_geometry = g
-                self.x.activate(self.wid)
+                # Shown without the keyboard focus; a click gives it, and then a key closes.
+                self.assertNotEqual(self.active_window(), self.wid)
+                self.x.mousemove(g.x + g.width // 2, g.y + g.height // 2)
+                self.x.click(1)
+                harness.wait_for(lambda: self.active_window() == self.wid,
+                                 what="the clicked note to take the focus")
                 self.x.key("a")
                 self.assert_closed_and_stored(note)
 
