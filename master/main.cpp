@@ -12,8 +12,9 @@
 
 int main(int argc, char *argv[])
 {
-    // The master's dialogs stand where its window stood, which a Wayland client cannot do.
-    platform::preferX11OnWayland();
+    // Notes must stand where they were left: X11, or a clear word and no start.
+    if (!platform::chooseX11())
+        return platform::reportNoX11(QStringLiteral("Pinboa"));
     QApplication app(argc, argv);
     platform::installFontSubstitutes();
     app.setApplicationName(QStringLiteral("pinboa"));

@@ -20,7 +20,9 @@ int main(int argc, char *argv[])
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
-    platform::preferX11OnWayland();
+    // Notes must stand where they were left: X11, or a clear word and no start.
+    if (!platform::chooseX11())
+        return platform::reportNoX11(QStringLiteral("付箋"));
     QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false); // the close decides when the process ends
     // Installed first, so that a request to end that comes during the start-up waits for it.

@@ -4,15 +4,21 @@
 
 #include <QList>
 #include <QRect>
+#include <QString>
 
 class QWidget;
 
 namespace platform {
 
-// On a Wayland desktop, asks Qt for its X11 platform (through the desktop's X11 compatibility
-// layer), since a Wayland client cannot place its own windows. Call before the application object
-// is created; an explicit QT_QPA_PLATFORM is left as it is.
-void preferX11OnWayland();
+// Chooses Qt's X11 platform wherever an X display can be reached (on a Wayland desktop, its X11
+// compatibility layer), whatever QT_QPA_PLATFORM says of Wayland: a Wayland client cannot place
+// its own windows, and a note must stand where it was left. False when the programs would need an
+// X display and none can be reached. A platform other than Wayland's or X11's that is asked for
+// explicitly (offscreen, say) is left as it is. Call before the application object is created.
+bool chooseX11();
+// Says that there is no X display: on the error stream, and in a dialog where a Wayland display
+// can show one. Returns the exit status. Call instead of creating the application object.
+int reportNoX11(const QString &title);
 
 // Marks a top-level window as one the task bar and the pager leave out. Call before the window
 // is first shown. Does nothing on platforms without such a notion (offscreen).

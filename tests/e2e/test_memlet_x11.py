@@ -1,5 +1,6 @@
 """memlet on a real desktop: shown where its record says, dragged, closed, position stored."""
 
+import os
 import time
 
 import harness
@@ -22,13 +23,13 @@ RUNNING = (harness.running_entry("10", 4242) + harness.running_entry("01", "0")
 class MemletOnDesktop(harness.E2ETestCase):
     needs_display = True
 
-    def open_note(self, note, notes=NOTES, iddata=RUNNING):
+    def open_note(self, note, notes=NOTES, iddata=RUNNING, env=None):
         """Starts the note's window in a fresh program folder; waits until it is shown and
         registered."""
         self.folder = self.program_folder(harness.mdata_bytes(notes), iddata)
         self.mdata_before = self.folder.read("MDATA.INI")
         self.iddata_before = iddata
-        self.proc = self.start_memlet(self.folder, note.args())
+        self.proc = self.start_memlet(self.folder, note.args(), env=env)
         entry = harness.running_entry(str(note.id))
         harness.wait_file(self.folder.file("IDDATA.INI"),
                           lambda data: data == iddata + entry)
@@ -93,6 +94,18 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.assert_moved(after, again, -80, 45)
         after = again
         self.last_geometry = after
+        self.x.activate(self.wid)
+        self.x.key("x")
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_wayland_asked_for_with_an_x_display(self):
+        # A Wayland session's global setting: the note still runs on X11, where it can place
+        # itself, and stores where it was dragged.
+        env = dict(os.environ, QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY="wayland-pinboa-none")
+        before = self.open_note(SHOPPING, env=env)
+        self.assertEqual(tuple(vars(before).values()), SHOPPING.pixel_geometry())
+        self.last_geometry = self.drag_by(90, 40)
+        self.assert_moved(before, self.last_geometry, 90, 40)
         self.x.activate(self.wid)
         self.x.key("x")
         self.assert_closed_and_stored(SHOPPING)
