@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
         return platform::reportNoX11(QStringLiteral("Pinboa"));
     QApplication app(argc, argv);
     platform::installFontSubstitutes();
+    platform::installQtTranslation();
     app.setApplicationName(QStringLiteral("pinboa"));
     // The master lives in the tray; hiding or closing windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -28,6 +28,7 @@ int main(int argc, char *argv[])
     // Installed first, so that a request to end that comes during the start-up waits for it.
     platform::EndRequests endRequests;
     platform::installFontSubstitutes();
+    platform::installQtTranslation();
 
     notewin::Form1 form(platform::programFolder());
     QString error;

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 
 #include <algorithm>
@@ -160,6 +161,17 @@ QRect reachablePlace(const QRect &rect)
     for (const QScreen *screen : QGuiApplication::screens())
         screens.append(screen->geometry());
     return reachablePlace(rect, screens);
+}
+
+bool installQtTranslation()
+{
+    auto *translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void installFontSubstitutes()

@@ -31,6 +31,10 @@ QRect reachablePlace(const QRect &rect, const QList<QRect> &screens);
 // The same against the screens of the running desktop.
 QRect reachablePlace(const QRect &rect);
 
+// Installs Qt's own Japanese translation, so that Qt's dialogs and context menus speak the
+// language of the rest of the programs. False when the translation is not installed.
+bool installQtTranslation();
+
 // Lets the usual Japanese face names of the notes ("ＭＳ Ｐゴシック", "ＭＳ 明朝", ...) fall back
 // on the installed Japanese fonts instead of a Latin default.
 void installFontSubstitutes();

@@ -134,6 +134,9 @@ class MasterOnDesktop(harness.E2ETestCase):
         self.assertGreater(g.height, CLIENT_HEIGHT)  # the menu bar sits above the client area
         harness.wait_for(lambda: len(self.tray_icons(proc.pid)) == 1,
                          what="the tray icon in the notification area")
+        # Qt's own dialogs and menus speak Japanese: the master holds Qt's Japanese translation.
+        with open("/proc/%d/maps" % proc.pid) as maps:
+            self.assertIn("/qtbase_ja.qm", maps.read())
         # The master never shows notes by itself, and touches no file at start-up.
         time.sleep(0.5)
         self.assertEqual(self.note_windows(folder), [])

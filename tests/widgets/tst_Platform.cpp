@@ -29,6 +29,7 @@ private slots:
     void programFolderSeam();
     void signalsBecomeEndRequests();
     void noteWithNulIsNotStarted();
+    void qtSpeaksJapanese();
 };
 
 void PlatformTest::twipsAndPixels_data()
@@ -155,4 +156,13 @@ void PlatformTest::noteWithNulIsNotStarted()
 }
 
 QTEST_MAIN(PlatformTest)
+// Qt's own dialogs and context menus take Qt's Japanese translation.
+void PlatformTest::qtSpeaksJapanese()
+{
+    QVERIFY(platform::installQtTranslation());
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("元に戻す(&U)"));
+    QCOMPARE(QCoreApplication::translate("QFontDialog", "Font st&yle"),
+             QStringLiteral("フォントスタイル(&Y)"));
+}
+
 #include "tst_Platform.moc"
