@@ -2,6 +2,7 @@
 #include "master/Form1.h"
 #include "master/Form2.h"
 #include "master/NotificationArea.h"
+#include "master/WrappingButton.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
@@ -30,6 +31,40 @@ private slots:
     {
         platform::setTwipsPerPixelForTesting(0);
         master::tray::setNotificationAreaForTesting(-1);
+    }
+
+    // Captions break at their spaces first, then after "・", and never before "・" or a closing
+    // bracket; every character is one unit wide here.
+    void captionsWrap_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("fits") << "付箋 作成" << 5 << QStringList{"付箋 作成"};
+        QTest::newRow("at the space") << "付箋 作成" << 4 << QStringList{"付箋", "作成"};
+        QTest::newRow("two spaces") << "付箋  消去" << 5 << QStringList{"付箋", "消去"};
+        QTest::newRow("after the dot") << "表示・再表示" << 4 << QStringList{"表示・", "再表示"};
+        QTest::newRow("space, mnemonic unseen")
+            << "フォント・サイズ (&T)" << 8 << QStringList{"フォント・サイズ", "(&T)"};
+        QTest::newRow("dot, then space")
+            << "フォント・サイズ (&T)" << 7 << QStringList{"フォント・", "サイズ (&T)"};
+        QTest::newRow("where Japanese allows")
+            << "トレイに格納" << 4 << QStringList{"トレイに", "格納"};
+        QTest::newRow("no line starts with a closing bracket")
+            << "付箋（メモ）" << 5 << QStringList{"付箋（メ", "モ）"};
+        QTest::newRow("no line starts with the dot")
+            << "表示・再表示" << 2 << QStringList{"表", "示・", "再表", "示"};
+        QTest::newRow("nothing fits") << "格納" << 0 << QStringList{"格", "納"};
+    }
+
+    void captionsWrap()
+    {
+        QFETCH(QString, caption);
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        QCOMPARE(master::wrapCaption(caption, width,
+                                     [](const QString &line) { return qreal(line.size()); }),
+                 lines);
     }
 
     void windowDesign()
