@@ -220,6 +220,7 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Label1->setText(text);
+    setAccessibleName(text); // a screen reader names the note by what it says
 
     QPalette look = palette();
     look.setColor(QPalette::Window, colorFromNumber(*backColor));
