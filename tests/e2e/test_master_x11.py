@@ -60,13 +60,13 @@ class MasterOnDesktop(harness.E2ETestCase):
             return None
         return harness.wait_for(found, timeout, what="the main window of pinboa")
 
-    def click_button(self, wid, name, x=None):
+    def click_button(self, wid, name, x=None, tpp=TWIPS_PER_PIXEL):
         """Clicks a button of the main window where its design puts it, below the menu bar."""
         x = x or self.x
         g = x.client_geometry(wid)
         left, width = BUTTONS[name]
-        px = g.x + round(left / TWIPS_PER_PIXEL) + round(width / TWIPS_PER_PIXEL) // 2
-        py = g.y + g.height - CLIENT_HEIGHT + CLIENT_HEIGHT // 2
+        px = g.x + round(left / tpp) + round(width / tpp) // 2
+        py = g.y + g.height - round(1080 / tpp) // 2
         x.mousemove(px, py)
         time.sleep(0.1)
         x.click()
@@ -282,12 +282,7 @@ class MasterOnDesktop(harness.E2ETestCase):
             proc = self.procs.start([folder.program("pinboa")], env=env, cwd=folder.path)
             main = harness.wait_for(lambda: x.windows_named("^Pinboa$"), what="the main window")[0]
             icon = x.wait_tray_icon(proc.pid)
-            c = x.client_geometry(main)
-            tpp = 1440 / 168
-            x.mousemove(c.x + round((3540 + 1185 / 2) / tpp),
-                        c.y + c.height - round(1080 / 2 / tpp))
-            time.sleep(0.1)
-            x.click(1)
+            self.click_button(main, "Command4", x, tpp=1440 / 168)
             harness.wait_for(lambda: main not in x.windows_of(proc.pid),
                              what="the main window to go into the tray")
             ig = x.client_geometry(icon)

@@ -69,15 +69,20 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.assertBytesEqual(self.folder.read("MDATA.INI"), expected, "MDATA.INI after close")
 
     def test_shown_at_its_record_and_registered(self):
+        # Another window that the user works in, away from the notes.
+        other = Note("作業中", top=12000, left=12000, id=9)
+        holder = self.x.wait_window(self.start_memlet(self.program_folder(other.record()),
+                                                      other.args()).pid)
         for note in (MEETING, TWO_LINES):
             with self.subTest(note=note.id):
+                self.x.activate(holder)
                 g = self.open_note(note)
                 self.assertEqual((g.x, g.y, g.width, g.height), note.pixel_geometry())
                 # Nothing but the appended entry changed while the note is shown.
                 self.assertBytesEqual(self.folder.read("MDATA.INI"), self.mdata_before)
                 self.last_geometry = g
-                # Shown without the keyboard focus; a click gives it, and then a key closes.
-                self.assertNotEqual(self.active_window(), self.wid)
+                # Shown without taking the keyboard; a click gives it, and then a key closes.
+                self.assertEqual(self.active_window(), holder)
                 self.x.mousemove(g.x + g.width // 2, g.y + g.height // 2)
                 self.x.click(1)
                 harness.wait_for(lambda: self.active_window() == self.wid,
