@@ -391,6 +391,15 @@ class X:
         left, right, top, bottom = self.frame_extents(wid)
         return Geometry(g.x - left, g.y - top, g.width + left + right, g.height + top + bottom)
 
+    def offers_minimise_or_maximise(self, wid):
+        """Whether the window asks the window manager for a minimise or maximise function
+        (Motif hints), or the window manager allows maximising it."""
+        motif = re.search(r"=\s*(\w+),\s*(\w+)",
+                          self.run("xprop", "-id", wid, "_MOTIF_WM_HINTS", check=False))
+        asked = not motif or not int(motif.group(1), 16) & 1 or int(motif.group(2), 16) & 0x19
+        allowed = self.run("xprop", "-id", wid, "_NET_WM_ALLOWED_ACTIONS", check=False)
+        return bool(asked) or "MAXIMIZE" in allowed
+
     def wait_geometry(self, wid, predicate, timeout=DEFAULT_TIMEOUT):
         """Waits until the outer geometry satisfies `predicate`; returns it."""
         last = []

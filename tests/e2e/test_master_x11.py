@@ -132,6 +132,7 @@ class MasterOnDesktop(harness.E2ETestCase):
         g = self.x.client_geometry(main)
         self.assertEqual(g.width, CLIENT_WIDTH)
         self.assertGreater(g.height, CLIENT_HEIGHT)  # the menu bar sits above the client area
+        self.assertFalse(self.x.offers_minimise_or_maximise(main))
         harness.wait_for(lambda: len(self.tray_icons(proc.pid)) == 1,
                          what="the tray icon in the notification area")
         # Qt's own dialogs and menus speak Japanese: the master holds Qt's Japanese translation.
