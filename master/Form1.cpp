@@ -4,7 +4,7 @@
 #include "Form2.h"
 #include "Form4.h"
 #include "Form5.h"
-#include "TrayMessage.h"
+#include "NotificationArea.h"
 #include "WrappingButton.h"
 
 #include "platform/MessageBox.h"
@@ -247,25 +247,24 @@ void Form1::editorUnloaded()
 void Form1::showMain()
 {
     MainMode = 1;
+    // Its own last place: a window shown again without one is placed anew by the window manager,
+    // away from whatever covers the old place.
+    if (windowHandle())
+        moveTo(Top(), Left());
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
 }
 
-void Form1::Form_MouseMove(double x)
-{
-    // Real mouse movement over the visible window looks the same; only the tray mode listens.
-    if (isVisible())
-        return;
-    if (tray::decodeMessageX(x, platform::twipsPerPixel(this)) != tray::RightButtonDown)
-        return;
-    editor()->SMENU->popup(QCursor::pos());
-}
-
 void Form1::trayActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    Form_MouseMove(tray::messageX(tray::codeForActivation(reason), platform::twipsPerPixel(this)));
+    if (reason != QSystemTrayIcon::Context)
+        return;
+    // While the main window is on the screen it is the user's home, and the icon stays quiet.
+    if (isVisible() && !isMinimized())
+        return;
+    editor()->SMENU->popup(QCursor::pos());
 }
 
 double Form1::Top() const

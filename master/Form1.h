@@ -62,9 +62,9 @@ public:
     void Command1_Click(); // UL, then HYOUZI
     void Command4_Click(); // into the tray (minimised where the desktop has no notification area)
 
-    // The tray icon's mouse activity, as the code carried by X (twips): only the right button
-    // in tray mode opens the tray menu at the pointer.
-    void Form_MouseMove(double x);
+    // The tray icon's activation as the notification area reports it: only the right button,
+    // while the main window is off the screen (in the tray, or minimised by the window manager),
+    // opens the tray menu at the pointer.
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
 
     // Test seam: what exit does after removing the tray icon (ends the event loop by default).

@@ -115,6 +115,8 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_main(main)
 {
     setObjectName(QStringLiteral("Form2"));
+    // It has no title to name it by.
+    setAccessibleName(QStringLiteral("付箋の作成"));
     setMouseTracking(true);
     setAutoFillBackground(true);
 
@@ -126,6 +128,7 @@ Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
 
     Text1 = new QTextEdit(m_client);
     Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setAccessibleName(QStringLiteral("付箋のメッセージ"));
     Text1->setAcceptRichText(false);
     Text1->setTabChangesFocus(true);
     // A plain multi-line box: the text wraps, and no scroll bars take room from it.

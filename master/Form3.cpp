@@ -9,7 +9,6 @@
 #include "store/Value.h"
 
 #include <QColorDialog>
-#include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,19 +57,6 @@ QString sizeText(float size)
     return store::formatNumber(double(size));
 }
 
-Form3::FontChoice showFontDialog(QWidget *parent, const Form3::FontChoice &preset)
-{
-    QFont initial(preset.FontName);
-    if (preset.FontSize > 0)
-        initial.setPointSizeF(preset.FontSize);
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent, QStringLiteral("フォント"));
-    if (!ok)
-        return preset;
-    const double size = chosen.pointSizeF();
-    return {chosen.family(), size > 0 ? float(size) : preset.FontSize};
-}
-
 QColor showColorDialog(QWidget *parent, const QColor &current)
 {
     const QColor chosen = QColorDialog::getColor(current, parent, QStringLiteral("色の設定"));
@@ -83,7 +69,6 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
     label->setObjectName(name);
     return label;
 }
-
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
 {
@@ -100,7 +85,7 @@ Form3::Form3(Form2 *editor) : QWidget(editor, Qt::Window), m_editor(editor)
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("設定"));
-    ShowFont = showFontDialog;
+    ShowFont = chooseFont;
     ShowColor = showColorDialog;
 
     m_label1 = makeLabel(this, QStringLiteral("Label1"), QString());

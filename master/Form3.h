@@ -1,6 +1,8 @@
 // Form3: the appearance settings dialog of the note editor: font, size and the two colours.
 #pragma once
 
+#include "FontChooser.h"
+
 #include <QColor>
 #include <QPointer>
 #include <QString>
@@ -28,11 +30,7 @@ public:
     // The font and colour choosers (CommonDialog1). Each shows its chooser modally and returns
     // what the user chose, or the preset when the user cancels. Qt's font and colour dialogs
     // by default; tests put fakes here.
-    struct FontChoice
-    {
-        QString FontName;
-        float FontSize = 0;
-    };
+    using FontChoice = master::FontChoice;
     std::function<FontChoice(QWidget *parent, const FontChoice &preset)> ShowFont;
     // `current` is the colour that the target of the choice holds now.
     std::function<QColor(QWidget *parent, const QColor &current)> ShowColor;

@@ -1,6 +1,6 @@
 // pinboa: the master program. One per program folder; lives in the tray and shows the notes.
 #include "Form1.h"
-#include "TrayMessage.h"
+#include "NotificationArea.h"
 
 #include "platform/EndRequests.h"
 #include "platform/MessageBox.h"
@@ -12,10 +12,12 @@
 
 int main(int argc, char *argv[])
 {
-    // The master's dialogs stand where its window stood, which a Wayland client cannot do.
-    platform::preferX11OnWayland();
+    // Notes must stand where they were left: X11, or a clear word and no start.
+    if (!platform::chooseX11())
+        return platform::reportNoX11(QStringLiteral("Pinboa"));
     QApplication app(argc, argv);
     platform::installFontSubstitutes();
+    platform::installQtTranslation();
     app.setApplicationName(QStringLiteral("pinboa"));
     // The master lives in the tray; hiding or closing windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -131,6 +131,9 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     setWindowTitle(QString());
     setWindowIcon(noteIcon());
     setFocusPolicy(Qt::StrongFocus);
+    // Shown by a refresh or a create while the user works in another window, which keeps the
+    // keyboard: the next key is meant for it, and any key closes a note. A click gives the focus.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setAutoFillBackground(true);
 
     // As designed, before the note replaces them: light grey, 5340 x 660 at 8910, 1215.
@@ -218,6 +221,7 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Label1->setText(text);
+    setAccessibleName(text); // a screen reader names the note by what it says
 
     QPalette look = palette();
     look.setColor(QPalette::Window, colorFromNumber(*backColor));

@@ -22,12 +22,15 @@ int main(int argc, char *argv[])
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
-    platform::preferX11OnWayland();
+    // Notes must stand where they were left: X11, or a clear word and no start.
+    if (!platform::chooseX11())
+        return platform::reportNoX11(QStringLiteral("付箋"));
     QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false); // the close decides when the process ends
     // Installed first, so that a request to end that comes during the start-up waits for it.
     platform::EndRequests endRequests;
     platform::installFontSubstitutes();
+    platform::installQtTranslation();
 
     notewin::Form1 form(platform::programFolder());
     // A request to end that comes while the start-up waits for the files is kept for when the
@@ -81,7 +84,6 @@ int main(int argc, char *argv[])
 
     platform::keepOutOfTaskBar(&form);
     form.show();
-    form.activateWindow(); // started as a window that takes the focus, so the first key reaches it
     const int code = app.exec();
     s_form = nullptr;
     return code;

@@ -2,6 +2,7 @@
 #include "MessageBox.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 
 #include <cstdio>
 
@@ -13,6 +14,25 @@ std::function<MessageAnswer(const Message &)> &hook()
     static std::function<MessageAnswer(const Message &)> s_hook;
     return s_hook;
 }
+// The window a message concerns, as the user sees it: the parent's window while it is shown; a
+// window not shown yet (a dialog still loading) or hidden gives way to the window the user works
+// in, or any shown window of the program. With none, the box stands in the middle of the screen.
+QWidget *shownOwner(QWidget *parent)
+{
+    const auto shown = [](const QWidget *w) {
+        return w && w->isVisible() && !w->isMinimized() && w->windowType() != Qt::Popup;
+    };
+    if (parent && shown(parent->window()))
+        return parent->window();
+    if (QWidget *active = QApplication::activeWindow(); shown(active))
+        return active;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (shown(window) && !qobject_cast<QMessageBox *>(window))
+            return window;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 MessageAnswer showMessage(QWidget *parent, const Message &message)
@@ -28,7 +48,7 @@ MessageAnswer showMessage(QWidget *parent, const Message &message)
         return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
 
-    QMessageBox box(parent);
+    QMessageBox box(shownOwner(parent)); // centred over the window it concerns
     box.setText(message.text);
     box.setWindowTitle(message.title);
     switch (message.icon) {

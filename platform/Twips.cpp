@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -50,9 +51,28 @@ QRectF toTwips(const QRect &pixels, double tpp)
                   toTwips(pixels.height(), tpp));
 }
 
+namespace {
+
+// What the window manager's frame adds around the window, per side. A window without decoration
+// has none. While a window manager is still framing a window that was just shown, Qt can take the
+// frame's first, 1 x 1 pixel placeholder for the frame and keeps that for good: a side that would
+// make the frame smaller than the window it holds is unknown and counts as none.
+QMargins frameMargins(const QWidget *window)
+{
+    if (window->windowFlags() & Qt::FramelessWindowHint)
+        return {};
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return QMargins(
+        std::max(0, client.left() - frame.left()), std::max(0, client.top() - frame.top()),
+        std::max(0, frame.right() - client.right()), std::max(0, frame.bottom() - client.bottom()));
+}
+
+} // namespace
+
 QRectF outerGeometryTwips(const QWidget *window)
 {
-    return toTwips(window->frameGeometry(), twipsPerPixel(window));
+    return toTwips(window->geometry().marginsAdded(frameMargins(window)), twipsPerPixel(window));
 }
 
 void setOuterGeometryTwips(QWidget *window, const QRectF &twips)
@@ -60,7 +80,8 @@ void setOuterGeometryTwips(QWidget *window, const QRectF &twips)
     const QRect outer = toPixels(twips, twipsPerPixel(window));
     // The frame's share of the size is known once the window system has framed the window;
     // before that it counts as none.
-    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    const QMargins margins = frameMargins(window);
+    const QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
     window->move(outer.topLeft()); // a top-level window's position is its frame's
     // Moving a window to where it already stands asks the window system for nothing, and a
     // hidden window whose place was never asked for is placed anew when it is shown again

@@ -1,13 +1,19 @@
 // Task-bar state through the X11 connection, and font substitutes.
 #include "WindowSystem.h"
 
+#include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdio>
 
 #ifdef PINBOA_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
@@ -18,13 +24,64 @@
 
 namespace platform {
 
-void preferX11OnWayland()
+namespace {
+
+// Whether an X server answers on DISPLAY: Qt's X11 platform ends the process when none does.
+bool xDisplayReachable()
 {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+#ifdef PINBOA_HAVE_XCB
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool ok = connection && !xcb_connection_has_error(connection);
+    if (connection)
+        xcb_disconnect(connection);
+    return ok;
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+bool chooseX11()
+{
+    const QString asked = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const bool wantsDesktop = asked.isEmpty() || asked.startsWith(QLatin1String("wayland")) ||
+                              asked.startsWith(QLatin1String("xcb"));
+    if (!wantsDesktop)
+        return true;
+    if (!xDisplayReachable())
+        return false;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+}
+
+int reportNoX11(const QString &title)
+{
+    const QString text =
+        QStringLiteral("X11 の画面に接続できないため、起動できません。\n"
+                       "付箋を決まった位置に置くため、X11 の画面で動きます"
+                       "（Wayland のデスクトップでは、その X11 互換機能 Xwayland を使います）。\n"
+                       "環境変数 DISPLAY に X11 の画面があるデスクトップで起動してください。");
+    std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(),
+                 text.toLocal8Bit().constData());
+    std::fflush(stderr);
+
+    // A Wayland desktop without its X11 layer can still show the message. Were the Wayland
+    // platform to fail after all, the offscreen one stands in and no dialog is shown.
+    const QString wayland = QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                            QStringLiteral("/platforms/libqwayland-generic.so");
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && QFileInfo::exists(wayland)) {
+        qputenv("QT_QPA_PLATFORM", "wayland;offscreen");
+        int argc = 1;
+        char name[] = "pinboa";
+        char *argv[] = {name, nullptr};
+        QApplication app(argc, argv);
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+            QMessageBox::critical(nullptr, title, text);
+    }
+    return 1;
 }
 
 void keepOutOfTaskBar(QWidget *window)
@@ -118,6 +175,17 @@ QSize showableSize(const QSize &wanted)
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize desktop = screen ? screen->virtualGeometry().size() : QSize(32767, 32767);
     return showableSize(wanted, desktop);
+}
+
+bool installQtTranslation()
+{
+    auto *translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void installFontSubstitutes()

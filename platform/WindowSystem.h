@@ -5,15 +5,21 @@
 #include <QList>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 class QWidget;
 
 namespace platform {
 
-// On a Wayland desktop, asks Qt for its X11 platform (through the desktop's X11 compatibility
-// layer), since a Wayland client cannot place its own windows. Call before the application object
-// is created; an explicit QT_QPA_PLATFORM is left as it is.
-void preferX11OnWayland();
+// Chooses Qt's X11 platform wherever an X display can be reached (on a Wayland desktop, its X11
+// compatibility layer), whatever QT_QPA_PLATFORM says of Wayland: a Wayland client cannot place
+// its own windows, and a note must stand where it was left. False when the programs would need an
+// X display and none can be reached. A platform other than Wayland's or X11's that is asked for
+// explicitly (offscreen, say) is left as it is. Call before the application object is created.
+bool chooseX11();
+// Says that there is no X display: on the error stream, and in a dialog where a Wayland display
+// can show one. Returns the exit status. Call instead of creating the application object.
+int reportNoX11(const QString &title);
 
 // Marks a top-level window as one the task bar and the pager leave out. Call before the window
 // is first shown. Does nothing on platforms without such a notion (offscreen).
@@ -34,6 +40,9 @@ inline constexpr QSize MinimumShownSize(32, 16);
 QSize showableSize(const QSize &wanted, const QSize &desktop);
 // The same against the running desktop (all screens together).
 QSize showableSize(const QSize &wanted);
+// Installs Qt's own Japanese translation, so that Qt's dialogs and context menus speak the
+// language of the rest of the programs. False when the translation is not installed.
+bool installQtTranslation();
 
 // Lets the usual Japanese face names of the notes ("ＭＳ Ｐゴシック", "ＭＳ 明朝", ...) fall back
 // on the installed Japanese fonts instead of a Latin default.

@@ -21,10 +21,10 @@ for arg in "$@"; do
   esac
 done
 
-packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev
+packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
           fonts-noto-cjk fonts-ipafont-gothic fonts-ipafont-mincho fonts-motoya-l-maruberi)
 if [ "$want_test" = 1 ]; then
-  packages+=(xvfb openbox trayer xdotool x11-utils python3)
+  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3)
 fi
 if [ "$want_bench" = 1 ]; then
   packages+=(xvfb python3 libxcb1-dev)

@@ -391,6 +391,15 @@ class X:
         left, right, top, bottom = self.frame_extents(wid)
         return Geometry(g.x - left, g.y - top, g.width + left + right, g.height + top + bottom)
 
+    def offers_minimise_or_maximise(self, wid):
+        """Whether the window asks the window manager for a minimise or maximise function
+        (Motif hints), or the window manager allows maximising it."""
+        motif = re.search(r"=\s*(\w+),\s*(\w+)",
+                          self.run("xprop", "-id", wid, "_MOTIF_WM_HINTS", check=False))
+        asked = not motif or not int(motif.group(1), 16) & 1 or int(motif.group(2), 16) & 0x19
+        allowed = self.run("xprop", "-id", wid, "_NET_WM_ALLOWED_ACTIONS", check=False)
+        return bool(asked) or "MAXIMIZE" in allowed
+
     def wait_geometry(self, wid, predicate, timeout=DEFAULT_TIMEOUT):
         """Waits until the outer geometry satisfies `predicate`; returns it."""
         last = []
@@ -520,9 +529,10 @@ class Desktop:
     """An Xvfb of its own at 96 DPI, with openbox and optionally trayer, for cases such as
     a desktop without a notification area. Use as a context manager."""
 
-    def __init__(self, window_manager=True, tray=False, size="1280x1024x24"):
+    def __init__(self, window_manager=True, tray=False, size="1280x1024x24", xft_dpi=None):
         self.window_manager = window_manager
         self.tray = tray
+        self.xft_dpi = xft_dpi  # the DPI that Qt takes from the X resources (it ignores Xvfb's)
         self.size = size
         self.procs = []
         self.display = None
@@ -566,6 +576,11 @@ class Desktop:
             wait_for(lambda: self.x.run("xdotool", "search", "--name", "^trayer$",
                                         check=False).strip(),
                      timeout=30, what="trayer to start")
+        if self.xft_dpi:
+            # Once other clients hold the display: the server resets, resources and all, when
+            # its last client leaves.
+            subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: %s\n" % self.xft_dpi,
+                           text=True, env=self.env(), check=True, timeout=DEFAULT_TIMEOUT)
 
     def _spawn(self, argv):
         self.procs.append(subprocess.Popen(argv, env=self.env(), stdin=subprocess.DEVNULL,

@@ -177,8 +177,9 @@ class EditorOnDesktop(harness.E2ETestCase):
                                  lambda d: d != EXISTING.record())
         self.assertBytesEqual(data, EXISTING.record() + note.record())
 
-    def test_tray_mode_create_and_cancel_leave_the_main_window_hidden(self):
-        # "トレイに格納" (Command4, at 3540 twips, 1185 wide, in the 1080-twip button row).
+    def into_tray(self):
+        """Presses "トレイに格納" (Command4, at 3540 twips, 1185 wide, in the 1080-twip button
+        row); returns the tray icon once the main window is gone."""
         c = self.x.client_geometry(self.main)
         self.x.mousemove(c.x + round((3540 + 1185 / 2) / TWIPS_PER_PIXEL),
                          c.y + c.height - round(1080 / 2 / TWIPS_PER_PIXEL))
@@ -186,7 +187,10 @@ class EditorOnDesktop(harness.E2ETestCase):
         self.x.click(1)
         harness.wait_for(lambda: self.main not in self.x.windows_of(self.master.pid),
                          what="the main window to go into the tray")
-        icon = self.x.wait_tray_icon(self.master.pid)
+        return self.x.wait_tray_icon(self.master.pid)
+
+    def test_tray_mode_create_and_cancel_leave_the_main_window_hidden(self):
+        icon = self.into_tray()
 
         def tray_menu_item(downs):
             before = self.known_windows()
@@ -233,6 +237,31 @@ class EditorOnDesktop(harness.E2ETestCase):
         time.sleep(0.3)
         self.assertNotIn(self.main, self.x.windows_of(self.master.pid))
         self.assertBytesEqual(self.folder.read("MDATA.INI"), EXISTING.record() + note.record())
+
+    def test_twenty_notes_in_a_row_from_the_tray_menu_keep_the_editors_size(self):
+        # An editor loaded hidden for the tray menu and then shown once had its frame taken for
+        # the window manager's 1 x 1 placeholder; create complete at once stored that size.
+        icon = self.into_tray()
+        ig = self.x.client_geometry(icon)
+        records = [EXISTING.record()]
+        for i in range(20):
+            before = self.known_windows()
+            self.x.mousemove(ig.x + ig.width // 2, ig.y + ig.height // 2)
+            self.x.click(3)
+            menu = self.x.wait_window(self.master.pid, exclude=before)
+            self.x.key("Down", "Down", "Down", "Return")
+            editor = self.x.wait_window(self.master.pid, exclude=before + (menu,))
+            g = self.x.outer_geometry(editor)
+            self.x.key("alt+f")  # at once, while the window manager may still be framing it
+            data = harness.wait_file(self.folder.file("MDATA.INI"),
+                                     lambda d: len(d) > len(b"".join(records)))
+            note = Note("ここに表示メッセージを入力してください。", top=g.y * TWIPS_PER_PIXEL,
+                        left=g.x * TWIPS_PER_PIXEL, width=g.width * TWIPS_PER_PIXEL,
+                        height=g.height * TWIPS_PER_PIXEL - 500, id=3 + i)
+            records.append(note.record())
+            self.assertBytesEqual(data, b"".join(records), "note %d" % (i + 1))
+            harness.wait_for(lambda: editor not in self.x.windows_of(self.master.pid),
+                             what="the editor to close")
 
     def test_refused_text_keeps_the_editor_open(self):
         editor, g = self.open_editor()

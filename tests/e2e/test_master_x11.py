@@ -60,13 +60,13 @@ class MasterOnDesktop(harness.E2ETestCase):
             return None
         return harness.wait_for(found, timeout, what="the main window of pinboa")
 
-    def click_button(self, wid, name, x=None):
+    def click_button(self, wid, name, x=None, tpp=TWIPS_PER_PIXEL):
         """Clicks a button of the main window where its design puts it, below the menu bar."""
         x = x or self.x
         g = x.client_geometry(wid)
         left, width = BUTTONS[name]
-        px = g.x + round(left / TWIPS_PER_PIXEL) + round(width / TWIPS_PER_PIXEL) // 2
-        py = g.y + g.height - CLIENT_HEIGHT + CLIENT_HEIGHT // 2
+        px = g.x + round(left / tpp) + round(width / tpp) // 2
+        py = g.y + g.height - round(1080 / tpp) // 2
         x.mousemove(px, py)
         time.sleep(0.1)
         x.click()
@@ -132,8 +132,12 @@ class MasterOnDesktop(harness.E2ETestCase):
         g = self.x.client_geometry(main)
         self.assertEqual(g.width, CLIENT_WIDTH)
         self.assertGreater(g.height, CLIENT_HEIGHT)  # the menu bar sits above the client area
+        self.assertFalse(self.x.offers_minimise_or_maximise(main))
         harness.wait_for(lambda: len(self.tray_icons(proc.pid)) == 1,
                          what="the tray icon in the notification area")
+        # Qt's own dialogs and menus speak Japanese: the master holds Qt's Japanese translation.
+        with open("/proc/%d/maps" % proc.pid) as maps:
+            self.assertIn("/qtbase_ja.qm", maps.read())
         # The master never shows notes by itself, and touches no file at start-up.
         time.sleep(0.5)
         self.assertEqual(self.note_windows(folder), [])
@@ -144,6 +148,9 @@ class MasterOnDesktop(harness.E2ETestCase):
         folder = self.program_folder(b"")
         proc, main = self.start_master(folder)
         icon = self.x.wait_tray_icon(proc.pid)
+        # Away from where the window manager would place it anew.
+        self.x.run("xdotool", "windowmove", "--sync", main, 469, 364)
+        placed = self.x.wait_geometry_stable(main)
         ig = self.x.client_geometry(icon)
 
         def popups():
@@ -168,10 +175,20 @@ class MasterOnDesktop(harness.E2ETestCase):
         mg = self.x.client_geometry(menu)
         # At the pointer.
         self.assertLessEqual(abs(mg.x - (ig.x + ig.width // 2)), mg.width)
-        # "Pinboa起動" is the first item: the main window comes back.
+        # "Pinboa起動" is the first item: the main window comes back at its own last place.
         self.x.key("Down", "Return")
         harness.wait_for(lambda: main in self.x.windows_of(proc.pid),
                          what="the main window to come back")
+        self.assertEqual(self.x.wait_geometry_stable(main), placed)
+
+        # Minimised by the window manager, the main window is reached through the tray menu.
+        self.x.run("xdotool", "windowminimize", "--sync", main)
+        right_click()
+        harness.wait_for(popups, what="the tray menu of a minimised master")
+        self.x.key("Down", "Return")
+        harness.wait_for(lambda: "Normal" in self.x.run("xprop", "-id", main, "WM_STATE"),
+                         what="the main window shown again")
+        self.assertEqual(self.x.wait_geometry_stable(main), placed)
 
     def test_show_three_notes_then_refresh_after_drag(self):
         folder = self.program_folder(harness.mdata_bytes(NOTES), b"")
@@ -194,6 +211,9 @@ class MasterOnDesktop(harness.E2ETestCase):
         moved = NOTES[1].moved(after.y * TWIPS_PER_PIXEL, after.x * TWIPS_PER_PIXEL)
         shown = [NOTES[0], moved, NOTES[2]]
         new_pids = self.wait_notes_shown(folder, shown, exclude_pids=set(pids.values()))
+        # The notes came up without taking the keyboard from the main window.
+        time.sleep(0.3)
+        self.assertEqual(int(self.x.run("xdotool", "getactivewindow").strip()), main)
         self.assertFalse(any(is_memlet(p) for p in pids.values()))
         self.assertEqual(len(new_pids), 3)
         self.assertEqual(folder.read("MDATA.INI"), harness.mdata_bytes(shown))
@@ -276,6 +296,25 @@ class MasterOnDesktop(harness.E2ETestCase):
             self.assertEqual(harness.wait_exit(second), 0)
             harness.wait_for(lambda: "Normal" in state(), what="the main window shown again")
             self.assertIsNone(proc.poll())
+
+    def test_tray_menu_where_a_pixel_is_not_a_whole_number_of_twips(self):
+        # 168 DPI without Qt's scaling: 8.57 twips per pixel.
+        with harness.Desktop(tray=True, xft_dpi=168) as desktop:
+            x = desktop.x
+            folder = self.program_folder(b"")
+            env = dict(desktop.env(), QT_ENABLE_HIGHDPI_SCALING="0")
+            proc = self.procs.start([folder.program("pinboa")], env=env, cwd=folder.path)
+            main = harness.wait_for(lambda: x.windows_named("^Pinboa$"), what="the main window")[0]
+            icon = x.wait_tray_icon(proc.pid)
+            self.click_button(main, "Command4", x, tpp=1440 / 168)
+            harness.wait_for(lambda: main not in x.windows_of(proc.pid),
+                             what="the main window to go into the tray")
+            ig = x.client_geometry(icon)
+            x.mousemove(ig.x + ig.width // 2, ig.y + ig.height // 2)
+            time.sleep(0.1)
+            x.click(3)
+            harness.wait_for(lambda: [w for w in x.windows_of(proc.pid) if w != icon],
+                             what="the tray menu")
 
     def exit_leaves_notes_open(self, keys):
         folder = self.program_folder(harness.mdata_bytes(NOTES), b"")

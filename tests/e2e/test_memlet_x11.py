@@ -1,6 +1,7 @@
 """memlet on a real desktop: shown where its record says, dragged, closed, position stored."""
 
 import fcntl
+import os
 import time
 
 import harness
@@ -23,18 +24,21 @@ RUNNING = (harness.running_entry("10", 4242) + harness.running_entry("01", "0")
 class MemletOnDesktop(harness.E2ETestCase):
     needs_display = True
 
-    def open_note(self, note, notes=NOTES, iddata=RUNNING):
+    def open_note(self, note, notes=NOTES, iddata=RUNNING, env=None):
         """Starts the note's window in a fresh program folder; waits until it is shown and
         registered."""
         self.folder = self.program_folder(harness.mdata_bytes(notes), iddata)
         self.mdata_before = self.folder.read("MDATA.INI")
         self.iddata_before = iddata
-        self.proc = self.start_memlet(self.folder, note.args())
+        self.proc = self.start_memlet(self.folder, note.args(), env=env)
         entry = harness.running_entry(str(note.id))
         harness.wait_file(self.folder.file("IDDATA.INI"),
                           lambda data: data == iddata + entry)
         self.wid = self.x.wait_window(self.proc.pid)
         return self.x.wait_geometry_stable(self.wid)
+
+    def active_window(self):
+        return int(self.x.run("xdotool", "getactivewindow", check=False).strip() or 0)
 
     def drag_by(self, dx, dy, button=1, at=(40, 30)):
         g = self.x.outer_geometry(self.wid)
@@ -66,14 +70,24 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.assertBytesEqual(self.folder.read("MDATA.INI"), expected, "MDATA.INI after close")
 
     def test_shown_at_its_record_and_registered(self):
+        # Another window that the user works in, away from the notes.
+        other = Note("作業中", top=12000, left=12000, id=9)
+        holder = self.x.wait_window(self.start_memlet(self.program_folder(other.record()),
+                                                      other.args()).pid)
         for note in (MEETING, TWO_LINES):
             with self.subTest(note=note.id):
+                self.x.activate(holder)
                 g = self.open_note(note)
                 self.assertEqual((g.x, g.y, g.width, g.height), note.pixel_geometry())
                 # Nothing but the appended entry changed while the note is shown.
                 self.assertBytesEqual(self.folder.read("MDATA.INI"), self.mdata_before)
                 self.last_geometry = g
-                self.x.activate(self.wid)
+                # Shown without taking the keyboard; a click gives it, and then a key closes.
+                self.assertEqual(self.active_window(), holder)
+                self.x.mousemove(g.x + g.width // 2, g.y + g.height // 2)
+                self.x.click(1)
+                harness.wait_for(lambda: self.active_window() == self.wid,
+                                 what="the clicked note to take the focus")
                 self.x.key("a")
                 self.assert_closed_and_stored(note)
 
@@ -86,6 +100,18 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.assert_moved(after, again, -80, 45)
         after = again
         self.last_geometry = after
+        self.x.activate(self.wid)
+        self.x.key("x")
+        self.assert_closed_and_stored(SHOPPING)
+
+    def test_wayland_asked_for_with_an_x_display(self):
+        # A Wayland session's global setting: the note still runs on X11, where it can place
+        # itself, and stores where it was dragged.
+        env = dict(os.environ, QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY="wayland-pinboa-none")
+        before = self.open_note(SHOPPING, env=env)
+        self.assertEqual(tuple(vars(before).values()), SHOPPING.pixel_geometry())
+        self.last_geometry = self.drag_by(90, 40)
+        self.assert_moved(before, self.last_geometry, 90, 40)
         self.x.activate(self.wid)
         self.x.key("x")
         self.assert_closed_and_stored(SHOPPING)

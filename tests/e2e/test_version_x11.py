@@ -29,6 +29,7 @@ class VersionDialogOnDesktop(harness.E2ETestCase):
         # 4680 x 3060 twips of client area, at 15 twips a pixel.
         client = self.x.client_geometry(dialog)
         self.assertEqual((client.width, client.height), (312, 204))
+        self.assertFalse(self.x.offers_minimise_or_maximise(dialog))
         return dialog
 
     def test_ok_brings_the_main_window_to_the_dialogs_place(self):

@@ -10,6 +10,7 @@
 #include "store/Cp932.h"
 #include "store/NoteStore.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QFrame>
@@ -152,6 +153,11 @@ private slots:
         QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
         QVERIFY(editor.windowTitle().isEmpty());
         QVERIFY(!editor.isVisible()); // loading does not show it
+        // Without a title, assistive tools still have names for the window and its text box.
+        QCOMPARE(QAccessible::queryAccessibleInterface(&editor)->text(QAccessible::Name),
+                 QStringLiteral("付箋の作成"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(editor.Text1)->text(QAccessible::Name),
+                 QStringLiteral("付箋のメッセージ"));
 
         QTextEdit *text = editor.Text1;
         QCOMPARE(text, child<QTextEdit>(&editor, "Text1"));

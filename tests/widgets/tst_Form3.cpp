@@ -5,13 +5,19 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "store/Value.h"
 
+#include <QApplication>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 using master::Form1;
 using master::Form2;
@@ -220,6 +226,57 @@ private slots:
         QCOMPARE(m_editor->FSIZE2, QVariant(QStringLiteral("10.5")));
         QCOMPARE(m_editor->Text1->font().family(), QStringLiteral("Noto Sans CJK JP"));
         QCOMPARE(m_editor->Text1->font().pointSizeF(), 10.5);
+    }
+
+    // Qt's own font dialog opens on the face and size it is given and hands fractional sizes
+    // back as typed; keeping the face that stands in for a missing one keeps the given name.
+    void realFontChooserKeepsFractionalSizes_data()
+    {
+        QTest::addColumn<float>("preset");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("face");
+        QTest::addColumn<float>("chosen");
+        QTest::newRow("unchanged") << 10.5f << QString() << QString() << 10.5f;
+        QTest::newRow("typed") << 12.0f << QStringLiteral("14.25") << QString() << 14.25f;
+        QTest::newRow("another face")
+            << 10.5f << QString() << QStringLiteral("Noto Serif CJK JP") << 10.5f;
+    }
+
+    void realFontChooserKeepsFractionalSizes()
+    {
+        QFETCH(float, preset);
+        QFETCH(QString, typed);
+        QFETCH(QString, face);
+        QFETCH(float, chosen);
+        QString shownSize, shownFace;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFontDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            shownFace = dialog->currentFont().family();
+            for (QLineEdit *edit : dialog->findChildren<QLineEdit *>()) {
+                if (edit->text() == store::formatNumber(preset)) {
+                    shownSize = edit->text();
+                    if (!typed.isEmpty()) {
+                        edit->clear();
+                        QTest::keyClicks(edit, typed);
+                    }
+                }
+            }
+            if (!face.isEmpty()) { // chosen in the list of faces, the first list
+                auto *faces = dialog->findChildren<QListView *>().value(0);
+                QVERIFY(faces);
+                const QModelIndexList found = faces->model()->match(
+                    faces->model()->index(0, 0), Qt::DisplayRole, face, 1, Qt::MatchExactly);
+                QCOMPARE(found.size(), 1);
+                faces->setCurrentIndex(found[0]);
+            }
+            dialog->accept();
+        });
+        const master::FontChoice answer = master::chooseFont(nullptr, {Gothic, preset});
+        QCOMPARE(shownFace, QFontInfo(QFont(Gothic)).family());
+        QCOMPARE(shownSize, store::formatNumber(preset));
+        QCOMPARE(answer.FontName, face.isEmpty() ? Gothic : face);
+        QCOMPARE(answer.FontSize, chosen);
     }
 
     void colourChoosersOpenOnTheirTargetsColour()

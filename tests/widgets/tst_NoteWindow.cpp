@@ -4,6 +4,7 @@
 #include "platform/Twips.h"
 #include "store/Cp932.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -184,6 +185,8 @@ void NoteWindowTest::lineBreaksAndMarkupShowAsWritten()
     auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
     QCOMPARE(label->text(), QStringLiteral("<b>一行目</b>\n二行目 & \"三\""));
     QCOMPARE(label->textFormat(), Qt::PlainText);
+    // Assistive tools name the note window by its text.
+    QCOMPARE(QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Name), label->text());
 }
 
 void NoteWindowTest::unusableArgumentsTouchNoFile_data()

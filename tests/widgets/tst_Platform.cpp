@@ -1,13 +1,16 @@
 // The platform layer's own rules: twips at 96 and 120 DPI, reachable places, socket names, signals.
 #include "platform/CloseRequest.h"
 #include "platform/EndRequests.h"
+#include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <csignal>
@@ -29,6 +32,8 @@ private slots:
     void programFolderSeam();
     void signalsBecomeEndRequests();
     void noteWithNulIsNotStarted();
+    void qtSpeaksJapanese();
+    void messageStandsOverTheShownWindow();
 };
 
 void PlatformTest::twipsAndPixels_data()
@@ -155,4 +160,33 @@ void PlatformTest::noteWithNulIsNotStarted()
 }
 
 QTEST_MAIN(PlatformTest)
+// Qt's own dialogs and context menus take Qt's Japanese translation.
+void PlatformTest::qtSpeaksJapanese()
+{
+    QVERIFY(platform::installQtTranslation());
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("元に戻す(&U)"));
+    QCOMPARE(QCoreApplication::translate("QFontDialog", "Font st&yle"),
+             QStringLiteral("フォントスタイル(&Y)"));
+}
+
+// A message about a window that is not shown yet stands over the window the user works in.
+void PlatformTest::messageStandsOverTheShownWindow()
+{
+    QWidget main;
+    main.setGeometry(600, 400, 300, 200);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QWidget loading; // hidden, its place not chosen yet
+    QRect box;
+    QTimer::singleShot(0, [&] {
+        QWidget *shown = QApplication::activeModalWidget();
+        QVERIFY(shown);
+        box = shown->frameGeometry();
+        shown->close();
+    });
+    platform::showMessage(&loading, {QStringLiteral("付箋データファイルがありません。"),
+                                     QStringLiteral("確認メッセージ")});
+    QVERIFY(main.frameGeometry().contains(box.center()));
+}
+
 #include "tst_Platform.moc"

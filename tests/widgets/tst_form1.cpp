@@ -1,7 +1,8 @@
 // The master's main window: its design, the tray message decoding, the tray mode and the exit.
 #include "master/Form1.h"
 #include "master/Form2.h"
-#include "master/TrayMessage.h"
+#include "master/NotificationArea.h"
+#include "master/WrappingButton.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
@@ -30,6 +31,40 @@ private slots:
     {
         platform::setTwipsPerPixelForTesting(0);
         master::tray::setNotificationAreaForTesting(-1);
+    }
+
+    // Captions break at their spaces first, then after "・", and never before "・" or a closing
+    // bracket; every character is one unit wide here.
+    void captionsWrap_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("fits") << "付箋 作成" << 5 << QStringList{"付箋 作成"};
+        QTest::newRow("at the space") << "付箋 作成" << 4 << QStringList{"付箋", "作成"};
+        QTest::newRow("two spaces") << "付箋  消去" << 5 << QStringList{"付箋", "消去"};
+        QTest::newRow("after the dot") << "表示・再表示" << 4 << QStringList{"表示・", "再表示"};
+        QTest::newRow("space, mnemonic unseen")
+            << "フォント・サイズ (&T)" << 8 << QStringList{"フォント・サイズ", "(&T)"};
+        QTest::newRow("dot, then space")
+            << "フォント・サイズ (&T)" << 7 << QStringList{"フォント・", "サイズ (&T)"};
+        QTest::newRow("where Japanese allows")
+            << "トレイに格納" << 4 << QStringList{"トレイに", "格納"};
+        QTest::newRow("no line starts with a closing bracket")
+            << "付箋（メモ）" << 5 << QStringList{"付箋（メ", "モ）"};
+        QTest::newRow("no line starts with the dot")
+            << "表示・再表示" << 2 << QStringList{"表", "示・", "再表", "示"};
+        QTest::newRow("nothing fits") << "格納" << 0 << QStringList{"格", "納"};
+    }
+
+    void captionsWrap()
+    {
+        QFETCH(QString, caption);
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        QCOMPARE(master::wrapCaption(caption, width,
+                                     [](const QString &line) { return qreal(line.size()); }),
+                 lines);
     }
 
     void windowDesign()
@@ -116,22 +151,6 @@ private slots:
         QCOMPARE(form.width(), client->width());
     }
 
-    void trayMessageDecoding()
-    {
-        using namespace master::tray;
-        QCOMPARE(decodeMessageX(7740, 15), 516);
-        QCOMPARE(messageX(RightButtonDown, 15), 7740.0);
-        QCOMPARE(decodeMessageX(messageX(RightButtonDown, 12), 12), 516);
-        // Both values go to the nearest whole number before the integer division.
-        QCOMPARE(decodeMessageX(7754.6, 14.6), 517);
-        QCOMPARE(decodeMessageX(7739.4, 15), 515);
-        QCOMPARE(decodeMessageX(7740, 0.2), 0);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::Context), 516);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::Trigger), 513);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::DoubleClick), 515);
-        QCOMPARE(codeForActivation(QSystemTrayIcon::MiddleClick), 519);
-    }
-
     // The right button opens the tray menu in tray mode only; the left button and double click
     // never do.
     void trayMode()
@@ -145,10 +164,11 @@ private slots:
         form.findChild<QPushButton *>("Command4")->click();
         QCOMPARE(form.MainMode, 0);
         QVERIFY(!form.isVisible());
-        form.trayActivated(QSystemTrayIcon::Trigger);
-        form.trayActivated(QSystemTrayIcon::DoubleClick);
+        for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                            QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown})
+            form.trayActivated(reason);
         QVERIFY(!visibleTrayMenu());
-        form.Form_MouseMove(7740);
+        form.trayActivated(QSystemTrayIcon::Context);
         QMenu *menu = visibleTrayMenu();
         QVERIFY(menu);
         QCOMPARE(menu, form.editor()->SMENU);
@@ -172,6 +192,12 @@ private slots:
         QVERIFY(form.isVisible());
         form.trayActivated(QSystemTrayIcon::Context);
         QVERIFY(!visibleTrayMenu());
+
+        // Minimised by the window manager, the main window is off the screen: the tray answers.
+        form.showMinimized();
+        form.trayActivated(QSystemTrayIcon::Context);
+        QVERIFY(visibleTrayMenu());
+        visibleTrayMenu()->hide();
     }
 
     // Without a notification area the main window is minimised, never hidden out of reach.

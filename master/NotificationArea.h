@@ -1,0 +1,11 @@
+// Whether the desktop has a notification area for the tray icon.
+#pragma once
+
+namespace master::tray {
+
+// Whether the desktop has a notification area to hide the main window in.
+bool notificationAreaAvailable();
+// Test seam: 1 or 0 instead of asking the desktop; -1 asks again.
+void setNotificationAreaForTesting(int available);
+
+} // namespace master::tray
