@@ -4,6 +4,7 @@
 
 #include "platform/CloseRequest.h"
 #include "platform/Processes.h"
+#include "store/DataFolder.h"
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
 #include "store/NoteStore.h"
@@ -48,10 +49,10 @@ struct LiveWindows
     QSet<QString> ids;
 };
 
-LiveWindows scanLiveWindows(const QString &appDir, const QSet<qint64> &closed = {})
+LiveWindows scanLiveWindows(const QString &programDir, const QSet<qint64> &closed = {})
 {
     LiveWindows live;
-    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(appDir)) {
+    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(programDir)) {
         if (closed.contains(window.pid))
             continue;
         QString id;
@@ -107,10 +108,10 @@ struct StartedWindow
 // Waits, with a bound, until every started window has appended its entry, and writes each
 // window's task identifier into every entry of its note, batching what appeared since the last
 // look into one rewrite. `runningIds` gets the identifiers of the entries as last read.
-store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &started,
-                                   QStringList *runningIds)
+store::Status recordStartedWindows(const QString &programDir, const QString &dataDir,
+                                   QList<StartedWindow> &started, QStringList *runningIds)
 {
-    const store::NoteStore files(appDir);
+    const store::NoteStore files(dataDir);
     QHash<QString, int> waiting;
     for (int i = 0; i < started.size(); ++i)
         waiting.insert(started[i].idText, i);
@@ -147,7 +148,7 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
         for (auto it = waiting.begin(); it != waiting.end();) {
             const StartedWindow &window = started[it.value()];
             // A window that died before registering is waited for no longer.
-            if (window.registered || !platform::isLiveNoteWindow(appDir, window.pid))
+            if (window.registered || !platform::isLiveNoteWindow(programDir, window.pid))
                 it = waiting.erase(it);
             else
                 ++it;
@@ -162,9 +163,8 @@ store::Status recordStartedWindows(const QString &appDir, QList<StartedWindow> &
 
 bool NoteDesktop::APC(QString *error)
 {
-    AppDir = platform::programFolder();
-    if (!AppDir.endsWith(QLatin1Char('/')))
-        AppDir += QLatin1Char('/');
+    ProgramDir = platform::programFolder();
+    AppDir = store::dataFolder(ProgramDir);
     NoteLineCount = 0;
     const auto count = store::NoteStore(AppDir).countNoteLines();
     if (!count.ok()) {
@@ -199,8 +199,8 @@ bool NoteDesktop::HYOUZI(QString *error)
         return false;
     }
     // A window closed by UL stops counting once it asked; its number can name another later.
-    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(AppDir, pid); });
-    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
+    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(ProgramDir, pid); });
+    const LiveWindows live = scanLiveWindows(ProgramDir, m_closed);
     QSet<QString> running = live.ids;
     bool anyDead = false;
     RunningIds.clear();
@@ -235,10 +235,11 @@ bool NoteDesktop::HYOUZI(QString *error)
     }
 
     // A folder without its note window program changes nothing.
-    if (!toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(AppDir)).isExecutable()) {
-        setError(error,
-                 startFailureMessage(
-                     QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(AppDir))));
+    if (!toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(ProgramDir)).isExecutable()) {
+        setError(
+            error,
+            startFailureMessage(
+                QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(ProgramDir))));
         return false;
     }
 
@@ -247,7 +248,7 @@ bool NoteDesktop::HYOUZI(QString *error)
     if (anyDead) {
         const store::Status status =
             files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
-                const LiveWindows now = scanLiveWindows(AppDir, m_closed);
+                const LiveWindows now = scanLiveWindows(ProgramDir, m_closed);
                 const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
                     return provablyDead(entry, now);
                 }) > 0;
@@ -267,7 +268,7 @@ bool NoteDesktop::HYOUZI(QString *error)
     QString failure;
     for (const ToStart &note : toStart) {
         QString detail;
-        const qint64 pid = platform::startNoteWindow(AppDir, note.args, &detail);
+        const qint64 pid = platform::startNoteWindow(ProgramDir, note.args, &detail);
         if (pid <= 0) {
             failure = startFailureMessage(detail);
             break;
@@ -278,7 +279,7 @@ bool NoteDesktop::HYOUZI(QString *error)
     }
 
     if (!started.isEmpty()) {
-        const store::Status status = recordStartedWindows(AppDir, started, &RunningIds);
+        const store::Status status = recordStartedWindows(ProgramDir, AppDir, started, &RunningIds);
         if (!status.ok() && failure.isEmpty())
             failure = status.error();
     }
@@ -299,7 +300,7 @@ void NoteDesktop::UL()
     QSet<qint64> asked;
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
-    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
+    const LiveWindows live = scanLiveWindows(ProgramDir, m_closed);
     for (const store::RunningEntry &entry : entries.value()) {
         const QString id = entry.RunningId.toText();
         QList<qint64> windows;
@@ -337,13 +338,13 @@ qint64 NoteDesktop::startNote(const store::NoteRecord &note, QString *error)
         return 0;
     }
     QString detail;
-    const qint64 pid = platform::startNoteWindow(AppDir, args.value(), &detail);
+    const qint64 pid = platform::startNoteWindow(ProgramDir, args.value(), &detail);
     if (pid <= 0) {
         setError(error, startFailureMessage(detail));
         return 0;
     }
     QList<StartedWindow> started{{note.NoteId.toText(), pid, false}};
-    const store::Status status = recordStartedWindows(AppDir, started, nullptr);
+    const store::Status status = recordStartedWindows(ProgramDir, AppDir, started, nullptr);
     if (!status.ok())
         setError(error, status.error());
     return pid;

@@ -24,13 +24,14 @@ struct NoteRow
 class NoteDesktop
 {
 public:
-    QString AppDir;                // the program folder, ending in "/"
-    int NoteLineCount = 0;         // lines of MDATA.INI (plus one after HYOUZI)
-    QList<NoteRow> NoteTable;      // index 0 unused, as the tables are indexed from 1
-    QStringList RunningIds;        // RunningId of the entries read last
+    QString AppDir;           // the data folder (MDATA.INI, IDDATA.INI), ending in "/"
+    QString ProgramDir;       // the program folder (memlet), ending in "/"
+    int NoteLineCount = 0;    // lines of MDATA.INI (plus one after HYOUZI)
+    QList<NoteRow> NoteTable; // index 0 unused, as the tables are indexed from 1
+    QStringList RunningIds;   // RunningId of the entries read last
 
-    // Sets AppDir and counts the lines of MDATA.INI. False (with `error`) when the file exists but
-    // cannot be read.
+    // Sets ProgramDir and AppDir and counts the lines of MDATA.INI. False (with `error`) when the
+    // file exists but cannot be read.
     bool APC(QString *error = nullptr);
     // Starts one note window for every record whose identifier has no live running entry, records
     // each window's process id in its entries, and drops the entries that provably have no live

@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/WindowSystem.h"
+#include "store/DataFolder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -27,7 +28,9 @@ int main(int argc, char *argv[])
     platform::EndRequests endRequests;
     platform::installFontSubstitutes();
 
-    notewin::Form1 form(platform::programFolder());
+    // Registers and writes back in the data folder the master uses; the close requests are
+    // named after it too.
+    notewin::Form1 form(store::dataFolder(platform::programFolder()));
     QString error;
     switch (form.Form_Load(argumentText, &error)) {
     case notewin::Form1::LoadResult::NoNote:
