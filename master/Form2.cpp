@@ -306,7 +306,7 @@ void Form2::Command1_Click()
         // An unregistered window would vanish at the next refresh: take it down again and let
         // the user try once more with the text still in the editor. Asked to end, it closes
         // as on any request to end: its entry goes, and it has no record to write to.
-        platform::endNoteWindow(desktop.AppDir, taskId);
+        platform::endNoteWindow(desktop.ProgramDir, taskId);
         showFailure(appended.error());
         return;
     }

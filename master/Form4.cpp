@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "store/DataFolder.h"
 #include "store/NoteStore.h"
 
 #include <QFileInfo>
@@ -139,9 +140,7 @@ QString Form4::listLine(const QString &noteText)
 
 void Form4::DHYOZI()
 {
-    AppDir = platform::programFolder();
-    if (!AppDir.endsWith(QLatin1Char('/')))
-        AppDir += QLatin1Char('/');
+    AppDir = store::dataFolder(platform::programFolder());
 
     EraseCount = 0;
     EraseTable = QList<store::NoteRecord>(1); // position 0 is not used

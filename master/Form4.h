@@ -24,7 +24,7 @@ public:
     explicit Form4(Form1 *main);
     ~Form4() override;
 
-    QString AppDir;                      // the program folder, ending in "/"
+    QString AppDir;                      // the data folder, ending in "/"
     int EraseCount = 0;                  // records read by the last DHYOZI
     QList<store::NoteRecord> EraseTable; // index 0 unused; record k at position k
 

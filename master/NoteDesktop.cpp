@@ -4,6 +4,7 @@
 
 #include "platform/CloseRequest.h"
 #include "platform/Processes.h"
+#include "store/DataFolder.h"
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
 #include "store/NoteStore.h"
@@ -67,10 +68,10 @@ struct LiveWindows
     QSet<QString> ids;
 };
 
-LiveWindows scanLiveWindows(const QString &appDir, const QSet<qint64> &closed = {})
+LiveWindows scanLiveWindows(const QString &programDir, const QSet<qint64> &closed = {})
 {
     LiveWindows live;
-    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(appDir)) {
+    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(programDir)) {
         if (closed.contains(window.pid))
             continue;
         const QString id = idTextOf(window.noteArgs);
@@ -134,7 +135,8 @@ NoteDesktop::~NoteDesktop() = default;
 
 bool NoteDesktop::APC(QString *error)
 {
-    AppDir = platform::programFolder();
+    ProgramDir = platform::programFolder();
+    AppDir = store::dataFolder(ProgramDir);
     NoteLineCount = 0;
     const auto count = store::NoteStore(AppDir).countNoteLines();
     if (!count.ok()) {
@@ -183,7 +185,7 @@ bool NoteDesktop::UL()
 
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
-    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
+    const LiveWindows live = scanLiveWindows(ProgramDir, m_closed);
     for (const store::RunningEntry &entry : entries) {
         const QString id = entry.RunningId.toText();
         QList<qint64> windows;
@@ -246,7 +248,7 @@ QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
     // A running-note file that cannot be read whole would keep every note from being shown. It
     // is runtime state: set it aside and rebuild it from the live note windows of this folder.
     QList<store::RunningEntry> rebuilt;
-    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(AppDir)) {
+    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(ProgramDir)) {
         const QString id = idTextOf(window.noteArgs);
         if (!id.isNull() && !m_closed.contains(window.pid))
             rebuilt.append({store::Value::text(id), store::Value::number(double(window.pid))});
@@ -291,8 +293,8 @@ void NoteDesktop::show()
     if (!readable)
         return finish();
     // A window closed by UL stops counting once it asked; its number can name another later.
-    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(AppDir, pid); });
-    const LiveWindows live = scanLiveWindows(AppDir, m_closed);
+    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(ProgramDir, pid); });
+    const LiveWindows live = scanLiveWindows(ProgramDir, m_closed);
     QSet<QString> running = live.ids;
     bool anyDead = false;
     RunningIds.clear();
@@ -321,9 +323,9 @@ void NoteDesktop::show()
     }
 
     // A folder without its note window program changes nothing.
-    if (!m_toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(AppDir)).isExecutable()) {
+    if (!m_toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(ProgramDir)).isExecutable()) {
         m_messages.append(startFailureMessage(
-            QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(AppDir))));
+            QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(ProgramDir))));
         m_toStart.clear();
         return finish();
     }
@@ -333,7 +335,7 @@ void NoteDesktop::show()
     if (anyDead) {
         const store::Status status =
             files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
-                const LiveWindows now = scanLiveWindows(AppDir, m_closed);
+                const LiveWindows now = scanLiveWindows(ProgramDir, m_closed);
                 const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
                     return provablyDead(entry, now);
                 }) > 0;
@@ -359,7 +361,7 @@ void NoteDesktop::startNext()
     for (int i = 0; i < StartsPerTurn && !m_toStart.isEmpty(); ++i) {
         const ToStart note = m_toStart.takeFirst();
         QString detail;
-        const qint64 pid = platform::startNoteWindow(AppDir, note.args, &detail);
+        const qint64 pid = platform::startNoteWindow(ProgramDir, note.args, &detail);
         if (pid <= 0) {
             m_failedNotes.append(nameOf(NoteTable[note.row].note) + QStringLiteral(": ") +
                                  startFailureMessage(detail));
@@ -386,7 +388,7 @@ qint64 NoteDesktop::startNote(const store::NoteRecord &note, QString *error)
         return 0;
     }
     QString detail;
-    const qint64 pid = platform::startNoteWindow(AppDir, args.value(), &detail);
+    const qint64 pid = platform::startNoteWindow(ProgramDir, args.value(), &detail);
     if (pid <= 0) {
         setError(error, startFailureMessage(detail));
         return 0;
@@ -435,7 +437,7 @@ void NoteDesktop::pollRegistrations()
     const qint64 time = now();
     m_waiting.removeIf([&](const StartedWindow &window) {
         return registered.contains(window.idText) || time > window.waitUntil ||
-               !platform::isLiveNoteWindow(AppDir, window.pid);
+               !platform::isLiveNoteWindow(ProgramDir, window.pid);
     });
     if (!status.ok() && !status.busy()) {
         // A running-note file that cannot be read: the next refresh rebuilds it.

@@ -34,13 +34,14 @@ public:
     explicit NoteDesktop(QObject *parent = nullptr);
     ~NoteDesktop() override;
 
-    QString AppDir;           // the program folder, ending in "/"
+    QString AppDir;           // the data folder (MDATA.INI, IDDATA.INI), ending in "/"
+    QString ProgramDir;       // the program folder (memlet), ending in "/"
     int NoteLineCount = 0;    // lines of MDATA.INI (plus one after HYOUZI)
     QList<NoteRow> NoteTable; // index 0 unused, as the tables are indexed from 1
     QStringList RunningIds;   // RunningId of the entries read last
 
-    // Sets AppDir and counts the lines of MDATA.INI. False (with `error`) when the file exists but
-    // cannot be read.
+    // Sets ProgramDir and AppDir and counts the lines of MDATA.INI. False (with `error`) when the
+    // file exists but cannot be read.
     bool APC(QString *error = nullptr);
 
     // Each starts its operation and returns at once; false, doing nothing, while another one

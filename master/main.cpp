@@ -1,17 +1,26 @@
-// pinboa: the master program. One per program folder; lives in the tray and shows the notes.
+// pinboa: the master program. One per data folder; lives in the tray and shows the notes.
 #include "Form1.h"
 #include "NotificationArea.h"
+#include "StartOptions.h"
 
 #include "platform/EndRequests.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowSystem.h"
+#include "store/DataFolder.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    if (master::asksForHelp(argc, argv)) {
+        // The help needs no desktop.
+        QCoreApplication app(argc, argv);
+        app.setApplicationName(QStringLiteral("pinboa"));
+        master::readStartOptions(app);
+        return 0;
+    }
     // Notes must stand where they were left: X11, or a clear word and no start.
     if (!platform::chooseX11())
         return platform::reportNoX11(QStringLiteral("Pinboa"));
@@ -21,10 +30,14 @@ int main(int argc, char *argv[])
     app.setApplicationName(QStringLiteral("pinboa"));
     // The master lives in the tray; hiding or closing windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    const master::StartOptions options = master::readStartOptions(app);
 
-    // Before anything touches the program folder's files.
-    platform::SingleInstance instance(platform::programFolder());
+    // One master per data folder, settled before anything touches its files.
+    platform::SingleInstance instance(store::dataFolder(platform::programFolder()));
     if (!instance.claim()) {
+        // Started to show the notes (at login, say) while a master runs: that one refreshes.
+        if (options.showNotes && instance.askRunningToRefresh())
+            return 0;
         platform::showMessage(nullptr,
                               {QStringLiteral("このアプリケーションは、複数起動はできません。"),
                                QStringLiteral("警告"), platform::MessageIcon::Exclamation,
@@ -39,12 +52,18 @@ int main(int argc, char *argv[])
     app.setWindowIcon(form.windowIcon());
     QObject::connect(&instance, &platform::SingleInstance::showRequested, &form,
                      &master::Form1::showMain);
+    QObject::connect(&instance, &platform::SingleInstance::refreshRequested, &form,
+                     &master::Form1::Command1_Click);
     platform::EndRequests endRequests;
     QObject::connect(&endRequests, &platform::EndRequests::endRequested, &form,
                      &master::Form1::syuuryou_Click);
 
     form.addTrayIcon();
-    form.MainMode = 1;
-    form.show();
+    if (options.showNotes) {
+        master::startShowingNotes(form);
+    } else {
+        form.MainMode = 1;
+        form.show();
+    }
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/WindowSystem.h"
+#include "store/DataFolder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -32,7 +33,9 @@ int main(int argc, char *argv[])
     platform::installFontSubstitutes();
     platform::installQtTranslation();
 
-    notewin::Form1 form(platform::programFolder());
+    // Registers and writes back in the data folder the master uses; the close requests are
+    // named after it too.
+    notewin::Form1 form(store::dataFolder(platform::programFolder()));
     // A request to end that comes while the start-up waits for the files is kept for when the
     // note is up (or not: a start-up that fails ends anyway).
     bool loaded = false;

@@ -20,6 +20,10 @@ inline constexpr int AnswerTimeoutMs =
 // A second start of the master asks the running one to show its main window (one line, UTF-8).
 inline constexpr char ShowMain[] = "SHOW";
 inline constexpr char ShowMainDone[] = "SHOWN";
+// A second start that was asked to show the notes asks the running master to refresh them; the
+// answer comes when the refresh has been taken on, not when it ends.
+inline constexpr char Refresh[] = "REFRESH";
+inline constexpr char RefreshTaken[] = "REFRESHING";
 inline constexpr int ShowMainTimeoutMs = 2000;
 
 } // namespace platform::protocol

@@ -121,6 +121,13 @@ bool SingleInstance::claim()
                         emit showRequested();
                         socket->write(QByteArray(protocol::ShowMainDone) + '\n');
                         socket->flush();
+                    } else if (line == protocol::Refresh) {
+                        // Answered first: the refresh runs from the event loop and may take a
+                        // while, and the asking start has nothing to wait for.
+                        socket->write(QByteArray(protocol::RefreshTaken) + '\n');
+                        socket->flush();
+                        QMetaObject::invokeMethod(this, &SingleInstance::refreshRequested,
+                                                  Qt::QueuedConnection);
                     }
                 }
             });
@@ -131,19 +138,29 @@ bool SingleInstance::claim()
 
 bool SingleInstance::askRunningToShow()
 {
+    return ask(protocol::ShowMain, protocol::ShowMainDone);
+}
+
+bool SingleInstance::askRunningToRefresh()
+{
+    return ask(protocol::Refresh, protocol::RefreshTaken);
+}
+
+bool SingleInstance::ask(const char *request, const char *answer)
+{
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(serverName(m_appDir));
     if (!socket.waitForConnected(protocol::ShowMainTimeoutMs))
         return false;
-    socket.write(QByteArray(protocol::ShowMain) + '\n');
+    socket.write(QByteArray(request) + '\n');
     if (!socket.waitForBytesWritten(protocol::ShowMainTimeoutMs))
         return false;
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(protocol::ShowMainTimeoutMs))
             return false;
     }
-    return socket.readLine().trimmed() == protocol::ShowMainDone;
+    return socket.readLine().trimmed() == answer;
 }
 
 } // namespace platform

@@ -21,12 +21,19 @@ public:
     // Second instance: asks the running master to show its main window (used where there is no
     // notification area to bring it back from). Returns whether it was reached.
     bool askRunningToShow();
+    // Second instance: asks the running master to refresh the notes on the desktop. Returns
+    // whether it took the request on.
+    bool askRunningToRefresh();
 
 signals:
     // First instance: another start asked to show the main window.
     void showRequested();
+    // First instance: another start asked to refresh the notes.
+    void refreshRequested();
 
 private:
+    bool ask(const char *request, const char *answer);
+
     QString m_appDir;
     int m_lockFd = -1;
     QLocalServer *m_server = nullptr;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what pinboa needs on a Debian 12 machine and builds it into build/.
-# Usage: scripts/setup.sh [--test] [--bench] [--no-build]
-#   --test   also the virtual desktop used by the end-to-end tests
-#   --bench  also what bench/run.sh needs
+# Usage: scripts/setup.sh [--test] [--bench] [--programs] [--no-build]
+#   --test      also the virtual desktop used by the end-to-end tests, and the package tools
+#   --bench     also what bench/run.sh needs
+#   --programs  builds only pinboa and memlet (and what they link), not the tests and benchmarks
 # Quick and quiet when everything is already there; safe to run again.
 set -euo pipefail
 
@@ -12,10 +13,12 @@ PINBOA_BUILD_DIR="${PINBOA_BUILD_DIR:-$PINBOA_ROOT/build}"
 want_test=0
 want_bench=0
 want_build=1
+want_programs=0
 for arg in "$@"; do
   case "$arg" in
     --test) want_test=1 ;;
     --bench) want_bench=1 ;;
+    --programs) want_programs=1 ;;
     --no-build) want_build=0 ;;
     *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
   esac
@@ -24,7 +27,7 @@ done
 packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
           fonts-noto-cjk fonts-ipafont-gothic fonts-ipafont-mincho fonts-motoya-l-maruberi)
 if [ "$want_test" = 1 ]; then
-  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3)
+  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev)
 fi
 if [ "$want_bench" = 1 ]; then
   packages+=(xvfb python3 libxcb1-dev)
@@ -53,5 +56,9 @@ if [ "$want_build" = 1 ]; then
   if [ ! -f "$PINBOA_BUILD_DIR/CMakeCache.txt" ]; then
     cmake -S "$PINBOA_ROOT" -B "$PINBOA_BUILD_DIR" -G "Unix Makefiles" >/dev/null
   fi
-  cmake --build "$PINBOA_BUILD_DIR" -j2
+  if [ "$want_programs" = 1 ]; then
+    cmake --build "$PINBOA_BUILD_DIR" -j2 --target pinboa memlet
+  else
+    cmake --build "$PINBOA_BUILD_DIR" -j2
+  fi
 fi

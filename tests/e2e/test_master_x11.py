@@ -239,6 +239,25 @@ class MasterOnDesktop(harness.E2ETestCase):
             what="every note recorded")
         self.assertEqual(len(self.note_windows(folder)), 50)
 
+    def test_show_notes_option_starts_in_the_tray(self):
+        folder = self.program_folder(harness.mdata_bytes(NOTES), b"")
+        proc = self.start(folder, "pinboa", "--show-notes")
+        self.wait_notes_shown(folder, NOTES)
+        harness.wait_for(lambda: len(self.tray_icons(proc.pid)) == 1, what="the tray icon")
+        # Tray mode: no window of the master but its icon.
+        self.assertEqual(self.x.windows_of(proc.pid), self.tray_icons(proc.pid))
+
+    def test_show_notes_option_without_notification_area(self):
+        with harness.Desktop(tray=False) as desktop:
+            folder = self.program_folder(harness.mdata_bytes(NOTES[:1]), b"")
+            proc = self.procs.start([folder.program("pinboa"), "--show-notes"],
+                                    env=desktop.env(), cwd=folder.path)
+            harness.wait_for(lambda: [i for i, t in running_entries(folder)
+                                      if isinstance(t, int) and is_memlet(t)] == ["1"],
+                             what="the note shown")
+            # Main mode, once the notification area had its moment to appear.
+            self.main_window(proc, desktop.x, timeout=20)
+
     def test_restart_recovery(self):
         # Entries left behind by windows that are gone: a machine restart, a killed process.
         dead = subprocess.Popen(["true"])

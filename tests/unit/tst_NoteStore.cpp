@@ -1,4 +1,5 @@
 // The store's operations on the two files of a temporary program folder.
+#include "store/DataFolder.h"
 #include "store/NoteStore.h"
 
 #include <QFileInfo>
@@ -107,6 +108,7 @@ private slots:
     void heldLockFailsInTimeAndTouchesNothing();
     void setsAsideUnreadableRunningFile();
     void readOnlyFolderNamesTheCause();
+    void dataFolderRule();
 
 private:
     QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
@@ -474,6 +476,26 @@ void tst_NoteStore::readOnlyFolderNamesTheCause()
     QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(WIFEXITED(wstatus));
     QCOMPARE(WEXITSTATUS(wstatus), 0);
+}
+
+void tst_NoteStore::dataFolderRule()
+{
+    const QString programs = m_dir->path() + u"/programs"_qs;
+    QVERIFY(QDir().mkpath(programs));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir->path() + u"/データ home"_qs));
+    QCOMPARE(dataFolder(programs), programs + u"/"_qs);
+
+    // The kernel lets root write anywhere: there a folder that is not there stands in for one
+    // that cannot be written.
+    QString readOnly = m_dir->path() + u"/gone"_qs;
+    if (::geteuid() != 0) {
+        readOnly = programs;
+        QVERIFY(QFile::setPermissions(programs, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QString data = m_dir->path() + u"/データ home/pinboa/"_qs;
+    QCOMPARE(dataFolder(readOnly), data);
+    QCOMPARE(int(QFileInfo(data).permissions() & 0x0077), 0); // the user's alone
+    QFile::setPermissions(programs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QTEST_APPLESS_MAIN(tst_NoteStore)

@@ -1,0 +1,25 @@
+// How the master was asked to start: its one option (--show-notes) and the start it leads to.
+#pragma once
+
+class QCoreApplication;
+
+namespace master {
+
+class Form1;
+
+struct StartOptions
+{
+    bool showNotes = false; // start and show every note, as "表示・再表示" does
+};
+
+// True when the command line asks for the help, which is printed without a desktop.
+bool asksForHelp(int argc, char *argv[]);
+// Reads the options from `app`'s arguments (Qt's own options already taken out). Prints the help
+// and ends the process for --help; prints the fault and ends it for an unknown option.
+StartOptions readStartOptions(const QCoreApplication &app);
+
+// The start with --show-notes: tray mode where the desktop has a notification area, main mode
+// where it has none, and the refresh once from the event loop.
+void startShowingNotes(Form1 &form);
+
+} // namespace master
