@@ -1,18 +1,16 @@
 // The close request over a local socket: the note window's server and the master's connection.
 #include "CloseRequest.h"
 
+#include "LocalSocket.h"
 #include "Protocol.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QPointer>
 #include <QTimer>
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform {
@@ -29,32 +27,13 @@ QString folderKey(const QString &appDir)
     return path;
 }
 
-// Only the user's own processes may activate or close the user's notes.
-bool fromThisUser(const QLocalSocket *socket)
-{
-    ucred peer = {};
-    socklen_t size = sizeof peer;
-    if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
-        return false;
-    return peer.uid == ::getuid();
-}
-
 QByteArray line(const char *text)
 {
     return QByteArray(text) + '\n';
 }
 
-// Lets a just-accepted or just-connected socket flush what it was given, bounded.
-void flushBounded(QLocalSocket *socket, int timeoutMs)
-{
-    socket->flush();
-    QDeadlineTimer deadline(timeoutMs);
-    while (socket->bytesToWrite() > 0 && socket->state() == QLocalSocket::ConnectedState &&
-           !deadline.hasExpired()) {
-        if (!socket->waitForBytesWritten(int(deadline.remainingTime())))
-            break;
-    }
-}
+// While the listener's queue is full, a connection is tried again this often.
+constexpr int ConnectRetryMs = 5;
 
 } // namespace
 
@@ -75,59 +54,48 @@ CloseRequestServer::CloseRequestServer(QObject *parent) : QObject(parent) {}
 bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *error)
 {
     if (!m_server) {
-        m_server = new QLocalServer(this);
         // A name in the abstract namespace leaves nothing behind when the window is killed; the
         // peer's user is checked on every connection instead of by file permissions.
-        m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-        connect(m_server, &QLocalServer::newConnection, this,
-                &CloseRequestServer::acceptConnection);
+        m_server = new LocalServer(this);
+        connect(m_server, &LocalServer::newConnection, this, &CloseRequestServer::acceptConnection);
     }
-    if (!m_server->listen(noteWindowSocketName(appDir, pid))) {
-        if (error)
-            *error = m_server->errorString();
-        return false;
-    }
-    return true;
+    return m_server->listen(noteWindowSocketName(appDir, pid), error);
 }
 
-void CloseRequestServer::acceptConnection()
+void CloseRequestServer::acceptConnection(LocalSocket *socket)
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        if (!fromThisUser(socket)) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            // The handlers may run an event loop of their own (a message box), in which the
-            // master can hang up and the socket be deleted.
-            const QPointer<QLocalSocket> alive(socket);
-            while (alive && socket->canReadLine()) {
-                const QByteArray request = socket->readLine().trimmed();
-                if (request == protocol::Activate) {
-                    if (onActivate)
-                        onActivate();
-                } else if (request.startsWith(QByteArray(protocol::Keys).trimmed())) {
-                    const QString keys =
-                        QString::fromUtf8(request.mid(qstrlen(protocol::Keys))).trimmed();
-                    // Returns when the keys' work (the close) is done.
-                    const bool closed = onKeys ? onKeys(keys) : false;
-                    if (!alive)
-                        return;
-                    socket->write(line(closed ? protocol::Done : protocol::NotDone));
-                    flushBounded(socket, protocol::ConnectTimeoutMs);
-                }
+    connect(socket, &LocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &LocalSocket::readyRead, this, [this, socket] {
+        // The handlers may run an event loop of their own (a message box), in which the master
+        // can hang up.
+        const QPointer<LocalSocket> alive(socket);
+        while (alive) {
+            const std::optional<QByteArray> read = socket->readLine();
+            if (!read)
+                break;
+            const QByteArray request = read->trimmed();
+            if (request == protocol::Activate) {
+                if (onActivate)
+                    onActivate();
+            } else if (request.startsWith(QByteArray(protocol::Keys).trimmed())) {
+                const QString keys =
+                    QString::fromUtf8(request.mid(qstrlen(protocol::Keys))).trimmed();
+                // Returns when the keys' work (the close) is done.
+                const bool closed = onKeys ? onKeys(keys) : false;
+                if (!alive)
+                    return;
+                socket->write(line(closed ? protocol::Done : protocol::NotDone),
+                              protocol::ConnectTimeoutMs);
             }
-        });
-    }
+        }
+    });
 }
 
 // ---------------------------------------------------------------- master side
 
 struct NoteWindowConnection::Private
 {
-    QLocalSocket socket;
+    LocalSocket socket;
     bool activated = false;
 };
 
@@ -135,53 +103,48 @@ NoteWindowConnection::NoteWindowConnection() : d(new Private) {}
 
 NoteWindowConnection::~NoteWindowConnection()
 {
-    d->socket.abort();
     delete d;
 }
 
 bool NoteWindowConnection::activate(const QString &appDir, qint64 taskId)
 {
     d->activated = false;
-    d->socket.abort();
+    d->socket.close();
     if (taskId <= 0)
         return false;
-    // A name nobody listens on fails here at once (no such file, or refused).
-    d->socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    d->socket.connectToServer(noteWindowSocketName(appDir, taskId));
-    if (!d->socket.waitForConnected(protocol::ConnectTimeoutMs)) {
-        d->socket.abort();
+    // A name nobody listens on fails here at once.
+    if (!d->socket.connectTo(noteWindowSocketName(appDir, taskId), protocol::ConnectTimeoutMs))
         return false;
-    }
-    d->socket.write(line(protocol::Activate));
-    flushBounded(&d->socket, protocol::ConnectTimeoutMs);
-    d->activated = d->socket.state() == QLocalSocket::ConnectedState;
+    d->activated = d->socket.write(line(protocol::Activate), protocol::ConnectTimeoutMs);
+    if (!d->activated)
+        d->socket.close();
     return d->activated;
 }
 
 bool NoteWindowConnection::sendKeysAndWait(const QString &keys, int timeoutMs)
 {
-    if (!d->activated || d->socket.state() != QLocalSocket::ConnectedState)
+    if (!d->activated || !d->socket.isConnected())
         return false;
     d->activated = false; // the keys close the window: one sequence per activation
-    d->socket.write(QByteArray(protocol::Keys) + keys.toUtf8() + '\n');
-    QDeadlineTimer deadline(timeoutMs);
-    d->socket.flush();
+    const QDeadlineTimer deadline(timeoutMs);
+    if (!d->socket.write(QByteArray(protocol::Keys) + keys.toUtf8() + '\n', timeoutMs))
+        return !d->socket.isConnected(); // it ended: its close ran
     // The answer comes after the window's write-back; a window that ends without answering
     // drops the connection, which ends the wait too.
-    while (!deadline.hasExpired()) {
-        if (d->socket.canReadLine()) {
-            const QByteArray answer = d->socket.readLine().trimmed();
-            if (answer == protocol::Done)
+    for (;;) {
+        while (const std::optional<QByteArray> answer = d->socket.readLine()) {
+            if (answer->trimmed() == protocol::Done)
                 return true;
-            if (answer == protocol::NotDone)
+            if (answer->trimmed() == protocol::NotDone)
                 return false;
-            continue;
         }
-        if (d->socket.state() != QLocalSocket::ConnectedState)
+        if (!d->socket.isConnected())
             return true;
+        if (deadline.hasExpired())
+            break;
         d->socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
-    d->socket.abort();
+    d->socket.close();
     return false; // asked, but the window never said that it closed
 }
 
@@ -206,34 +169,50 @@ void NoteWindowCloser::start()
         QTimer::singleShot(0, this, [this] { finish(false); });
         return;
     }
-    m_socket = new QLocalSocket(this);
+    m_socket = new LocalSocket(this);
     m_deadline = new QTimer(this);
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, [this] { finish(false); });
-    connect(m_socket, &QLocalSocket::connected, this, [this] {
-        m_socket->write(line(protocol::Activate));
-        m_socket->write(QByteArray(protocol::Keys) + protocol::CloseKeys + '\n');
-        m_sent = true;
-        m_deadline->start(protocol::AnswerTimeoutMs);
-    });
-    connect(m_socket, &QLocalSocket::readyRead, this, [this] {
-        while (m_socket->canReadLine()) {
-            const QByteArray answer = m_socket->readLine().trimmed();
-            if (answer == protocol::Done)
+    connect(m_socket, &LocalSocket::readyRead, this, [this] {
+        while (const std::optional<QByteArray> answer = m_socket->readLine()) {
+            if (answer->trimmed() == protocol::Done)
                 return finish(true);
-            if (answer == protocol::NotDone)
+            if (answer->trimmed() == protocol::NotDone)
                 return finish(false);
         }
     });
     // A window that ends without answering drops the connection: its close ran.
-    connect(m_socket, &QLocalSocket::disconnected, this, [this] { finish(m_sent); });
-    connect(m_socket, &QLocalSocket::errorOccurred, this,
-            [this](QLocalSocket::LocalSocketError error) {
-                finish(m_sent && error == QLocalSocket::PeerClosedError);
-            });
-    m_socket->setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    connect(m_socket, &LocalSocket::disconnected, this, [this] { finish(m_sent); });
     m_deadline->start(protocol::ConnectTimeoutMs);
-    m_socket->connectToServer(noteWindowSocketName(m_appDir, m_taskId));
+    tryConnect();
+}
+
+void NoteWindowCloser::tryConnect()
+{
+    if (m_finished)
+        return;
+    switch (m_socket->tryConnect(noteWindowSocketName(m_appDir, m_taskId))) {
+    case LocalSocket::Connect::NoListener:
+        // No such window: nothing is sent anywhere.
+        QTimer::singleShot(0, this, [this] { finish(false); });
+        return;
+    case LocalSocket::Connect::Busy:
+        // The deadline ends the tries.
+        QTimer::singleShot(ConnectRetryMs, this, &NoteWindowCloser::tryConnect);
+        return;
+    case LocalSocket::Connect::Connected:
+        break;
+    }
+    // Two short lines into an empty socket: sent at once.
+    if (!m_socket->write(line(protocol::Activate) + protocol::Keys + protocol::CloseKeys + '\n',
+                         protocol::ConnectTimeoutMs)) {
+        const bool ended = !m_socket->isConnected();
+        QTimer::singleShot(0, this, [this, ended] { finish(ended); });
+        return;
+    }
+    m_sent = true;
+    m_deadline->start(protocol::AnswerTimeoutMs);
+    m_socket->watch();
 }
 
 void NoteWindowCloser::finish(bool confirmed)
@@ -245,7 +224,7 @@ void NoteWindowCloser::finish(bool confirmed)
         m_deadline->stop();
     if (m_socket) {
         m_socket->disconnect(this);
-        m_socket->abort();
+        m_socket->close();
     }
     emit done(confirmed);
     deleteLater();

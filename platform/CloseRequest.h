@@ -6,11 +6,12 @@
 #include <QString>
 #include <functional>
 
-class QLocalServer;
-class QLocalSocket;
 class QTimer;
 
 namespace platform {
+
+class LocalServer;
+class LocalSocket;
 
 // The socket name of the note window with process id `pid` of the folder `appDir`: built from the
 // user, a hash of the folder and the pid, so that folders and users never meet.
@@ -33,8 +34,8 @@ public:
     std::function<bool(const QString &keys)> onKeys;
 
 private:
-    void acceptConnection();
-    QLocalServer *m_server = nullptr;
+    void acceptConnection(LocalSocket *socket);
+    LocalServer *m_server = nullptr;
 };
 
 // Master side. Reaches the note window of a task identifier; every call is bounded in time.
@@ -81,11 +82,12 @@ signals:
     void done(bool confirmed);
 
 private:
+    void tryConnect();
     void finish(bool confirmed);
 
     QString m_appDir;
     qint64 m_taskId;
-    QLocalSocket *m_socket = nullptr;
+    LocalSocket *m_socket = nullptr;
     QTimer *m_deadline = nullptr;
     bool m_sent = false;
     bool m_finished = false;

@@ -2,18 +2,17 @@
 // for the first one.
 #include "SingleInstance.h"
 
+#include "LocalSocket.h"
 #include "Protocol.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform {
@@ -60,15 +59,6 @@ int openLockFile(const QString &appDir)
     return fd;
 }
 
-bool fromThisUser(const QLocalSocket *socket)
-{
-    ucred peer = {};
-    socklen_t size = sizeof peer;
-    if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
-        return false;
-    return peer.uid == ::getuid();
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(const QString &appDir, QObject *parent)
@@ -102,36 +92,28 @@ bool SingleInstance::claim()
     }
     m_lockFd = fd;
 
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    // Connections from other users are refused by the server itself.
+    m_server = new LocalServer(this);
     if (!m_server->listen(serverName(m_appDir)))
         return true; // runs on without answering show requests
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            if (!fromThisUser(socket)) {
-                socket->abort();
-                socket->deleteLater();
-                continue;
-            }
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    const QByteArray line = socket->readLine().trimmed();
-                    if (line == protocol::ShowMain) {
-                        emit showRequested();
-                        socket->write(QByteArray(protocol::ShowMainDone) + '\n');
-                        socket->flush();
-                    } else if (line == protocol::Refresh) {
-                        // Answered first: the refresh runs from the event loop and may take a
-                        // while, and the asking start has nothing to wait for.
-                        socket->write(QByteArray(protocol::RefreshTaken) + '\n');
-                        socket->flush();
-                        QMetaObject::invokeMethod(this, &SingleInstance::refreshRequested,
-                                                  Qt::QueuedConnection);
-                    }
+    connect(m_server, &LocalServer::newConnection, this, [this](LocalSocket *socket) {
+        connect(socket, &LocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &LocalSocket::readyRead, this, [this, socket] {
+            while (const std::optional<QByteArray> line = socket->readLine()) {
+                if (line->trimmed() == protocol::ShowMain) {
+                    emit showRequested();
+                    socket->write(QByteArray(protocol::ShowMainDone) + '\n',
+                                  protocol::ShowMainTimeoutMs);
+                } else if (line->trimmed() == protocol::Refresh) {
+                    // Answered first: the refresh runs from the event loop and may take a
+                    // while, and the asking start has nothing to wait for.
+                    socket->write(QByteArray(protocol::RefreshTaken) + '\n',
+                                  protocol::ShowMainTimeoutMs);
+                    QMetaObject::invokeMethod(this, &SingleInstance::refreshRequested,
+                                              Qt::QueuedConnection);
                 }
-            });
-        }
+            }
+        });
     });
     return true;
 }
@@ -148,19 +130,19 @@ bool SingleInstance::askRunningToRefresh()
 
 bool SingleInstance::ask(const char *request, const char *answer)
 {
-    QLocalSocket socket;
-    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    socket.connectToServer(serverName(m_appDir));
-    if (!socket.waitForConnected(protocol::ShowMainTimeoutMs))
+    LocalSocket socket;
+    if (!socket.connectTo(serverName(m_appDir), protocol::ShowMainTimeoutMs))
         return false;
-    socket.write(QByteArray(request) + '\n');
-    if (!socket.waitForBytesWritten(protocol::ShowMainTimeoutMs))
+    if (!socket.write(QByteArray(request) + '\n', protocol::ShowMainTimeoutMs))
         return false;
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(protocol::ShowMainTimeoutMs))
+    const QDeadlineTimer deadline(protocol::ShowMainTimeoutMs);
+    for (;;) {
+        if (const std::optional<QByteArray> line = socket.readLine())
+            return line->trimmed() == answer;
+        if (!socket.isConnected() || deadline.hasExpired())
             return false;
+        socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
-    return socket.readLine().trimmed() == answer;
 }
 
 } // namespace platform

@@ -4,9 +4,9 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-
 namespace platform {
+
+class LocalServer;
 
 class SingleInstance : public QObject
 {
@@ -36,7 +36,7 @@ private:
 
     QString m_appDir;
     int m_lockFd = -1;
-    QLocalServer *m_server = nullptr;
+    LocalServer *m_server = nullptr;
 };
 
 } // namespace platform
