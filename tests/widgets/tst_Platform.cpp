@@ -14,6 +14,12 @@
 #include <QWidget>
 
 #include <csignal>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class PlatformTest : public QObject
 {
@@ -29,6 +35,7 @@ private slots:
     void reachablePlace_data();
     void reachablePlace();
     void socketNameNamesFolderAndProcess();
+    void closeRequestOnlyFromThisUser();
     void programFolderSeam();
     void signalsBecomeEndRequests();
     void noteWithNulIsNotStarted();
@@ -125,6 +132,77 @@ void PlatformTest::socketNameNamesFolderAndProcess()
     QVERIFY(platform::noteWindowSocketName(folder, 43) != name);
     QVERIFY(platform::noteWindowSocketName(dir.filePath(QStringLiteral("a")), 42) != name);
     QVERIFY(!name.contains(QLatin1Char('/')));
+}
+
+namespace {
+
+// In a child process of another user: connects to the abstract socket `name`, asks for the close,
+// and ends with 0 when the connection is dropped unanswered.
+int askAsOtherUser(const QByteArray &name)
+{
+    const pid_t child = ::fork();
+    if (child != 0)
+        return child;
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+        ::_exit(2);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()));
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&address), length) != 0)
+        ::_exit(3);
+    const char request[] = "ACTIVATE\nKEYS %{F10}\n";
+    if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) < 0)
+        ::_exit(0); // already dropped
+    pollfd entry{fd, POLLIN, 0};
+    if (::poll(&entry, 1, 5000) != 1)
+        ::_exit(4);
+    char answer[16];
+    ::_exit(::recv(fd, answer, sizeof answer, 0) <= 0 ? 0 : 5);
+}
+
+} // namespace
+
+// A note window answers its own user only: a process of another user reaches no handler and
+// gets no answer; the user's own close goes through and is confirmed.
+void PlatformTest::closeRequestOnlyFromThisUser()
+{
+    QTemporaryDir dir;
+    const qint64 fakePid = 4000000 + QCoreApplication::applicationPid() % 100000;
+    platform::CloseRequestServer server;
+    int activations = 0;
+    QStringList keys;
+    server.onActivate = [&] { ++activations; };
+    server.onKeys = [&](const QString &sequence) {
+        keys.append(sequence);
+        return true;
+    };
+    QVERIFY(server.listen(dir.path(), fakePid));
+
+    if (::getuid() == 0) {
+        const pid_t child =
+            askAsOtherUser(platform::noteWindowSocketName(dir.path(), fakePid).toUtf8());
+        QVERIFY(child > 0);
+        int status = -1;
+        bool ended = false;
+        QTRY_VERIFY_WITH_TIMEOUT(ended || (ended = ::waitpid(child, &status, WNOHANG) == child),
+                                 10000);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(activations, 0);
+        QVERIFY(keys.isEmpty());
+    } else {
+        qInfo("not root: a process of another user cannot be started here");
+    }
+
+    auto *closer = new platform::NoteWindowCloser(dir.path(), fakePid);
+    QSignalSpy done(closer, &platform::NoteWindowCloser::done);
+    closer->start();
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.at(0).at(0).toBool(), true);
+    QCOMPARE(activations, 1);
+    QCOMPARE(keys, QStringList{QStringLiteral("%{F10}")});
 }
 
 void PlatformTest::programFolderSeam()
