@@ -154,10 +154,6 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     Label1->setFont(labelFont);
     Label1->installEventFilter(this);
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->hide();
-
     KME = new QMenu(QStringLiteral("基本メニュー"), this);
     KME->setObjectName(QStringLiteral("KME"));
     OUT = KME->addAction(QStringLiteral("はがす"));
@@ -235,6 +231,9 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     if (*fontSize > 0)
         font.setPointSizeF(*fontSize);
     Label1->setFont(font);
+    // The window's other text takes the note's font too, so that no second font is loaded for a
+    // text box that is never shown.
+    setFont(font);
 
     // The record keeps its own size; the window is shown at a size that can be seen and grabbed
     // and that fits the desktop.
@@ -251,6 +250,17 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     rescueOffScreen();
 
     m_lastPlace = platform::outerGeometryTwips(this).topLeft();
+    {
+        // A text box lays itself out the moment it is made, in the application's font, before it
+        // takes the window's. The desktop's default font is often a family that is not installed
+        // and is looked up through the fallbacks; the note's font is already loaded.
+        const QFont desktopFont = QApplication::font();
+        QApplication::setFont(font);
+        Text1 = new QLineEdit(this);
+        QApplication::setFont(desktopFont);
+    }
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->hide();
     Text1->setText(store::formatNumber(store::idNumericValue(m_noteId)));
 
     // The label covers the window but for a strip along the left and top; it reaches below the
