@@ -250,18 +250,6 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     rescueOffScreen();
 
     m_lastPlace = platform::outerGeometryTwips(this).topLeft();
-    {
-        // A text box lays itself out the moment it is made, in the application's font, before it
-        // takes the window's. The desktop's default font is often a family that is not installed
-        // and is looked up through the fallbacks; the note's font is already loaded.
-        const QFont desktopFont = QApplication::font();
-        QApplication::setFont(font);
-        Text1 = new QLineEdit(this);
-        QApplication::setFont(desktopFont);
-    }
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->hide();
-    Text1->setText(store::formatNumber(store::idNumericValue(m_noteId)));
 
     // The label covers the window but for a strip along the left and top; it reaches below the
     // bottom edge and is cut off there.
@@ -296,6 +284,32 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
         return fail(appended.error());
     }
     return LoadResult::Loaded;
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Sent before the window is mapped; the text box is made once it is.
+    if (!Text1 && !m_noteId.isNull())
+        QMetaObject::invokeMethod(this, &Form1::makeText1, Qt::QueuedConnection);
+}
+
+void Form1::makeText1()
+{
+    if (Text1)
+        return;
+    // Made after the window is on the screen: a text box lays itself out the moment it is made,
+    // which loads the fonts, and the window's first paint needs them no sooner. It lays itself out
+    // in the application's font before it takes the window's; the desktop's default font is often
+    // a family that is not installed, looked up through the fallbacks, while the note's font is
+    // loaded anyway.
+    const QFont desktopFont = QApplication::font();
+    QApplication::setFont(font());
+    Text1 = new QLineEdit(this);
+    QApplication::setFont(desktopFont);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->hide();
+    Text1->setText(store::formatNumber(store::idNumericValue(m_noteId)));
 }
 
 void Form1::rescueOffScreen()

@@ -68,6 +68,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void Form_KeyDown();
@@ -77,6 +78,7 @@ private:
     void showMenu(const QPoint &globalPos);
     void rescueOffScreen();
     void activateFromRequest();
+    void makeText1();
 
     QString m_appDir;
     QStringList m_fields;
