@@ -2,7 +2,7 @@
 # Installs what pinboa needs on a Debian 12 machine and builds it into build/.
 # Usage: scripts/setup.sh [--test] [--bench] [--programs] [--no-build]
 #   --test      also the virtual desktop used by the end-to-end tests, and the package tools
-#   --bench     also what bench/run.sh needs
+#   --bench     also what bench/run.sh needs (xpad among it, for comparison)
 #   --programs  builds only pinboa and memlet (and what they link), not the tests and benchmarks
 # Quick and quiet when everything is already there; safe to run again.
 set -euo pipefail
@@ -30,7 +30,8 @@ if [ "$want_test" = 1 ]; then
   packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev)
 fi
 if [ "$want_bench" = 1 ]; then
-  packages+=(xvfb python3 libxcb1-dev)
+  # xpad: the note tool the whole system's memory is compared with; x11-utils: xwininfo.
+  packages+=(xvfb python3 libxcb1-dev xpad x11-utils)
 fi
 
 missing=()

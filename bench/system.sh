@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The memory of the whole system, the master and 10 shown notes, against a single-process note
+# tool, xpad, showing 10 pads with the same words. Called by bench/run.sh with the program folder
+# and a work folder, on its desktop without a window manager; prints "figure value floor unit"
+# lines, each the median of 3 rounds.
+set -euo pipefail
+shopt -s inherit_errexit
+bin="$1"
+work="$2"
+rounds=3
+count=10
+words="付箋の計測"
+font="Noto Sans CJK JP"
+
+if ! command -v xpad >/dev/null || ! command -v xwininfo >/dev/null; then
+  echo "system: xpad or xwininfo missing (scripts/setup.sh --bench installs them)" >&2
+  exit 0
+fi
+
+pss() { # the summed Pss of the given processes, kB
+  local total=0 pid kb
+  for pid in "$@"; do
+    kb=$(awk '/^Pss:/ { print $2 }' "/proc/$pid/smaps_rollup")
+    total=$((total + kb))
+  done
+  echo "$total"
+}
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+wait_until() { # timeout-seconds command...
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    if ((SECONDS >= deadline)); then
+      echo "system: timed out waiting for: $*" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+settle() { sleep 1; } # start-up work that follows the first paint
+stop() {
+  local pid
+  for pid in "$@"; do kill -KILL "$pid" 2>/dev/null || true; done
+  for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
+}
+
+# The master started as at login (--show-notes) in a program folder of 10 notes; the windows are
+# the task identifiers it records. Without a notification area it shows its main window after a
+# moment of grace, which is waited for too.
+registered() { [ "$(grep -c '",[1-9]' "$1/IDDATA.INI" 2>/dev/null)" = "$count" ]; }
+system_round() {
+  local dir="$work/system" master pids total
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$bin/pinboa" "$bin/memlet" "$dir/"
+  for i in $(seq "$count"); do
+    printf '"%s","12632256","%s",12,%d,%d,4500,1200,0,%d\r\n' "$words" "$font" \
+      $((1500 + (i / 5) * 1800)) $((300 + (i % 5) * 4800)) "$i"
+  done | iconv -f UTF-8 -t CP932 >"$dir/MDATA.INI"
+  HOME="$dir" XDG_CONFIG_HOME="$dir/.config" XDG_DATA_HOME="$dir/.local" \
+    "$dir/pinboa" --show-notes >/dev/null 2>&1 &
+  master=$!
+  wait_until 60 registered "$dir"
+  sleep 6
+  settle
+  mapfile -t pids < <(sed -e 's/.*",//' -e 's/\r$//' "$dir/IDDATA.INI")
+  total=$(pss "$master" "${pids[@]}")
+  stop "$master"
+  kill -KILL "${pids[@]}" 2>/dev/null || true
+  echo "$total"
+}
+
+# xpad with 10 pads of its own, as it starts every day: its pads are in its folder.
+pads_shown() { [ "$(xwininfo -root -children | grep -c "\"$words\": (\"xpad\" \"xpad\")")" -ge "$count" ]; }
+xpad_round() {
+  local home="$work/xpad" pid total
+  rm -rf "$home"
+  mkdir -p "$home/.config/xpad"
+  for i in $(seq "$count"); do
+    printf '%s\n' "$words" >"$home/.config/xpad/content-PAD$i"
+    printf 'width 300\nheight 80\nx %d\ny %d\nfollow_font 0\nfollow_color 0\nsticky 0\nhidden 0\nback rgb(192,192,192)\ntext rgb(0,0,0)\nfontname %s 12\ncontent content-PAD%d\n' \
+      $((20 + (i % 5) * 310)) $((100 + (i / 5) * 120)) "$font" "$i" >"$home/.config/xpad/info-PAD$i"
+  done
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local" xpad >/dev/null 2>&1 &
+  pid=$!
+  wait_until 60 pads_shown
+  settle
+  total=$(pss "$pid")
+  stop "$pid"
+  echo "$total"
+}
+
+ours=$(for _ in $(seq "$rounds"); do system_round; done | median)
+pads=$(for _ in $(seq "$rounds"); do xpad_round; done | median)
+echo "master_plus_${count}_notes_PSS,_against_xpad_with_${count}_pads $ours $pads kB"
