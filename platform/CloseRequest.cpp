@@ -72,7 +72,7 @@ QString noteWindowSocketName(const QString &appDir, qint64 pid)
 
 CloseRequestServer::CloseRequestServer(QObject *parent) : QObject(parent) {}
 
-bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *error)
+store::Status CloseRequestServer::listen(const QString &appDir, qint64 pid)
 {
     if (!m_server) {
         m_server = new QLocalServer(this);
@@ -82,12 +82,9 @@ bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *erro
         connect(m_server, &QLocalServer::newConnection, this,
                 &CloseRequestServer::acceptConnection);
     }
-    if (!m_server->listen(noteWindowSocketName(appDir, pid))) {
-        if (error)
-            *error = m_server->errorString();
-        return false;
-    }
-    return true;
+    if (!m_server->listen(noteWindowSocketName(appDir, pid)))
+        return store::Error{m_server->errorString()};
+    return {};
 }
 
 void CloseRequestServer::acceptConnection()
