@@ -251,8 +251,8 @@ NotesRound notesRound(Display &display, const QString &memlet, int count)
     };
     runToEnd(desktop.HYOUZI(), "HYOUZI");
     QSet<qint64> pids;
-    for (int row = 1; row < desktop.NoteTable.size(); ++row)
-        pids.insert(desktop.NoteTable[row].NoteTaskId);
+    for (int row = 1; row < desktop.NoteTable().size(); ++row)
+        pids.insert(desktop.NoteTable()[row].NoteTaskId);
     display.waitMapped(pids, 60000);
     round.showMs = timer.nsecsElapsed() / 1e6;
 

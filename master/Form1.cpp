@@ -49,7 +49,7 @@ QIcon programIcon()
 } // namespace
 
 Form1::Form1(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    : Form(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -120,7 +120,7 @@ Form1::Form1(QWidget *parent)
     m_tray->setObjectName(QStringLiteral("TrayIcon"));
     m_tray->setToolTip(QStringLiteral("Pinboa メニュー"));
     connect(m_tray, &QSystemTrayIcon::activated, this, &Form1::trayActivated);
-    connect(&Desktop, &NoteDesktop::finished, this, &Form1::desktopFinished);
+    connect(&m_desktop, &NoteDesktop::finished, this, &Form1::desktopFinished);
 }
 
 Form1::~Form1()
@@ -135,27 +135,26 @@ void Form1::addTrayIcon()
 
 void Form1::APC()
 {
-    QString error;
-    if (!Desktop.APC(&error))
-        platform::showMessage(this, {error, MessageTitle});
+    if (const store::Status counted = m_desktop.APC(); !counted)
+        platform::showMessage(this, {counted.error(), MessageTitle});
 }
 
 void Form1::HYOUZI()
 {
-    if (Desktop.HYOUZI())
+    if (m_desktop.HYOUZI())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void Form1::UL()
 {
-    if (Desktop.UL())
+    if (m_desktop.UL())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void Form1::refresh()
 {
     // A second request while one runs starts no second round of windows.
-    if (Desktop.refresh())
+    if (m_desktop.refresh())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
@@ -181,13 +180,19 @@ void Form1::Command4_Click()
         showMinimized();
 }
 
-void Form1::placeAndShow(QWidget *dialog)
+void Form1::placeAndShow(Form *dialog)
 {
-    QRectF frame = platform::outerGeometryTwips(dialog);
-    frame.moveTo(Left(), Top());
-    platform::setOuterGeometryTwips(dialog, frame);
+    dialog->moveTo(Top(), Left());
     hide();
     dialog->show();
+}
+
+void Form1::returnFromDialog(double top, double left)
+{
+    if (MainMode == 0)
+        return;
+    moveTo(top, left);
+    showMain();
 }
 
 void Form1::sakusei_Click()
@@ -204,15 +209,20 @@ void Form1::sakusei_Click()
 
 void Form1::syoukyo_Click()
 {
-    auto *form = new Form4(this);
-    form->setAttribute(Qt::WA_DeleteOnClose);
+    auto *form = new Form4;
+    connect(form, &Form4::erased, this, &Form1::refresh);
+    connect(form, &Form4::returnTo, this, &Form1::returnFromDialog);
     placeAndShow(form);
 }
 
 void Form1::bazyon_Click()
 {
-    auto *form = new Form5(this);
-    form->setAttribute(Qt::WA_DeleteOnClose);
+    auto *form = new Form5;
+    // Its button always brings the main window back.
+    connect(form, &Form5::returnTo, this, [this](double top, double left) {
+        moveTo(top, left);
+        showMain();
+    });
     placeAndShow(form);
 }
 
@@ -234,14 +244,17 @@ void Form1::closeEvent(QCloseEvent *event)
 
 Form2 *Form1::editor()
 {
-    if (!m_editor)
-        m_editor = new Form2(this);
+    if (m_editor)
+        return m_editor;
+    m_editor = new Form2(m_desktop);
+    connect(m_editor, &Form2::returnTo, this, &Form1::returnFromDialog);
+    connect(m_editor, &Form2::unloaded, this, [this] { m_editor = nullptr; });
+    connect(m_editor, &Form2::launchChosen, this, &Form1::showMain);
+    connect(m_editor, &Form2::refreshChosen, this, &Form1::refresh);
+    connect(m_editor, &Form2::createChosen, this, &Form1::sakusei_Click);
+    connect(m_editor, &Form2::eraseChosen, this, &Form1::syoukyo_Click);
+    connect(m_editor, &Form2::exitChosen, this, &Form1::syuuryou_Click);
     return m_editor;
-}
-
-void Form1::editorUnloaded()
-{
-    m_editor = nullptr;
 }
 
 void Form1::showMain()
@@ -265,23 +278,6 @@ void Form1::trayActivated(QSystemTrayIcon::ActivationReason reason)
     if (isVisible() && !isMinimized())
         return;
     editor()->SMENU->popup(QCursor::pos());
-}
-
-double Form1::Top() const
-{
-    return platform::outerGeometryTwips(this).y();
-}
-
-double Form1::Left() const
-{
-    return platform::outerGeometryTwips(this).x();
-}
-
-void Form1::moveTo(double top, double left)
-{
-    QRectF frame = platform::outerGeometryTwips(this);
-    frame.moveTo(left, top);
-    platform::setOuterGeometryTwips(this, frame);
 }
 
 } // namespace master

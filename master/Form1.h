@@ -1,11 +1,11 @@
 // Form1: the master's main window, its tray icon and the public operations other windows call.
 #pragma once
 
+#include "Form.h"
 #include "NoteDesktop.h"
 
 #include <QPointer>
 #include <QSystemTrayIcon>
-#include <QWidget>
 
 #include <functional>
 
@@ -18,7 +18,7 @@ class Form2;
 class Form4;
 class Form5;
 
-class Form1 : public QWidget
+class Form1 : public Form
 {
     Q_OBJECT
 public:
@@ -27,7 +27,8 @@ public:
 
     // 1 while the main window is the user's home, 0 while the master lives in the tray.
     int MainMode = 1;
-    NoteDesktop Desktop; // AppDir, NoteLineCount, NoteTable, RunningIds
+    // The notes on the desktop: AppDir, NoteLineCount, NoteTable, RunningIds, and the operations.
+    const NoteDesktop &desktop() const { return m_desktop; }
 
     // Public operations; a failure shows its message to the user. HYOUZI, UL and the refresh
     // (UL, then HYOUZI) run from the event loop: they return at once, and the master's windows
@@ -44,16 +45,9 @@ public:
 
     // The note editor, loaded hidden when it is not loaded yet (the tray menu needs its SMENU).
     Form2 *editor();
-    // Forgets the editor when it unloads.
-    void editorUnloaded();
 
     // Shows the main window again (MainMode 1): from the tray menu or a second start.
     void showMain();
-
-    // Main window Top and Left in twips (outer frame).
-    double Top() const;
-    double Left() const;
-    void moveTo(double top, double left);
 
     // Start-up: adds the tray icon (the master runs on without one if the desktop refuses it).
     void addTrayIcon();
@@ -75,7 +69,12 @@ protected:
 
 private:
     void desktopFinished(const QString &message);
-    void placeAndShow(QWidget *dialog);
+    void placeAndShow(Form *dialog);
+    // A dialog closed by its button: the main window comes back where the dialog stood when it
+    // is the user's home.
+    void returnFromDialog(double top, double left);
+
+    NoteDesktop m_desktop;
 
     QMenuBar *m_menuBar = nullptr;
     QWidget *m_client = nullptr; // the client area below the menu bar

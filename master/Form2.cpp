@@ -2,28 +2,22 @@
 #include "Form2.h"
 
 #include "EditorLayout.h"
-#include "Form1.h"
 #include "Form3.h"
-#include "RgbColour.h"
+#include "NoteDesktop.h"
+#include "platform/Colour.h"
 #include "platform/MessageBox.h"
-#include "platform/Processes.h"
 #include "platform/SystemMove.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
-#include "store/Cp932.h"
-#include "store/NoteArgs.h"
-#include "store/NoteId.h"
-#include "store/NoteStore.h"
+#include "store/Value.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTextEdit>
-#include <QWindow>
 #include <qdrawutil.h>
 
 namespace master {
@@ -35,7 +29,6 @@ const QString InitialText = QStringLiteral("ここに表示メッセージを入
 constexpr qint64 DefaultBackColor = 12632256; // silver
 constexpr double Text1FontSize = 14.25;
 constexpr double NoteHeightAllowance = 500; // the note is this much lower than the editor
-constexpr int CornerGrip = 12;              // pixels along an edge that resize diagonally
 
 // A value of the record from one of the editor's appearance variables, in the kind it holds.
 store::Value recordValue(const QVariant &v)
@@ -62,32 +55,6 @@ QString typedText(const QTextEdit *edit)
     return text;
 }
 
-QString describeCharacter(const QString &character)
-{
-    QStringList codes;
-    for (char32_t c : character.toUcs4())
-        codes << QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
-    return QStringLiteral("「%1」(%2)").arg(character, codes.join(QLatin1Char(' ')));
-}
-
-// Why the message cannot be stored in MDATA.INI or handed to a note window, or an empty string.
-QString refusalOf(const QString &message)
-{
-    QString bad;
-    if (message.contains(QLatin1Char('"')))
-        bad = QStringLiteral("\"");
-    else if (message.contains(store::NoteArgsSeparator))
-        bad = store::NoteArgsSeparator.toString();
-    else
-        bad = store::cp932::firstUnencodable(message);
-    if (bad.isEmpty())
-        return {};
-    return QStringLiteral(
-               "この付箋には %1 を書くことができません。\n"
-               "この文字を消すか別の文字に替えてから、もう一度「作成完了」を押してください。")
-        .arg(describeCharacter(bad));
-}
-
 QFrame *makeLine(QWidget *parent, const QString &name, const QColor &colour)
 {
     auto *line = new QFrame(parent);
@@ -112,12 +79,12 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 
 } // namespace
 
-Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_main(main)
+Form2::Form2(NoteDesktop &desktop)
+    : Form(nullptr, Qt::Window | Qt::FramelessWindowHint), m_desktop(desktop)
 {
     setObjectName(QStringLiteral("Form2"));
     // It has no title to name it by.
     setAccessibleName(QStringLiteral("付箋の作成"));
-    setMouseTracking(true);
     setAutoFillBackground(true);
 
     const double tpp = platform::twipsPerPixel(this);
@@ -138,12 +105,10 @@ Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
     font.setPointSizeF(Text1FontSize);
     Text1->setFont(font);
     QPalette textPalette = Text1->palette();
-    textPalette.setColor(QPalette::Base, colourFromRgbNumber(DefaultBackColor));
-    textPalette.setColor(QPalette::Text, colourFromRgbNumber(0));
+    textPalette.setColor(QPalette::Base, platform::colourFromRgbNumber(DefaultBackColor));
+    textPalette.setColor(QPalette::Text, platform::colourFromRgbNumber(0));
     Text1->setPalette(textPalette);
     Text1->setPlainText(InitialText);
-    // Dragging the text box moves the editor; the press still reaches it and places the caret.
-    Text1->viewport()->installEventFilter(this);
 
     m_command1 = makeButton(m_client, QStringLiteral("Command1"), QStringLiteral("作成完了(&F)"),
                             QStringLiteral("付箋の登録を行います。"));
@@ -180,6 +145,11 @@ Form2::Form2(Form1 *main) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
            platform::toPixels(1125, tpp) + 2 * m_border);
     m_client->setGeometry(rect().adjusted(m_border, m_border, -m_border, -m_border));
 
+    // The border sizes the editor; dragging its surface or the text box moves it, and a press
+    // in the text box still places the caret.
+    m_grip = new platform::WindowGrip(this, m_border);
+    m_grip->dragBy(Text1->viewport());
+
     buildMenu();
     Text1->setFocus();
     Form_Load();
@@ -201,34 +171,23 @@ void Form2::buildMenu()
         QAction *action = SMENU->addSeparator();
         action->setObjectName(name);
     };
-    add(QStringLiteral("FMKIDOU"), QStringLiteral("Pinboa起動"), [this] {
-        m_main->MainMode = 1;
-        m_main->showMain();
-    });
+    add(QStringLiteral("FMKIDOU"), QStringLiteral("Pinboa起動"), &Form2::launchChosen);
     separator(QStringLiteral("KUBU"));
-    add(QStringLiteral("FHYOUZI"), QStringLiteral("付箋表示・再表示"),
-        [this] { m_main->refresh(); });
-    add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"),
-        [this] { m_main->sakusei_Click(); });
-    add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"),
-        [this] { m_main->syoukyo_Click(); });
+    add(QStringLiteral("FHYOUZI"), QStringLiteral("付箋表示・再表示"), &Form2::refreshChosen);
+    add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"), &Form2::createChosen);
+    add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"), &Form2::eraseChosen);
     separator(QStringLiteral("KUBUNN"));
-    add(QStringLiteral("SYURYOU"), QStringLiteral("終了"), [this] { m_main->syuuryou_Click(); });
+    add(QStringLiteral("SYURYOU"), QStringLiteral("終了"), &Form2::exitChosen);
 }
 
 void Form2::Form_Load()
 {
-    NoteDesktop &desktop = m_main->Desktop;
     // A folder that cannot be read now leaves NewNoteId at 0; create complete chooses again
     // and reports the failure then, when the user is looking at the editor.
-    if (desktop.APC()) {
-        const auto records = store::NoteStore(desktop.AppDir).readNoteRecords();
-        if (records)
-            NewNoteId = store::chooseNewNoteId(desktop.NoteLineCount, *records);
-    }
-    desktop.NoteTable = QList<NoteRow>(qMax(0, desktop.NoteLineCount) + 1);
+    if (const auto chosen = m_desktop.chooseNewNoteId())
+        NewNoteId = chosen.value();
 
-    IRO2 = rgbNumber(Text1->palette().color(QPalette::Base));
+    IRO2 = platform::rgbNumber(Text1->palette().color(QPalette::Base));
     FNT2 = DefaultFontName;
     FSIZE2 = 12;
     FIRO2 = 0;
@@ -260,71 +219,36 @@ void Form2::Command1_Click()
 {
     if (m_unloaded)
         return;
-    NoteDesktop &desktop = m_main->Desktop;
-    QString error;
-    if (!desktop.APC(&error)) {
-        showFailure(error);
-        return;
-    }
-    const int n = desktop.NoteLineCount;
-    const store::NoteStore noteStore(desktop.AppDir);
     if (NewNoteId <= 0) {
-        const auto records = noteStore.readNoteRecords();
-        if (!records) {
-            showFailure(records.error());
+        const auto chosen = m_desktop.chooseNewNoteId();
+        if (!chosen) {
+            showFailure(chosen.error());
             return;
         }
-        NewNoteId = store::chooseNewNoteId(n, *records);
+        NewNoteId = chosen.value();
     }
-
-    // Everything that could refuse the note is checked before a window starts or a byte is
-    // written, so a refusal leaves no trace and the user can correct the text.
-    const store::NoteRecord note = newNote();
-    if (const QString refusal = refusalOf(note.NoteText.toText()); !refusal.isEmpty()) {
-        showFailure(refusal);
+    // A note that cannot be stored or shown is refused before anything is written or started:
+    // the text stays in the editor for the user to correct.
+    if (const auto created = m_desktop.createNote(newNote()); !created) {
+        showFailure(created.error());
         return;
     }
-    if (const auto bytes = store::serializeNoteRecord(note); !bytes) {
-        showFailure(bytes.error());
-        return;
-    }
-    if (const auto args = store::EncodeNoteArgs(note); !args) {
-        showFailure(args.error());
-        return;
-    }
-
-    const qint64 taskId = desktop.startNote(note, &error);
-    if (taskId == 0) {
-        showFailure(error);
-        return;
-    }
-    if (desktop.NoteTable.size() < n + 1)
-        desktop.NoteTable.resize(n + 1);
-    desktop.NoteTable[n] = NoteRow{note, taskId};
-
-    if (const store::Status appended = noteStore.appendNoteRecord(note); !appended) {
-        // An unregistered window would vanish at the next refresh: take it down again and let
-        // the user try once more with the text still in the editor. Asked to end, it closes
-        // as on any request to end: its entry goes, and it has no record to write to.
-        platform::endNoteWindow(desktop.ProgramDir, taskId);
-        showFailure(appended.error());
-        return;
-    }
-
-    if (m_main->MainMode == 0) {
-        unload();
-        return;
-    }
-    m_main->moveTo(TTP, LLF);
+    emit returnTo(TTP, LLF);
     unload();
-    m_main->showMain();
 }
 
 void Form2::Command2_Click()
 {
     // A dialog that was closed is on its way out; each opening loads a fresh one.
-    if (!m_settings || !m_settings->isVisible())
-        m_settings = new Form3(this);
+    if (!m_settings || !m_settings->isVisible()) {
+        const QFont font = Text1->font();
+        m_settings = new Form3({Text1->palette().color(QPalette::Base),
+                                Text1->palette().color(QPalette::Text), font.family(),
+                                store::formatNumber(font.pointSizeF()), float(font.pointSizeF())},
+                               this);
+        connect(m_settings, &Form3::accepted, this, &Form2::takeAppearance);
+        connect(m_settings, &Form3::returnTo, this, &Form2::moveTo);
+    }
     m_settings->moveTo(Top(), Left());
     m_settings->show();
     m_settings->raise();
@@ -340,36 +264,28 @@ void Form2::Command3_Click()
 {
     if (m_unloaded)
         return;
-    if (m_main->MainMode == 0) {
-        unload();
-        return;
-    }
-    m_main->moveTo(Top(), Left());
+    emit returnTo(Top(), Left());
     unload();
-    m_main->showMain();
 }
 
-double Form2::Top() const
+void Form2::takeAppearance(const Appearance &look)
 {
-    return platform::outerGeometryTwips(this).y();
-}
+    IRO2 = platform::rgbNumber(look.back);
+    FNT2 = look.font;
+    FSIZE2 = look.size;
+    FIRO2 = platform::rgbNumber(look.fore);
 
-double Form2::Left() const
-{
-    return platform::outerGeometryTwips(this).x();
-}
-
-void Form2::moveTo(double top, double left)
-{
-    const double tpp = platform::twipsPerPixel(this);
-    move(platform::toPixels(left, tpp), platform::toPixels(top, tpp));
-}
-
-void Form2::setBackColor(const QColor &colour)
-{
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, colour);
+    pal.setColor(QPalette::Window, look.back);
     setPalette(pal);
+    QPalette textPalette = Text1->palette();
+    textPalette.setColor(QPalette::Base, look.back);
+    textPalette.setColor(QPalette::Text, look.fore);
+    Text1->setPalette(textPalette);
+    QFont font = Text1->font();
+    font.setFamily(look.font);
+    font.setPointSizeF(look.points);
+    Text1->setFont(font);
 }
 
 void Form2::unload()
@@ -380,7 +296,7 @@ void Form2::unload()
     if (m_settings)
         m_settings->close();
     hide();
-    m_main->editorUnloaded();
+    emit unloaded();
     deleteLater();
 }
 
@@ -414,85 +330,6 @@ void Form2::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
-Qt::Edges Form2::edgesAt(const QPoint &pos) const
-{
-    Qt::Edges edges;
-    const int grip = qMax(m_border, CornerGrip);
-    const bool nearLeft = pos.x() < m_border, nearRight = pos.x() >= width() - m_border;
-    const bool nearTop = pos.y() < m_border, nearBottom = pos.y() >= height() - m_border;
-    if (!nearLeft && !nearRight && !nearTop && !nearBottom)
-        return edges;
-    if (pos.x() < grip)
-        edges |= Qt::LeftEdge;
-    if (pos.x() >= width() - grip)
-        edges |= Qt::RightEdge;
-    if (pos.y() < grip)
-        edges |= Qt::TopEdge;
-    if (pos.y() >= height() - grip)
-        edges |= Qt::BottomEdge;
-    return edges;
-}
-
-void Form2::mousePressEvent(QMouseEvent *event)
-{
-    m_pressEdges = {};
-    m_moving = false;
-    if (event->buttons() == Qt::LeftButton) {
-        const Qt::Edges edges = edgesAt(event->position().toPoint());
-        if (edges) {
-            m_pressEdges = edges;
-            if (windowHandle())
-                windowHandle()->startSystemResize(edges);
-            return;
-        }
-    }
-    QWidget::mousePressEvent(event);
-}
-
-void Form2::mouseMoveEvent(QMouseEvent *event)
-{
-    if (event->buttons() == Qt::NoButton) {
-        const Qt::Edges edges = edgesAt(event->position().toPoint());
-        if ((edges & Qt::LeftEdge && edges & Qt::TopEdge) ||
-            (edges & Qt::RightEdge && edges & Qt::BottomEdge))
-            setCursor(Qt::SizeFDiagCursor);
-        else if ((edges & Qt::RightEdge && edges & Qt::TopEdge) ||
-                 (edges & Qt::LeftEdge && edges & Qt::BottomEdge))
-            setCursor(Qt::SizeBDiagCursor);
-        else if (edges & (Qt::LeftEdge | Qt::RightEdge))
-            setCursor(Qt::SizeHorCursor);
-        else if (edges & (Qt::TopEdge | Qt::BottomEdge))
-            setCursor(Qt::SizeVerCursor);
-        else
-            unsetCursor();
-        return;
-    }
-    // A press on the border resizes; a press on the surface drags the window.
-    if (!m_pressEdges && Form_MouseMove(event))
-        return;
-    QWidget::mouseMoveEvent(event);
-}
-
-bool Form2::Form_MouseMove(QMouseEvent *event)
-{
-    if (event->buttons() != Qt::LeftButton)
-        return false;
-    // One move per press: motion that was queued before the window manager took the pointer
-    // must not ask for a second move, which would start after the release and follow the
-    // bare pointer.
-    if (m_moving)
-        return true;
-    m_moving = platform::dragWithLeftButton(this, event);
-    return m_moving;
-}
-
-void Form2::mouseReleaseEvent(QMouseEvent *event)
-{
-    m_pressEdges = {};
-    m_moving = false;
-    QWidget::mouseReleaseEvent(event);
-}
-
 void Form2::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
@@ -509,25 +346,6 @@ void Form2::closeEvent(QCloseEvent *event)
         Command3_Click();
     else
         unload();
-}
-
-bool Form2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == Text1->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-            m_moving = false;
-            break; // the press still places the caret
-        case QEvent::MouseMove:
-            if (Form_MouseMove(static_cast<QMouseEvent *>(event))) // Text1_MouseMove
-                return true;
-            break;
-        default:
-            break;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace master

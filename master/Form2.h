@@ -1,9 +1,10 @@
 // Form2: the note editor, and owner of the tray menu SMENU.
 #pragma once
 
+#include "Form.h"
+
 #include <QPointer>
 #include <QVariant>
-#include <QWidget>
 
 #include "store/Records.h"
 
@@ -13,18 +14,23 @@ class QMenu;
 class QPushButton;
 class QTextEdit;
 
+namespace platform {
+class WindowGrip;
+}
+
 namespace master {
 
-class Form1;
 class Form3;
+class NoteDesktop;
+struct Appearance;
 
-class Form2 : public QWidget
+class Form2 : public Form
 {
     Q_OBJECT
 public:
     // Loading the editor runs Form_Load: it chooses NewNoteId and sets the appearance defaults.
-    // It is not shown; Form1::sakusei_Click shows it.
-    explicit Form2(Form1 *main);
+    // It is not shown; the main window shows it. `desktop` registers the note it makes.
+    explicit Form2(NoteDesktop &desktop);
     ~Form2() override;
 
     // Appearance of the new note. Each holds a number or a text (FSIZE2 becomes the settings
@@ -37,7 +43,8 @@ public:
     double LLF = 0;  // main window Left when the editor was opened (twips)
     qint64 NewNoteId = 0;
 
-    // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, KUBUNN, SYURYOU.
+    // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, KUBUNN, SYURYOU. Its items say
+    // what the user chose through the signals below.
     QMenu *SMENU = nullptr;
 
     QTextEdit *Text1 = nullptr;
@@ -46,14 +53,6 @@ public:
     void Command2_Click(); // open the settings dialog
     void Command3_Click(); // cancel
 
-    // Editor Top and Left in twips (outer frame); moving it.
-    double Top() const;
-    double Left() const;
-    void moveTo(double top, double left);
-
-    // The window's own background (the settings dialog's OK gives it the note's colour).
-    void setBackColor(const QColor &colour);
-
     // The note that create complete would register now: the message without one trailing line
     // break, CR LF for every line break, the appearance variables and the editor's outer frame.
     store::NoteRecord newNote() const;
@@ -61,27 +60,35 @@ public:
     // The settings dialog while it is open.
     Form3 *settingsDialog() const;
 
+signals:
+    // Create complete or cancel: the main window comes back at this place if it is the user's
+    // home. Emitted before the editor unloads.
+    void returnTo(double top, double left);
+    // The editor is gone; the next one is loaded afresh.
+    void unloaded();
+    // The tray menu's items.
+    void launchChosen();  // "Pinboa起動"
+    void refreshChosen(); // "付箋表示・再表示"
+    void createChosen();  // "付箋作成"
+    void eraseChosen();   // "付箋消去"
+    void exitChosen();    // "終了"
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();
     void Form_Resize();
-    // Drag of the surface or the text box: true when the event went to moving the window.
-    bool Form_MouseMove(QMouseEvent *event);
     void buildMenu();
+    // The settings dialog's OK: its look becomes the new note's.
+    void takeAppearance(const Appearance &look);
     // Close and forget: the next reference loads a fresh editor.
     void unload();
-    Qt::Edges edgesAt(const QPoint &pos) const;
     void showFailure(const QString &text);
 
-    Form1 *m_main;
+    NoteDesktop &m_desktop;
     QWidget *m_client = nullptr; // the client area inside the sizable border
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command2 = nullptr;
@@ -89,10 +96,9 @@ private:
     QFrame *m_line1 = nullptr;
     QFrame *m_line2 = nullptr;
     QPointer<Form3> m_settings;
+    platform::WindowGrip *m_grip = nullptr;
     float m_text1Height = 360; // twips; the layout depends on it, so it is kept unrounded
     int m_border = 4;          // pixels of the sizable border
-    Qt::Edges m_pressEdges;    // border edges under the left button, while it resizes
-    bool m_moving = false;     // a move of this press is under way
     bool m_unloaded = false;
 };
 

@@ -1,8 +1,7 @@
 // Form3: the appearance settings dialog of the note editor: font, size and the two colours.
 #include "Form3.h"
 
-#include "Form2.h"
-#include "RgbColour.h"
+#include "platform/Colour.h"
 #include "WrappingButton.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextEdit>
 #include <cmath>
 
 namespace master {
@@ -80,7 +78,7 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 
 } // namespace
 
-Form3::Form3(Form2 *editor) : QWidget(editor, Qt::Window), m_editor(editor)
+Form3::Form3(const Appearance &current, QWidget *editor) : Form(editor, Qt::Window)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -143,22 +141,18 @@ Form3::Form3(Form2 *editor) : QWidget(editor, Qt::Window), m_editor(editor)
     const double tpp = platform::twipsPerPixel(this);
     resize(platform::toPixels(4800, tpp), platform::toPixels(3375, tpp));
 
-    Form_Load();
+    Form_Load(current);
 }
 
 Form3::~Form3() = default;
 
-void Form3::Form_Load()
+void Form3::Form_Load(const Appearance &current)
 {
-    if (!m_editor)
-        return;
-    const QTextEdit *text = m_editor->Text1;
-    const QColor back = text->palette().color(QPalette::Base);
-    setBackground(m_label1, back);
-    setBackground(m_label2, back);
-    m_text1->setText(text->font().family());
-    m_text2->setText(sizeText(float(text->font().pointSizeF())));
-    setForeground(m_label2, text->palette().color(QPalette::Text));
+    setBackground(m_label1, current.back);
+    setBackground(m_label2, current.back);
+    m_text1->setText(current.font);
+    m_text2->setText(sizeText(current.points));
+    setForeground(m_label2, current.fore);
 }
 
 std::optional<float> Form3::sizeFromText2()
@@ -206,57 +200,21 @@ void Form3::Command3_Click()
 
 void Form3::Command4_Click()
 {
-    if (!m_editor) {
-        close();
-        return;
-    }
     // The size is checked first, so a size that is no number leaves the editor as it was.
     const auto size = sizeFromText2();
     if (!size)
         return;
-    const QColor back = m_label1->palette().color(QPalette::Window);
-    const QColor fore = m_label2->palette().color(QPalette::WindowText);
-    m_editor->IRO2 = rgbNumber(back);
-    m_editor->FNT2 = m_text1->text();
-    m_editor->FSIZE2 = m_text2->text();
-    m_editor->FIRO2 = rgbNumber(fore);
-
-    m_editor->setBackColor(back);
-    QTextEdit *text = m_editor->Text1;
-    QPalette pal = text->palette();
-    pal.setColor(QPalette::Base, back);
-    pal.setColor(QPalette::Text, fore);
-    text->setPalette(pal);
-    QFont font = text->font();
-    font.setFamily(m_text1->text());
-    font.setPointSizeF(*size);
-    text->setFont(font);
-
-    m_editor->moveTo(Top(), Left());
+    emit accepted({m_label1->palette().color(QPalette::Window),
+                   m_label2->palette().color(QPalette::WindowText), m_text1->text(),
+                   m_text2->text(), *size});
+    emit returnTo(Top(), Left());
     close();
 }
 
 void Form3::Command5_Click()
 {
-    if (m_editor)
-        m_editor->moveTo(Top(), Left());
+    emit returnTo(Top(), Left());
     close();
-}
-
-double Form3::Top() const
-{
-    return platform::outerGeometryTwips(this).y();
-}
-
-double Form3::Left() const
-{
-    return platform::outerGeometryTwips(this).x();
-}
-
-void Form3::moveTo(double top, double left)
-{
-    const double tpp = platform::twipsPerPixel(this);
-    move(platform::toPixels(left, tpp), platform::toPixels(top, tpp));
 }
 
 } // namespace master

@@ -4,9 +4,8 @@
 #include "FontChooser.h"
 
 #include <QColor>
-#include <QPointer>
 #include <QString>
-#include <QWidget>
+#include "Form.h"
 #include <functional>
 #include <optional>
 
@@ -16,15 +15,24 @@ class QPushButton;
 
 namespace master {
 
-class Form2;
 
-class Form3 : public QWidget
+// The look of the note being written, as the settings dialog shows and gives it.
+struct Appearance
+{
+    QColor back;     // background colour
+    QColor fore;     // text colour
+    QString font;    // face name
+    QString size;    // size in points, as the size box holds it
+    float points = 0; // the same as a number
+};
+
+class Form3 : public Form
 {
     Q_OBJECT
 public:
-    // Creating the dialog runs Form_Load: it starts from the look of the editor's text box.
-    // The editor places it at its own Top and Left and shows it without hiding itself.
-    explicit Form3(Form2 *editor);
+    // Creating the dialog runs Form_Load: it starts from `current`, the look of the editor's text
+    // box. The editor places it at its own Top and Left and shows it without hiding itself.
+    Form3(const Appearance &current, QWidget *editor);
     ~Form3() override;
 
     // The font and colour choosers (CommonDialog1). Each shows its chooser modally and returns
@@ -41,17 +49,17 @@ public:
     void Command4_Click(); // OK: hand the look to the editor
     void Command5_Click(); // cancel
 
-    // Top and Left in twips (outer frame); moving it.
-    double Top() const;
-    double Left() const;
-    void moveTo(double top, double left);
+signals:
+    // OK: the look chosen, for the editor to take over.
+    void accepted(const master::Appearance &look);
+    // OK or cancel: the editor moves to where the dialog stood.
+    void returnTo(double top, double left);
 
 private:
-    void Form_Load();
+    void Form_Load(const Appearance &current);
     // The size box as a positive number; otherwise tells the user and gives nothing.
     std::optional<float> sizeFromText2();
 
-    QPointer<Form2> m_editor;
     QLabel *m_label1 = nullptr; // test display panel: the background colour
     QLabel *m_label2 = nullptr; // test text: background, text colour, font name
     QLabel *m_label3 = nullptr;

@@ -1,7 +1,6 @@
 // Form4: the erase dialog: choose notes from a list and remove them from MDATA.INI.
 #include "Form4.h"
 
-#include "Form1.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
@@ -79,7 +78,7 @@ bool removeChosen(QList<store::NoteRecord> &records,
 
 } // namespace
 
-Form4::Form4(Form1 *main) : QWidget(nullptr), m_main(main)
+Form4::Form4(QWidget *parent) : Form(parent, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form4"));
@@ -204,9 +203,7 @@ void Form4::Command1_Click()
                                platform::MessageIcon::Critical, platform::MessageButtons::Ok});
         return;
     }
-    if (m_main) {
-        m_main->refresh();
-    }
+    emit erased();
     activateWindow();
     raise();
     List1->setFocus();
@@ -214,29 +211,8 @@ void Form4::Command1_Click()
 
 void Form4::Command2_Click()
 {
-    if (!m_main || m_main->MainMode == 0) {
-        close();
-        return;
-    }
-    m_main->moveTo(Top(), Left());
+    emit returnTo(Top(), Left());
     close();
-    m_main->showMain();
-}
-
-double Form4::Top() const
-{
-    return platform::outerGeometryTwips(this).y();
-}
-
-double Form4::Left() const
-{
-    return platform::outerGeometryTwips(this).x();
-}
-
-void Form4::moveTo(double top, double left)
-{
-    const double tpp = platform::twipsPerPixel(this);
-    move(platform::toPixels(left, tpp), platform::toPixels(top, tpp));
 }
 
 } // namespace master

@@ -5,7 +5,7 @@
 
 #include <QList>
 #include <QString>
-#include <QWidget>
+#include "Form.h"
 
 class QLabel;
 class QListWidget;
@@ -13,15 +13,13 @@ class QPushButton;
 
 namespace master {
 
-class Form1;
-
-class Form4 : public QWidget
+class Form4 : public Form
 {
     Q_OBJECT
 public:
-    // Creating the dialog runs Form_Load (fills the list); Form1::syoukyo_Click places and shows
-    // it. The dialog deletes itself when it closes.
-    explicit Form4(Form1 *main);
+    // Creating the dialog runs Form_Load (fills the list); the main window places and shows it.
+    // The dialog deletes itself when it closes.
+    explicit Form4(QWidget *parent = nullptr);
     ~Form4() override;
 
     QString AppDir;                      // the data folder, ending in "/"
@@ -38,18 +36,17 @@ public:
     void Command1_Click(); // erase the chosen notes
     void Command2_Click(); // cancel
 
-    // Dialog Top and Left in twips (outer frame); moving it.
-    double Top() const;
-    double Left() const;
-    void moveTo(double top, double left);
-
     // How a note text shows on its one line of the list: line breaks become spaces.
     static QString listLine(const QString &noteText);
 
+signals:
+    // Notes were erased from MDATA.INI: the desktop is to be refreshed.
+    void erased();
+    // Cancel: the main window comes back where the dialog stood, if it is the user's home.
+    void returnTo(double top, double left);
+
 private:
     void Form_Load();
-
-    Form1 *m_main;
 };
 
 } // namespace master

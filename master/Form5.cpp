@@ -1,7 +1,6 @@
 // Form5: the version dialog.
 #include "Form5.h"
 
-#include "Form1.h"
 #include "platform/Twips.h"
 
 #include <QFont>
@@ -58,7 +57,7 @@ QStringList Form5::productNameFamilies()
             QStringLiteral("Noto Sans CJK JP")};
 }
 
-Form5::Form5(Form1 *main) : QWidget(nullptr), m_main(main)
+Form5::Form5(QWidget *parent) : Form(parent, Qt::Window)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form5"));
@@ -111,27 +110,8 @@ Form5::~Form5() = default;
 
 void Form5::Command1_Click()
 {
-    if (m_main)
-        m_main->moveTo(Top(), Left());
+    emit returnTo(Top(), Left());
     close();
-    if (m_main)
-        m_main->showMain();
-}
-
-double Form5::Top() const
-{
-    return platform::outerGeometryTwips(this).y();
-}
-
-double Form5::Left() const
-{
-    return platform::outerGeometryTwips(this).x();
-}
-
-void Form5::moveTo(double top, double left)
-{
-    const double tpp = platform::twipsPerPixel(this);
-    move(platform::toPixels(left, tpp), platform::toPixels(top, tpp));
 }
 
 } // namespace master

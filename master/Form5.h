@@ -1,7 +1,7 @@
 // Form5: the version dialog.
 #pragma once
 
-#include <QWidget>
+#include "Form.h"
 
 class QFrame;
 class QLabel;
@@ -9,14 +9,12 @@ class QPushButton;
 
 namespace master {
 
-class Form1;
-
-class Form5 : public QWidget
+class Form5 : public Form
 {
     Q_OBJECT
 public:
-    // The dialog deletes itself when it closes; Form1::bazyon_Click places and shows it.
-    explicit Form5(Form1 *main);
+    // The dialog deletes itself when it closes; the main window places and shows it.
+    explicit Form5(QWidget *parent = nullptr);
     ~Form5() override;
 
     QFrame *Picture1 = nullptr;
@@ -27,16 +25,12 @@ public:
 
     void Command1_Click(); // back to the main window where the dialog stands
 
-    // Dialog Top and Left in twips (outer frame); moving it.
-    double Top() const;
-    double Left() const;
-    void moveTo(double top, double left);
-
     // The families tried for the product name, the first one wanted: a rounded pop face.
     static QStringList productNameFamilies();
 
-private:
-    Form1 *m_main;
+signals:
+    // OK: the main window comes back where the dialog stood.
+    void returnTo(double top, double left);
 };
 
 } // namespace master

@@ -2,6 +2,8 @@
 // closing running notes (UL), each step from the event loop.
 #include "NoteDesktop.h"
 
+#include "LiveNotes.h"
+#include "Registrations.h"
 #include "platform/CloseRequest.h"
 #include "platform/Processes.h"
 #include "store/DataFolder.h"
@@ -9,9 +11,7 @@
 #include "store/NoteId.h"
 #include "store/NoteStore.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
 #include <QTimer>
 
@@ -21,82 +21,11 @@ namespace master {
 
 namespace {
 
-// A started window registers itself when its start-up ends; on a loaded machine fifty of them
-// take a while, so the bound grows with their number.
-constexpr int RegisterBaseMs = 5000;
-constexpr int RegisterPerWindowMs = 200;
-constexpr int RegisterPollMs = 20;
 // Windows started in one turn of the event loop: starting one takes a moment, and fifty in a row
 // would hold the master's windows still meanwhile.
 constexpr int StartsPerTurn = 8;
 // How much of a note's text names it in a message.
 constexpr int NamedTextLength = 20;
-
-void setError(QString *error, const QString &message)
-{
-    if (error)
-        *error = message;
-}
-
-qint64 now()
-{
-    return QDeadlineTimer::current().deadline();
-}
-
-// The task identifier of an entry: the number at the start of its text form; 0 for "0" and for
-// text that does not start with a number.
-qint64 entryTaskId(const store::RunningEntry &entry)
-{
-    const double value = store::idNumericValue(entry.RunningTaskId.toText());
-    return value >= 1 ? static_cast<qint64>(value) : 0;
-}
-
-// The identifier text a note window gets in its argument string, and so writes into its entry.
-QString idTextOf(const QString &noteArgs)
-{
-    const auto decoded = store::DecodeNoteArgs(noteArgs);
-    if (decoded.ok() && decoded.value().has_value())
-        return decoded.value()->at(9);
-    return {};
-}
-
-// The live note windows of the folder: which note each one shows, by its identifier text as it
-// received it (the text it writes into its own entry).
-struct LiveWindows
-{
-    QHash<qint64, QString> idByPid;
-    QSet<QString> ids;
-};
-
-LiveWindows scanLiveWindows(const QString &programDir, const QSet<qint64> &closed = {})
-{
-    LiveWindows live;
-    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(programDir)) {
-        if (closed.contains(window.pid))
-            continue;
-        const QString id = idTextOf(window.noteArgs);
-        live.idByPid.insert(window.pid, id);
-        if (!id.isNull())
-            live.ids.insert(id);
-    }
-    return live;
-}
-
-// An entry provably without a window: its task identifier names no live note window of this
-// folder (or one that shows another note: the number was reused), or it has no task identifier
-// yet and no live note window of this folder shows its note.
-bool provablyDead(const store::RunningEntry &entry, const LiveWindows &live)
-{
-    const QString id = entry.RunningId.toText();
-    const qint64 taskId = entryTaskId(entry);
-    if (taskId > 0) {
-        const auto it = live.idByPid.constFind(taskId);
-        if (it == live.idByPid.constEnd())
-            return true;
-        return !it->isNull() && *it != id;
-    }
-    return !live.ids.contains(id);
-}
 
 bool isRunning(const store::Value &noteId, const QSet<QString> &runningIds)
 {
@@ -124,27 +53,24 @@ QString nameOf(const store::NoteRecord &note)
 
 } // namespace
 
-NoteDesktop::NoteDesktop(QObject *parent) : QObject(parent)
+NoteDesktop::NoteDesktop(QObject *parent)
+    : QObject(parent), m_registrations(new Registrations(this))
 {
-    m_poll = new QTimer(this);
-    m_poll->setSingleShot(true); // re-armed after each look, which may wait for the files
-    connect(m_poll, &QTimer::timeout, this, &NoteDesktop::pollRegistrations);
+    connect(m_registrations, &Registrations::settled, this, &NoteDesktop::registrationsSettled);
 }
 
 NoteDesktop::~NoteDesktop() = default;
 
-bool NoteDesktop::APC(QString *error)
+store::Status NoteDesktop::APC()
 {
-    ProgramDir = platform::programFolder();
-    AppDir = store::dataFolder(ProgramDir);
-    NoteLineCount = 0;
-    const auto count = store::NoteStore(AppDir).countNoteLines();
-    if (!count.ok()) {
-        setError(error, count.error());
-        return false;
-    }
-    NoteLineCount = count.value();
-    return true;
+    m_programDir = platform::programFolder();
+    m_appDir = store::dataFolder(m_programDir);
+    m_noteLineCount = 0;
+    const auto count = store::NoteStore(m_appDir).countNoteLines();
+    if (!count.ok())
+        return store::Error{count.error()};
+    m_noteLineCount = count.value();
+    return {};
 }
 
 bool NoteDesktop::begin(Step step)
@@ -185,23 +111,9 @@ bool NoteDesktop::UL()
 
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
-    const LiveWindows live = scanLiveWindows(ProgramDir, m_closed);
+    const LiveWindows live = LiveWindows::scan(m_programDir, m_closed);
     for (const store::RunningEntry &entry : entries) {
-        const QString id = entry.RunningId.toText();
-        QList<qint64> windows;
-        if (const qint64 taskId = entryTaskId(entry); taskId > 0) {
-            const auto it = live.idByPid.constFind(taskId);
-            if (it == live.idByPid.constEnd() || it->isNull() || *it == id)
-                windows.append(taskId);
-        } else {
-            // No task identifier was recorded: the live window of this folder that shows the
-            // note is the one the entry stands for.
-            for (auto it = live.idByPid.cbegin(); it != live.idByPid.cend(); ++it) {
-                if (it.value() == id)
-                    windows.append(it.key());
-            }
-        }
-        for (const qint64 pid : windows) {
+        for (const qint64 pid : live.windowsOf(entry)) {
             if (!m_toClose.contains(pid))
                 m_toClose.append(pid);
         }
@@ -223,7 +135,7 @@ void NoteDesktop::closeNext()
     // A window that cannot be reached gets nothing; no key goes anywhere else. Only a window
     // that confirmed its close stops counting as showing its note: one that did not answer in
     // time may still be on the screen, and must not get a twin.
-    auto *closer = new platform::NoteWindowCloser(AppDir, pid, this);
+    auto *closer = new platform::NoteWindowCloser(m_appDir, pid, this);
     connect(closer, &platform::NoteWindowCloser::done, this, [this, pid](bool confirmed) {
         if (confirmed)
             m_closed.insert(pid);
@@ -235,7 +147,7 @@ void NoteDesktop::closeNext()
 QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
 {
     *ok = false;
-    const store::NoteStore files(AppDir);
+    const store::NoteStore files(m_appDir);
     auto entries = files.readRunningEntries();
     if (entries.ok()) {
         *ok = true;
@@ -247,12 +159,7 @@ QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
     }
     // A running-note file that cannot be read whole would keep every note from being shown. It
     // is runtime state: set it aside and rebuild it from the live note windows of this folder.
-    QList<store::RunningEntry> rebuilt;
-    for (const platform::LiveNoteWindow &window : platform::liveNoteWindows(ProgramDir)) {
-        const QString id = idTextOf(window.noteArgs);
-        if (!id.isNull() && !m_closed.contains(window.pid))
-            rebuilt.append({store::Value::text(id), store::Value::number(double(window.pid))});
-    }
+    const QList<store::RunningEntry> rebuilt = LiveWindows::scan(m_programDir, m_closed).entries();
     const auto aside = files.replaceRunningFile(rebuilt);
     if (!aside.ok()) {
         m_messages.append(entries.error());
@@ -269,14 +176,13 @@ QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
 
 void NoteDesktop::show()
 {
-    QString error;
-    if (!APC(&error)) {
-        m_messages.append(error);
+    if (const store::Status counted = APC(); !counted) {
+        m_messages.append(counted.error());
         return finish();
     }
-    const store::NoteStore files(AppDir);
-    NoteLineCount += 1;
-    NoteTable = QList<NoteRow>(1);
+    const store::NoteStore files(m_appDir);
+    m_noteLineCount += 1;
+    m_noteTable = QList<NoteRow>(1);
 
     const auto records = files.readNoteRecords();
     if (!records.ok()) {
@@ -284,7 +190,7 @@ void NoteDesktop::show()
         return finish();
     }
     for (const store::NoteRecord &record : records.value())
-        NoteTable.append(NoteRow{record, 0});
+        m_noteTable.append(NoteRow{record, 0});
 
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.
@@ -293,14 +199,14 @@ void NoteDesktop::show()
     if (!readable)
         return finish();
     // A window closed by UL stops counting once it asked; its number can name another later.
-    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(ProgramDir, pid); });
-    const LiveWindows live = scanLiveWindows(ProgramDir, m_closed);
+    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(m_programDir, pid); });
+    const LiveWindows live = LiveWindows::scan(m_programDir, m_closed);
     QSet<QString> running = live.ids;
     bool anyDead = false;
-    RunningIds.clear();
+    m_runningIds.clear();
     for (const store::RunningEntry &entry : entries) {
-        RunningIds.append(entry.RunningId.toText());
-        if (provablyDead(entry, live))
+        m_runningIds.append(entry.RunningId.toText());
+        if (live.provablyDead(entry))
             anyDead = true;
         else
             running.insert(entry.RunningId.toText());
@@ -308,8 +214,8 @@ void NoteDesktop::show()
 
     // A note that cannot travel to its window is named at the end; the others are shown.
     m_toStart.clear();
-    for (int row = 1; row < NoteTable.size(); ++row) {
-        const store::NoteRecord &note = NoteTable[row].note;
+    for (int row = 1; row < m_noteTable.size(); ++row) {
+        const store::NoteRecord &note = m_noteTable[row].note;
         if (isRunning(note.NoteId, running))
             continue;
         const auto args = store::EncodeNoteArgs(note);
@@ -323,9 +229,9 @@ void NoteDesktop::show()
     }
 
     // A folder without its note window program changes nothing.
-    if (!m_toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(ProgramDir)).isExecutable()) {
+    if (!m_toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(m_programDir)).isExecutable()) {
         m_messages.append(startFailureMessage(
-            QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(ProgramDir))));
+            QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(m_programDir))));
         m_toStart.clear();
         return finish();
     }
@@ -335,13 +241,13 @@ void NoteDesktop::show()
     if (anyDead) {
         const store::Status status =
             files.updateRunningEntries([&](QList<store::RunningEntry> &list) {
-                const LiveWindows now = scanLiveWindows(ProgramDir, m_closed);
+                const LiveWindows now = LiveWindows::scan(m_programDir, m_closed);
                 const bool changed = list.removeIf([&](const store::RunningEntry &entry) {
-                    return provablyDead(entry, now);
+                    return now.provablyDead(entry);
                 }) > 0;
-                RunningIds.clear();
+                m_runningIds.clear();
                 for (const store::RunningEntry &entry : list)
-                    RunningIds.append(entry.RunningId.toText());
+                    m_runningIds.append(entry.RunningId.toText());
                 return changed;
             });
         if (!status.ok()) {
@@ -357,97 +263,83 @@ void NoteDesktop::show()
 void NoteDesktop::startNext()
 {
     // All without waiting: each window's start-up runs while the next ones are being started.
-    const int windows = int(m_toStart.size()) + int(m_waiting.size());
+    const int windows = int(m_toStart.size()) + 1;
     for (int i = 0; i < StartsPerTurn && !m_toStart.isEmpty(); ++i) {
         const ToStart note = m_toStart.takeFirst();
-        QString detail;
-        const qint64 pid = platform::startNoteWindow(ProgramDir, note.args, &detail);
-        if (pid <= 0) {
-            m_failedNotes.append(nameOf(NoteTable[note.row].note) + QStringLiteral(": ") +
-                                 startFailureMessage(detail));
+        const auto started = platform::startNoteWindow(m_programDir, note.args);
+        if (!started) {
+            m_failedNotes.append(nameOf(m_noteTable[note.row].note) + QStringLiteral(": ") +
+                                 startFailureMessage(started.error()));
             continue;
         }
-        NoteTable[note.row].NoteTaskId = pid;
+        const qint64 pid = started.value();
+        m_noteTable[note.row].NoteTaskId = pid;
         m_closed.remove(pid);
-        track(note.idText, pid, windows);
+        m_registrations->track(m_appDir, m_programDir, note.idText, pid, windows);
     }
     if (!m_toStart.isEmpty()) {
         QTimer::singleShot(0, this, &NoteDesktop::startNext);
         return;
     }
-    if (m_waiting.isEmpty())
+    if (!m_registrations->pending())
         finish();
 }
 
-qint64 NoteDesktop::startNote(const store::NoteRecord &note, QString *error)
+bool NoteDesktop::registering() const
 {
-    APC();
-    const auto args = store::EncodeNoteArgs(note);
-    if (!args.ok()) {
-        setError(error, args.error());
-        return 0;
-    }
-    QString detail;
-    const qint64 pid = platform::startNoteWindow(ProgramDir, args.value(), &detail);
-    if (pid <= 0) {
-        setError(error, startFailureMessage(detail));
-        return 0;
-    }
+    return m_registrations->pending();
+}
+
+void NoteDesktop::registrationsSettled(const QString &message)
+{
+    if (!message.isEmpty())
+        m_messages.append(message);
+    m_runningIds = m_registrations->runningIds();
+    if (m_step == Step::Registering && m_toStart.isEmpty())
+        finish();
+}
+
+store::Result<qint64> NoteDesktop::chooseNewNoteId()
+{
+    const store::Status counted = APC();
+    m_noteTable = QList<NoteRow>(qMax(0, m_noteLineCount) + 1);
+    if (!counted)
+        return store::Error{counted.error()};
+    const auto records = store::NoteStore(m_appDir).readNoteRecords();
+    if (!records)
+        return store::Error{records.error()};
+    return store::chooseNewNoteId(m_noteLineCount, records.value());
+}
+
+store::Result<qint64> NoteDesktop::createNote(const store::NoteRecord &note)
+{
+    if (const store::Status counted = APC(); !counted)
+        return store::Error{counted.error()};
+    const int n = m_noteLineCount;
+    // Everything that could refuse the note first, so that a refusal leaves no trace and the
+    // user can correct the text.
+    if (const store::Status checked = store::checkNote(note); !checked)
+        return store::Error{checked.error()};
+    const QString args = store::EncodeNoteArgs(note).value();
+
+    const auto started = platform::startNoteWindow(m_programDir, args);
+    if (!started)
+        return store::Error{startFailureMessage(started.error())};
+    const qint64 pid = started.value();
     m_closed.remove(pid);
-    track(idTextOf(args.value()), pid, 1);
-    return pid;
-}
-
-void NoteDesktop::track(const QString &idText, qint64 pid, int windowsStarting)
-{
-    m_waiting.append(
-        {idText, pid, now() + RegisterBaseMs + RegisterPerWindowMs * qint64(windowsStarting)});
-    if (!m_poll->isActive())
-        m_poll->start(RegisterPollMs);
-}
-
-// Writes each started window's task identifier into every entry of its note once the window has
-// appended its entry, batching what appeared since the last look into one rewrite. A window
-// that died, or did not register in time, is waited for no longer.
-void NoteDesktop::pollRegistrations()
-{
-    QHash<QString, qint64> pidById;
-    for (const StartedWindow &window : std::as_const(m_waiting))
-        pidById.insert(window.idText, window.pid);
-    QSet<QString> registered;
-    const store::Status status =
-        store::NoteStore(AppDir).updateRunningEntries([&](QList<store::RunningEntry> &entries) {
-            bool changed = false;
-            for (store::RunningEntry &entry : entries) {
-                const auto it = pidById.constFind(entry.RunningId.toText());
-                if (it == pidById.constEnd())
-                    continue;
-                const auto number = entry.RunningTaskId.toNumber();
-                if (!entry.RunningTaskId.isNumber() || !number || *number != double(*it)) {
-                    entry.RunningTaskId = store::Value::number(double(*it));
-                    changed = true;
-                }
-                registered.insert(it.key());
-            }
-            RunningIds.clear();
-            for (const store::RunningEntry &entry : entries)
-                RunningIds.append(entry.RunningId.toText());
-            return changed;
-        });
-    const qint64 time = now();
-    m_waiting.removeIf([&](const StartedWindow &window) {
-        return registered.contains(window.idText) || time > window.waitUntil ||
-               !platform::isLiveNoteWindow(ProgramDir, window.pid);
-    });
-    if (!status.ok() && !status.busy()) {
-        // A running-note file that cannot be read: the next refresh rebuilds it.
-        m_messages.append(status.error());
-        m_waiting.clear();
+    if (const store::Status appended = store::NoteStore(m_appDir).appendNoteRecord(note);
+        !appended) {
+        // An unregistered window would vanish at the next refresh: it is taken down again.
+        // Asked to end, it closes as on any request to end: its entry goes, and it has no
+        // record to write to.
+        platform::endNoteWindow(m_programDir, pid);
+        return store::Error{appended.error()};
     }
-    if (!m_waiting.isEmpty())
-        m_poll->start(RegisterPollMs);
-    else if (m_step == Step::Registering && m_toStart.isEmpty())
-        finish();
+    m_registrations->track(m_appDir, m_programDir, idTextOf(args), pid, 1);
+    if (m_noteTable.size() < n + 1)
+        m_noteTable.resize(n + 1);
+    m_noteTable[n] = NoteRow{note, pid};
+    return pid;
 }
 
 void NoteDesktop::finish()

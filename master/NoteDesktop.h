@@ -1,20 +1,20 @@
 // The master's notes on the desktop: the program folder and line count (APC), showing all notes
-// (HYOUZI) and closing running notes (UL), run from the event loop. No window of its own; Form1
-// owns one and forwards.
+// (HYOUZI), closing running notes (UL) and registering a new note, run from the event loop. No
+// window of its own: the windows call it and listen to it.
 #pragma once
 
 #include "store/Records.h"
+#include "store/Result.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
-class QTimer;
-
 namespace master {
+
+class Registrations;
 
 // One position of the master's note table: a record as read, and the task identifier that the
 // last HYOUZI got when it started the note's window (0 when it did not start it).
@@ -34,15 +34,15 @@ public:
     explicit NoteDesktop(QObject *parent = nullptr);
     ~NoteDesktop() override;
 
-    QString AppDir;           // the data folder (MDATA.INI, IDDATA.INI), ending in "/"
-    QString ProgramDir;       // the program folder (memlet), ending in "/"
-    int NoteLineCount = 0;    // lines of MDATA.INI (plus one after HYOUZI)
-    QList<NoteRow> NoteTable; // index 0 unused, as the tables are indexed from 1
-    QStringList RunningIds;   // RunningId of the entries read last
+    const QString &AppDir() const { return m_appDir; }         // data folder, ending in "/"
+    const QString &ProgramDir() const { return m_programDir; } // memlet's folder, ending in "/"
+    int NoteLineCount() const { return m_noteLineCount; } // lines of MDATA.INI (+1 after HYOUZI)
+    const QList<NoteRow> &NoteTable() const { return m_noteTable; } // index 0 unused
+    const QStringList &RunningIds() const { return m_runningIds; } // RunningId as read last
 
-    // Sets ProgramDir and AppDir and counts the lines of MDATA.INI. False (with `error`) when the
-    // file exists but cannot be read.
-    bool APC(QString *error = nullptr);
+    // Sets ProgramDir and AppDir and counts the lines of MDATA.INI. Fails when the file exists
+    // but cannot be read.
+    store::Status APC();
 
     // Each starts its operation and returns at once; false, doing nothing, while another one
     // runs. finished() follows.
@@ -58,13 +58,18 @@ public:
     // The refresh: UL, then HYOUZI.
     bool refresh();
     bool busy() const { return m_step != Step::Idle; }
-    // Windows that startNote or HYOUZI started have not all registered yet.
-    bool registering() const { return !m_waiting.isEmpty(); }
+    // Windows that were started have not all registered yet.
+    bool registering() const;
 
-    // Starts the note window of one note that is being created and records its task identifier
-    // once the window has registered (from the event loop). Returns the task identifier, or 0
-    // with `error` set.
-    qint64 startNote(const store::NoteRecord &note, QString *error = nullptr);
+    // The identifier for the note about to be written: the smallest one not below the line
+    // count plus one that no record uses. The note table is made afresh, one position per line.
+    store::Result<qint64> chooseNewNoteId();
+    // Registers a new note: checks it (nothing is written or started for a note that cannot be
+    // stored or handed to its window), starts its window, appends its record and puts it in the
+    // note table at the line count. A record that cannot be appended takes its window down again,
+    // so that the user can try once more. Gives the window's task identifier, which is written
+    // into its entry once the window has registered.
+    store::Result<qint64> createNote(const store::NoteRecord &note);
 
 signals:
     // The operation is over; `message` is what the user should be told (empty when all went
@@ -79,13 +84,6 @@ private:
         Showing,
         Registering
     };
-    // One note window started by this master, until its own entry carries its task identifier.
-    struct StartedWindow
-    {
-        QString idText; // the identifier as the window received it
-        qint64 pid = 0;
-        qint64 waitUntil = 0; // on the monotonic clock, ms
-    };
     struct ToStart
     {
         int row;
@@ -98,9 +96,14 @@ private:
     void closeNext();
     void show();
     void startNext();
-    void track(const QString &idText, qint64 pid, int windowsStarting);
-    void pollRegistrations();
+    void registrationsSettled(const QString &message);
     void finish();
+
+    QString m_appDir;
+    QString m_programDir;
+    int m_noteLineCount = 0;
+    QList<NoteRow> m_noteTable;
+    QStringList m_runningIds;
 
     Step m_step = Step::Idle;
     bool m_showAfterClosing = false;
@@ -109,8 +112,7 @@ private:
     // longer count as showing their note.
     QSet<qint64> m_closed;
     QList<ToStart> m_toStart;
-    QList<StartedWindow> m_waiting;
-    QTimer *m_poll = nullptr;
+    Registrations *m_registrations;
     QStringList m_messages;    // for the user, at the end of the operation
     QStringList m_failedNotes; // notes whose window could not start
 };

@@ -2,6 +2,7 @@
 #include "Form1.h"
 
 #include "platform/CloseRequest.h"
+#include "platform/Colour.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemMove.h"
 #include "platform/Twips.h"
@@ -30,70 +31,6 @@
 namespace notewin {
 
 namespace {
-
-// Colour numbers hold red in the low byte.
-QColor colorFromNumber(qint32 value)
-{
-    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
-
-// Field positions in the argument string, and their names in messages.
-enum Field
-{
-    Text,
-    BackColor,
-    FontName,
-    FontSize,
-    Top,
-    Left,
-    Width,
-    Height,
-    ForeColor,
-    Id
-};
-
-QString fieldName(int field)
-{
-    static const char *const names[] = {"メッセージ", "背景色",   "フォント名", "フォントサイズ",
-                                        "上端位置",   "左端位置", "幅",         "高さ",
-                                        "文字色",     "付箋番号"};
-    return QStringLiteral("%1（%2 番目の欄）").arg(QString::fromUtf8(names[field])).arg(field + 1);
-}
-
-QString notANumber(const QStringList &fields, int field)
-{
-    return QStringLiteral("付箋の%1が数値ではありません（「%2」）。")
-        .arg(fieldName(field), fields[field]);
-}
-
-// A single-precision number field; nothing when it is not a number.
-std::optional<float> toSingle(const QStringList &fields, int field, QString *error)
-{
-    const std::optional<double> value = store::parseNumber(fields[field]);
-    if (!value || !std::isfinite(*value) || std::abs(*value) > std::numeric_limits<float>::max()) {
-        *error = notANumber(fields, field);
-        return std::nullopt;
-    }
-    return float(*value);
-}
-
-// A colour field: a 32-bit signed integer, a fraction rounded half to even.
-std::optional<qint32> toColor(const QStringList &fields, int field, QString *error)
-{
-    const std::optional<double> value = store::parseNumber(fields[field]);
-    if (!value || !std::isfinite(*value)) {
-        *error = notANumber(fields, field);
-        return std::nullopt;
-    }
-    const double rounded = std::nearbyint(*value); // the default mode: half to even
-    if (rounded < std::numeric_limits<qint32>::min() ||
-        rounded > std::numeric_limits<qint32>::max()) {
-        *error = QStringLiteral("付箋の%1が大きすぎます（「%2」）。")
-                     .arg(fieldName(field), fields[field]);
-        return std::nullopt;
-    }
-    return qint32(rounded);
-}
 
 // A position far beyond any screen would overflow the pixel arithmetic; such a note is brought
 // back onto the screen anyway.
@@ -138,7 +75,7 @@ Form1::Form1(const QString &appDir, QWidget *parent)
 
     // As designed, before the note replaces them: light grey, 5340 x 660 at 8910, 1215.
     QPalette look = palette();
-    look.setColor(QPalette::Window, colorFromNumber(14737632));
+    look.setColor(QPalette::Window, platform::colourFromRgbNumber(14737632));
     setPalette(look);
     platform::setOuterGeometryTwips(this, QRectF(8910, 1215, 5340, 660));
 
@@ -167,69 +104,44 @@ Form1::~Form1()
         qApp->removeEventFilter(this);
 }
 
-Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
+store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
 {
-    QString message;
-    auto fail = [&](const QString &why) {
-        if (error)
-            *error = why;
-        return LoadResult::Failed;
-    };
-
     if (argumentText.isEmpty())
         return LoadResult::NoNote;
 
     const auto decoded = store::DecodeNoteArgs(argumentText);
     if (!decoded)
-        return fail(decoded.error());
+        return store::Error{decoded.error()};
     if (!decoded.value())
         return LoadResult::NoNote;
     const QStringList fields = *decoded.value();
 
     // Every conversion before anything is applied or written.
-    const auto backColor = toColor(fields, BackColor, &message);
-    if (!backColor)
-        return fail(message);
-    const auto foreColor = toColor(fields, ForeColor, &message);
-    if (!foreColor)
-        return fail(message);
-    const auto fontSize = toSingle(fields, FontSize, &message);
-    if (!fontSize)
-        return fail(message);
-    const auto top = toSingle(fields, Top, &message);
-    if (!top)
-        return fail(message);
-    const auto left = toSingle(fields, Left, &message);
-    if (!left)
-        return fail(message);
-    const auto width = toSingle(fields, Width, &message);
-    if (!width)
-        return fail(message);
-    const auto height = toSingle(fields, Height, &message);
-    if (!height)
-        return fail(message);
+    const auto converted = store::convertNoteFields(fields);
+    if (!converted)
+        return store::Error{converted.error()};
+    const store::WindowNote &note = converted.value();
 
-    m_fields = fields;
-    m_noteId = fields[Id];
+    m_noteId = note.id;
 
     // Inside Qt a line break is "\n"; the note carries CR LF.
-    QString text = fields[Text];
+    QString text = note.text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Label1->setText(text);
     setAccessibleName(text); // a screen reader names the note by what it says
 
     QPalette look = palette();
-    look.setColor(QPalette::Window, colorFromNumber(*backColor));
+    look.setColor(QPalette::Window, platform::colourFromRgbNumber(note.backColor));
     setPalette(look);
     QPalette textLook = Label1->palette();
-    textLook.setColor(QPalette::WindowText, colorFromNumber(*foreColor));
+    textLook.setColor(QPalette::WindowText, platform::colourFromRgbNumber(note.foreColor));
     Label1->setPalette(textLook);
 
     QFont font = Label1->font();
-    font.setFamilies({fields[FontName]});
-    if (*fontSize > 0)
-        font.setPointSizeF(*fontSize);
+    font.setFamilies({note.fontName});
+    if (note.fontSize > 0)
+        font.setPointSizeF(note.fontSize);
     Label1->setFont(font);
     // The window's other text takes the note's font too, so that no second font is loaded for a
     // text box that is never shown.
@@ -238,12 +150,12 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
     // The record keeps its own size; the window is shown at a size that can be seen and grabbed
     // and that fits the desktop.
     const double tpp = platform::twipsPerPixel(this);
-    const QSize shown =
-        platform::showableSize(platform::toPixels(QRectF(0, 0, std::clamp(double(*width), 0.0, 1e8),
-                                                         std::clamp(double(*height), 0.0, 1e8)),
-                                                  tpp)
-                                   .size());
-    platform::setOuterGeometryTwips(this, QRectF(boundedTwips(*left), boundedTwips(*top),
+    const QSize shown = platform::showableSize(
+        platform::toPixels(QRectF(0, 0, std::clamp(double(note.width), 0.0, 1e8),
+                                  std::clamp(double(note.height), 0.0, 1e8)),
+                           tpp)
+            .size());
+    platform::setOuterGeometryTwips(this, QRectF(boundedTwips(note.left), boundedTwips(note.top),
                                                  platform::toTwips(shown.width(), tpp),
                                                  platform::toTwips(shown.height(), tpp)));
     setFixedSize(size()); // a fixed frame: the note is never resized
@@ -266,13 +178,14 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
         Form_KeyDown();
         return m_unloaded;
     };
-    QString listenError;
-    if (!m_closeRequests->listen(m_appDir, QCoreApplication::applicationPid(), &listenError)) {
+    if (const store::Status listening =
+            m_closeRequests->listen(m_appDir, QCoreApplication::applicationPid());
+        !listening) {
         delete m_closeRequests;
         m_closeRequests = nullptr;
         qApp->removeEventFilter(this);
-        return fail(
-            QStringLiteral("付箋の終了要求を受ける窓口を開けませんでした: %1").arg(listenError));
+        return store::Error{QStringLiteral("付箋の終了要求を受ける窓口を開けませんでした: %1")
+                                .arg(listening.error())};
     }
 
     // The last step: an entry in IDDATA.INI means a window that is up and can be reached.
@@ -281,7 +194,7 @@ Form1::LoadResult Form1::Form_Load(const QString &argumentText, QString *error)
         delete m_closeRequests;
         m_closeRequests = nullptr;
         qApp->removeEventFilter(this);
-        return fail(appended.error());
+        return store::Error{appended.error()};
     }
     return LoadResult::Loaded;
 }

@@ -1,6 +1,8 @@
 // The note window of memlet: one note, dragged with the left button, closed by any key or "はがす".
 #pragma once
 
+#include "store/Result.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -27,13 +29,12 @@ public:
     enum class LoadResult
     {
         Loaded,
-        NoNote,
-        Failed
+        NoNote
     };
     // The start-up: decodes the argument text, takes the note's look, place and size, listens
-    // for the close request and appends the running entry, in that order. On Failed, `error`
-    // holds the message for the user and no file has been touched by a failed conversion.
-    LoadResult Form_Load(const QString &argumentText, QString *error = nullptr);
+    // for the close request and appends the running entry, in that order. A failure holds the
+    // message for the user; no file has been touched by a failed conversion.
+    store::Result<LoadResult> Form_Load(const QString &argumentText);
 
     // Who asks for the close: the user (a key, "はがす", the window manager's close box), or a
     // request to end the process (a signal, the end of the desktop session).
@@ -52,9 +53,6 @@ public:
     void Form_UnloadWithoutDisplay();
     bool hasUnloaded() const { return m_unloaded; }
 
-    // The ten field texts as decoded, and the identifier text as received.
-    const QStringList &fields() const { return m_fields; }
-    const QString &noteId() const { return m_noteId; }
 
 signals:
     // The close has run: the process should end with `exitCode` (0 when the write-back was done).
@@ -81,8 +79,7 @@ private:
     void makeText1();
 
     QString m_appDir;
-    QStringList m_fields;
-    QString m_noteId;
+    QString m_noteId; // the identifier text as received
     bool m_unloaded = false;
     bool m_closing = false;      // a close is waiting for the files
     bool m_endRequested = false; // a request to end came while it waited

@@ -49,18 +49,15 @@ int main(int argc, char *argv[])
             form.Form_Unload(notewin::Form1::CloseCause::EndRequest);
     });
 
-    QString error;
-    switch (form.Form_Load(argumentText, &error)) {
-    case notewin::Form1::LoadResult::NoNote:
-        return 0;
-    case notewin::Form1::LoadResult::Failed:
-        platform::showMessage(nullptr, {QStringLiteral("付箋を表示できません。\n%1").arg(error),
+    const auto load = form.Form_Load(argumentText);
+    if (!load) {
+        platform::showMessage(nullptr, {QStringLiteral("付箋を表示できません。\n%1").arg(load.error()),
                                         QStringLiteral("付箋"), platform::MessageIcon::Critical,
                                         platform::MessageButtons::Ok});
         return 2;
-    case notewin::Form1::LoadResult::Loaded:
-        break;
     }
+    if (load.value() == notewin::Form1::LoadResult::NoNote)
+        return 0;
     loaded = true;
 
     int exitCode = 0;

@@ -51,7 +51,7 @@ QString noteWindowSocketName(const QString &appDir, qint64 pid)
 
 CloseRequestServer::CloseRequestServer(QObject *parent) : QObject(parent) {}
 
-bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *error)
+store::Status CloseRequestServer::listen(const QString &appDir, qint64 pid)
 {
     if (!m_server) {
         // A name in the abstract namespace leaves nothing behind when the window is killed; the
@@ -59,7 +59,10 @@ bool CloseRequestServer::listen(const QString &appDir, qint64 pid, QString *erro
         m_server = new LocalServer(this);
         connect(m_server, &LocalServer::newConnection, this, &CloseRequestServer::acceptConnection);
     }
-    return m_server->listen(noteWindowSocketName(appDir, pid), error);
+    QString error;
+    if (!m_server->listen(noteWindowSocketName(appDir, pid), &error))
+        return store::Error{error};
+    return {};
 }
 
 void CloseRequestServer::acceptConnection(LocalSocket *socket)

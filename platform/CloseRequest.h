@@ -2,6 +2,8 @@
 // keys and wait until processed", over a local socket that each note window listens on.
 #pragma once
 
+#include "store/Result.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -24,7 +26,7 @@ class CloseRequestServer : public QObject
     Q_OBJECT
 public:
     explicit CloseRequestServer(QObject *parent = nullptr);
-    bool listen(const QString &appDir, qint64 pid, QString *error = nullptr);
+    store::Status listen(const QString &appDir, qint64 pid);
 
     // Called for "activate"; must raise and activate the window.
     std::function<void()> onActivate;

@@ -84,22 +84,16 @@ QString noteWindowProgram(const QString &appDir)
     return withSlash(appDir) + QStringLiteral("memlet");
 }
 
-qint64 startNoteWindow(const QString &appDir, const QString &noteArgs, QString *error)
+store::Result<qint64> startNoteWindow(const QString &appDir, const QString &noteArgs)
 {
     // An argument cannot carry a NUL character: the window would receive a shortened note.
-    if (noteArgs.contains(QChar(0))) {
-        if (error)
-            *error = QStringLiteral("付箋の内容に使えない文字 (NUL) が含まれています。");
-        return 0;
-    }
+    if (noteArgs.contains(QChar(0)))
+        return store::Error{QStringLiteral("付箋の内容に使えない文字 (NUL) が含まれています。")};
     const QString program = noteWindowProgram(appDir);
     qint64 pid = 0;
-    if (!QProcess::startDetached(program, {noteArgs}, appDir, &pid) || pid <= 0) {
-        if (error)
-            *error = QStringLiteral("付箋ウィンドウ %1 を起動できませんでした。")
-                         .arg(QDir::toNativeSeparators(program));
-        return 0;
-    }
+    if (!QProcess::startDetached(program, {noteArgs}, appDir, &pid) || pid <= 0)
+        return store::Error{QStringLiteral("付箋ウィンドウ %1 を起動できませんでした。")
+                                .arg(QDir::toNativeSeparators(program))};
     return pid;
 }
 

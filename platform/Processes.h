@@ -1,6 +1,8 @@
 // Note window processes: the program folder, starting a note window, and finding live ones.
 #pragma once
 
+#include "store/Result.h"
+
 #include <QList>
 #include <QString>
 
@@ -15,8 +17,8 @@ void setProgramFolderForTesting(const QString &folder);
 QString noteWindowProgram(const QString &appDir);
 
 // Starts <appDir>/memlet detached, with `noteArgs` as its one argument exactly, in `appDir`.
-// Returns the task identifier (the process id), or 0 with `error` set.
-qint64 startNoteWindow(const QString &appDir, const QString &noteArgs, QString *error = nullptr);
+// Gives the task identifier (the process id).
+store::Result<qint64> startNoteWindow(const QString &appDir, const QString &noteArgs);
 
 // A note window process of this folder that is alive now: its pid and its argument string.
 struct LiveNoteWindow

@@ -1,5 +1,8 @@
-// Moving a window without a title bar by dragging its surface with the left button alone.
+// Moving and sizing a window without a title bar: dragging its surface with the left button
+// alone, and sizing it by a border of its own.
 #pragma once
+
+#include <QObject>
 
 class QMouseEvent;
 class QWidget;
@@ -12,5 +15,32 @@ namespace platform {
 // (QWindow::startSystemMove) elsewhere, by hand again where that is refused. Any other button
 // state does nothing. Returns true when it acted.
 bool dragWithLeftButton(QWidget *window, QMouseEvent *event);
+
+// The sizable border and the draggable surface of a frameless window: over the border the pointer
+// shows which way it sizes and a left press sizes the window through the window system; a left
+// drag anywhere else on the window, or on the children added with dragBy(), moves it. Presses
+// still reach the children (a press in a text box places the caret).
+class WindowGrip : public QObject
+{
+public:
+    // `border` pixels along each edge size the window; near a corner, both ways.
+    WindowGrip(QWidget *window, int border);
+    // Dragging `child` moves the window too.
+    void dragBy(QWidget *child);
+
+    // The edges a press at `pos` (window coordinates) would size; none inside the border.
+    Qt::Edges edgesAt(const QPoint &pos) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showSizeCursor(Qt::Edges edges);
+
+    QWidget *m_window;
+    int m_border;
+    Qt::Edges m_pressEdges; // border edges under the left button, while it sizes
+    bool m_moving = false;  // a move of this press is under way
+};
 
 } // namespace platform

@@ -78,6 +78,8 @@ bool convert(iconv_t cd, const char *data, size_t size, QByteArray &out, size_t 
     return true;
 }
 
+} // namespace
+
 QString describe(char32_t c)
 {
     const QString hex = QString::number(uint(c), 16).toUpper().rightJustified(4, u'0');
@@ -85,6 +87,8 @@ QString describe(char32_t c)
         return QStringLiteral("U+%1").arg(hex);
     return QStringLiteral("「%1」（U+%2）").arg(QString::fromUcs4(&c, 1), hex);
 }
+
+namespace {
 
 struct EncodeOutcome
 {
@@ -146,14 +150,6 @@ Result<QByteArray> encode(const QString &text)
         return Error{QStringLiteral("文字コードの変換機能（CP932）を使えません。")};
     return Error{QStringLiteral("%1 は Shift_JIS（コードページ 932）で保存できない文字です。")
                      .arg(describe(outcome.bad))};
-}
-
-QString firstUnencodable(const QString &text)
-{
-    const EncodeOutcome outcome = encodeText(text);
-    if (outcome.ok || outcome.bad == 0)
-        return QString();
-    return QString::fromUcs4(&outcome.bad, 1);
 }
 
 qsizetype firstInvalidOffset(const QByteArray &bytes)

@@ -18,8 +18,8 @@ Result<QByteArray> encode(const QString &text);
 // Decodes; NEC and IBM extension characters included. Fails on bytes that are not code page 932.
 Result<QString> decode(const QByteArray &bytes);
 
-// The first character of `text` that code page 932 cannot hold, or an empty string.
-QString firstUnencodable(const QString &text);
+// A character as messages name it: 「あ」（U+3042）, or U+0009 for one that does not show.
+QString describe(char32_t character);
 
 // The offset of the first byte that is not code page 932 (a lone or cut-off lead byte, an
 // undefined pair, 0x80, 0xA0, 0xFD to 0xFF), or -1 when every byte is valid.

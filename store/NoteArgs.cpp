@@ -1,14 +1,14 @@
 // The note argument string: the ten fields of a note joined by "/\/".
 #include "NoteArgs.h"
 
+#include "NoteId.h"
+
+#include <cmath>
+#include <limits>
+
 namespace store {
 
 namespace {
-
-// How a user knows each field, for messages.
-const char16_t *const FieldLabels[NoteRecord::FieldCount] = {
-    u"メッセージ", u"背景色", u"フォント名", u"フォントサイズ", u"上端の位置",
-    u"左端の位置", u"幅",     u"高さ",       u"文字色",         u"識別番号"};
 
 QString textForm(const Value &value)
 {
@@ -20,7 +20,73 @@ QString textForm(const Value &value)
     return value.toText();
 }
 
+QString notANumber(const QStringList &fields, int field)
+{
+    return QStringLiteral("付箋の%1が数値ではありません（「%2」）。")
+        .arg(noteFieldLabel(field), fields[field]);
+}
+
+// A single-precision number field.
+Result<float> toSingle(const QStringList &fields, int field)
+{
+    const std::optional<double> value = parseNumber(fields[field]);
+    if (!value || !std::isfinite(*value) || std::abs(*value) > std::numeric_limits<float>::max())
+        return Error{notANumber(fields, field)};
+    return float(*value);
+}
+
+// A colour field: a 32-bit signed integer, a fraction rounded half to even.
+Result<qint32> toColour(const QStringList &fields, int field)
+{
+    const std::optional<double> value = parseNumber(fields[field]);
+    if (!value || !std::isfinite(*value) || std::abs(*value) > 1e18)
+        return Error{notANumber(fields, field)};
+    const qint64 rounded = roundHalfEven(*value);
+    if (rounded < std::numeric_limits<qint32>::min() || rounded > std::numeric_limits<qint32>::max())
+        return Error{QStringLiteral("付箋の%1が大きすぎます（「%2」）。")
+                         .arg(noteFieldLabel(field), fields[field])};
+    return qint32(rounded);
+}
+
 } // namespace
+
+Status checkNote(const NoteRecord &note)
+{
+    if (const auto line = serializeNoteRecord(note); !line)
+        return Error{line.error()};
+    if (const auto args = EncodeNoteArgs(note); !args)
+        return Error{args.error()};
+    return {};
+}
+
+Result<WindowNote> convertNoteFields(const QStringList &fields)
+{
+    WindowNote note;
+    // In field order, so that the first field that does not convert is the one named.
+    const auto backColor = toColour(fields, NoteRecord::BackColor);
+    if (!backColor)
+        return Error{backColor.error()};
+    const auto fontSize = toSingle(fields, NoteRecord::FontSize);
+    if (!fontSize)
+        return Error{fontSize.error()};
+    float *geometry[] = {&note.top, &note.left, &note.width, &note.height};
+    for (int f = NoteRecord::Top; f <= NoteRecord::Height; ++f) {
+        const auto value = toSingle(fields, f);
+        if (!value)
+            return Error{value.error()};
+        *geometry[f - NoteRecord::Top] = *value;
+    }
+    const auto foreColor = toColour(fields, NoteRecord::ForeColor);
+    if (!foreColor)
+        return Error{foreColor.error()};
+    note.text = fields[NoteRecord::Text];
+    note.backColor = *backColor;
+    note.fontName = fields[NoteRecord::FontName];
+    note.fontSize = *fontSize;
+    note.foreColor = *foreColor;
+    note.id = fields[NoteRecord::Id];
+    return note;
+}
 
 Result<QString> EncodeNoteArgs(const NoteRecord &note)
 {
@@ -30,7 +96,7 @@ Result<QString> EncodeNoteArgs(const NoteRecord &note)
         if (text.contains(NoteArgsSeparator))
             return Error{QStringLiteral("付箋の%1に区切りの文字列「/\\/」が含まれているため、"
                                         "付箋を表示できません。")
-                             .arg(QString::fromUtf16(FieldLabels[f]))};
+                             .arg(noteFieldLabel(f))};
         if (f > 0)
             out += NoteArgsSeparator;
         out += text;

@@ -21,6 +21,28 @@ inline constexpr qsizetype MaxNoteArgsBytes = 128 * 1024 - 1;
 // and, with a message naming the limit, a note whose string is longer than MaxNoteArgsBytes.
 Result<QString> EncodeNoteArgs(const NoteRecord &note);
 
+// The one check of a note before anything is written or started: it can be stored in MDATA.INI
+// (no double quote in a text, nothing that code page 932 cannot hold) and handed to its window
+// (no separator in a field, not too long). The writers refuse the same notes with the same words.
+Status checkNote(const NoteRecord &note);
+
+// A note as its window takes it from its argument string: each field converted as the window
+// uses it.
+struct WindowNote
+{
+    QString text;
+    qint32 backColor = 0; // RGB number, red in the low byte
+    QString fontName;
+    float fontSize = 0;                          // points
+    float top = 0, left = 0, width = 0, height = 0; // twips
+    qint32 foreColor = 0;
+    QString id; // as received, never converted
+};
+// Converts the ten field texts of DecodeNoteArgs: the colours to 32-bit integers (a fraction
+// rounded half to even), the font size and the geometry to single precision. Fails, naming the
+// field, on the first one that does not convert.
+Result<WindowNote> convertNoteFields(const QStringList &fields);
+
 // Splits the argument text at every separator from the left. Nothing for an empty text (there is
 // no note); an error naming the count for fewer than ten pieces; otherwise the first ten pieces
 // (later ones are ignored), unconverted.

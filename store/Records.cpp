@@ -7,14 +7,14 @@ namespace store {
 
 namespace {
 
-const char *const NoteFieldNames[NoteRecord::FieldCount] = {
-    "NoteText", "NoteBackColor", "NoteFontName", "NoteFontSize",  "NoteTop",
-    "NoteLeft", "NoteWidth",     "NoteHeight",   "NoteForeColor", "NoteId"};
+const char16_t *const NoteFieldLabels[NoteRecord::FieldCount] = {
+    u"メッセージ", u"背景色", u"フォント名", u"フォントサイズ", u"上端の位置",
+    u"左端の位置", u"幅",     u"高さ",       u"文字色",         u"付箋番号"};
 
 // Fields 4 to 10 of a note are numbers (the font size may be quoted), the task id of an entry too.
 bool noteFieldNeedsNumber(int index)
 {
-    return index >= 3;
+    return index >= NoteRecord::FontSize;
 }
 
 bool isBlank(char c)
@@ -175,8 +175,9 @@ Status appendValue(QByteArray &out, const Value &value)
     }
     const QString text = value.toText();
     if (text.contains(u'"'))
-        return Error{QStringLiteral("文字列に \"（二重引用符）は保存できません。"
-                                    "\" を取り除くか、別の文字に置き換えてください。")};
+        return Error{QStringLiteral("%1 は付箋のデータファイルに保存できない文字です"
+                                    "（欄の区切りに使われています）。")
+                         .arg(cp932::describe(U'"'))};
     auto encoded = cp932::encode(text);
     if (!encoded)
         return Error{encoded.error()};
@@ -209,23 +210,23 @@ Value &NoteRecord::field(int index)
 const Value &NoteRecord::field(int index) const
 {
     switch (index) {
-    case 0:
+    case Text:
         return NoteText;
-    case 1:
+    case BackColor:
         return NoteBackColor;
-    case 2:
+    case FontName:
         return NoteFontName;
-    case 3:
+    case FontSize:
         return NoteFontSize;
-    case 4:
+    case Top:
         return NoteTop;
-    case 5:
+    case Left:
         return NoteLeft;
-    case 6:
+    case Width:
         return NoteWidth;
-    case 7:
+    case Height:
         return NoteHeight;
-    case 8:
+    case ForeColor:
         return NoteForeColor;
     default:
         return NoteId;
@@ -246,16 +247,16 @@ bool RunningEntry::operator==(const RunningEntry &other) const
     return RunningId == other.RunningId && RunningTaskId == other.RunningTaskId;
 }
 
-QString noteFieldName(int index)
+QString noteFieldLabel(int index)
 {
-    return QString::fromLatin1(NoteFieldNames[qBound(0, index, NoteRecord::FieldCount - 1)]);
+    return QString::fromUtf16(NoteFieldLabels[qBound(0, index, NoteRecord::FieldCount - 1)]);
 }
 
 Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes, const QString &fileName)
 {
     return parseRecords<NoteRecord, NoteRecord::FieldCount>(
         bytes, fileName, [](NoteRecord &r, int f) -> Value & { return r.field(f); },
-        noteFieldNeedsNumber, noteFieldName);
+        noteFieldNeedsNumber, noteFieldLabel);
 }
 
 Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const QString &fileName)
@@ -264,9 +265,7 @@ Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const Q
         bytes, fileName,
         [](RunningEntry &e, int f) -> Value & { return f == 0 ? e.RunningId : e.RunningTaskId; },
         [](int f) { return f == 1; },
-        [](int f) {
-            return f == 0 ? QStringLiteral("RunningId") : QStringLiteral("RunningTaskId");
-        });
+        [](int f) { return f == 0 ? QStringLiteral("付箋番号") : QStringLiteral("タスク番号"); });
 }
 
 Result<QByteArray> serializeNoteRecord(const NoteRecord &record)

@@ -13,6 +13,21 @@ namespace store {
 // One note: one record of MDATA.INI, ten fields in file order.
 struct NoteRecord
 {
+    // Field positions, in the file and in the argument string alike.
+    enum Field : int
+    {
+        Text,
+        BackColor,
+        FontName,
+        FontSize,
+        Top,
+        Left,
+        Width,
+        Height,
+        ForeColor,
+        Id
+    };
+
     Value NoteText;      // text
     Value NoteBackColor; // text holding a decimal colour number
     Value NoteFontName;  // text
@@ -62,8 +77,8 @@ Result<QByteArray> serializeNoteRecord(const NoteRecord &record);
 Result<QByteArray> serializeNoteRecords(const QList<NoteRecord> &records);
 Result<QByteArray> serializeRunningEntries(const QList<RunningEntry> &entries);
 
-// The name of note field `index` (0..9) as used in messages: "NoteText" ... "NoteId".
-QString noteFieldName(int index);
+// How a user knows note field `index` (0..9), for messages: "メッセージ" ... "付箋番号".
+QString noteFieldLabel(int index);
 
 // Physical lines: CR LF, CR or LF each end a line; an unterminated last line counts; empty is 0.
 int countLines(const QByteArray &bytes);

@@ -166,9 +166,9 @@ void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
     QVERIFY(writeFile(path("MDATA.INI"), record(3, 15, 15) + record(7) + record(9, 30, 30)));
     QVERIFY(writeFile(path("IDDATA.INI"), "\"3\",777\r\n"));
     const QString noteArgs = args(QStringLiteral("7"), 1500, 3000, QStringLiteral("10.5"));
-    QString error;
-    const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs, &error);
-    QVERIFY2(pid > 0, qPrintable(error));
+    const auto started = platform::startNoteWindow(m_dir->path(), noteArgs);
+    QVERIFY2(started.ok(), qPrintable(started.error()));
+    const qint64 pid = started.value();
     m_started.append(pid);
 
     QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")).endsWith("\"7\",\"0\"\r\n"); }));
@@ -194,7 +194,7 @@ void MemletProcessTest::noteTextIsNeverTakenForAnOption()
     // The whole note is one argument; text that starts like one of the toolkit's own options
     // must reach the window as it stands.
     const QString noteArgs = QStringLiteral("-style=fusion") + args(QStringLiteral("4"));
-    const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs);
+    const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs).value();
     QVERIFY(pid > 0);
     m_started.append(pid);
     QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
@@ -253,7 +253,7 @@ void MemletProcessTest::everySignalToEndClosesTheNote()
     QVERIFY(writeFile(path("MDATA.INI"), record(1) + record(2) + record(3)));
     for (int id = 1; id <= 3; ++id) {
         const qint64 pid =
-            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300));
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300)).value();
         QVERIFY(pid > 0);
         m_started.append(pid);
     }
@@ -275,7 +275,7 @@ void MemletProcessTest::manyWindowsEndingAtOnce()
     QVERIFY(writeFile(path("MDATA.INI"), notes));
     for (int id = 1; id <= Count; ++id) {
         const qint64 pid =
-            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 15 * id, 30 * id));
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 15 * id, 30 * id)).value();
         QVERIFY(pid > 0);
         m_started.append(pid);
     }
@@ -311,7 +311,7 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
         QList<qint64> pids;
         for (int id = 1; id <= Windows; ++id) {
             const qint64 pid = platform::startNoteWindow(
-                m_dir->path(), args(QString::number(id), 15 * rounds, 15 * id));
+                m_dir->path(), args(QString::number(id), 15 * rounds, 15 * id)).value();
             QVERIFY(pid > 0);
             pids.append(pid);
             m_started.append(pid);
@@ -373,9 +373,9 @@ void MemletProcessTest::heldLockBoundsEveryWait()
         QVERIFY(!QFile::exists(path("IDDATA.INI")));
     }
 
-    const qint64 pid = platform::startNoteWindow(m_dir->path(), args(QStringLiteral("7"), 45, 60));
+    const qint64 pid = platform::startNoteWindow(m_dir->path(), args(QStringLiteral("7"), 45, 60)).value();
     const qint64 other =
-        platform::startNoteWindow(m_dir->path(), args(QStringLiteral("8"), 75, 90));
+        platform::startNoteWindow(m_dir->path(), args(QStringLiteral("8"), 75, 90)).value();
     QVERIFY(pid > 0 && other > 0);
     m_started << pid << other;
     QVERIFY(waitFor([&] { return entries().size() == 2; }));

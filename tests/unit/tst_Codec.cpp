@@ -44,7 +44,6 @@ void tst_Codec::encodesWindowsBestFit()
     const auto encoded = cp932::encode(u"a"_qs + text + u"b"_qs);
     QVERIFY2(encoded.ok(), qPrintable(encoded.error()));
     QCOMPARE(encoded.value(), "a" + bytes + "b");
-    QVERIFY(cp932::firstUnencodable(text).isEmpty());
 }
 
 void tst_Codec::encodesOrdinaryCharacters()
@@ -89,7 +88,9 @@ void tst_Codec::refusesCharactersThatWouldChange()
     QVERIFY(!encoded.ok());
     QVERIFY2(encoded.error().contains(code), qPrintable(encoded.error()));
     QVERIFY2(encoded.error().contains(character), qPrintable(encoded.error()));
-    QCOMPARE(cp932::firstUnencodable(u"ok"_qs + character + u"😀"_qs), character);
+    // The first one is named.
+    QVERIFY(!cp932::encode(u"ok"_qs + character + u"😀"_qs).error().contains(u"U+1F600"_qs) ||
+            code == u"U+1F600"_qs);
 }
 
 void tst_Codec::refusesInvalidBytes_data()

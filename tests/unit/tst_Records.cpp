@@ -198,9 +198,9 @@ void tst_Records::refusesMalformedFiles_data()
                                     << u"3 行目"_qs;
     QTest::newRow("position not a number")
         << true << good + "\"b\",\"1\",\"f\",12,abc,2,3,4,5,2\r\n"
-        << u"NoteTop"_qs;
+        << u"上端の位置"_qs;
     QTest::newRow("quoted size not a number")
-        << true << QByteArray("\"b\",\"1\",\"f\",\"large\",1,2,3,4,5,2\r\n") << u"NoteFontSize"_qs;
+        << true << QByteArray("\"b\",\"1\",\"f\",\"large\",1,2,3,4,5,2\r\n") << u"フォントサイズ"_qs;
     QTest::newRow("empty id") << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5,\r\n"
                               << u"2 行目"_qs;
     QTest::newRow("a double quote inside a text")
@@ -217,7 +217,7 @@ void tst_Records::refusesMalformedFiles_data()
     QTest::newRow("entry cut short")
         << false << QByteArray("\"5\",\"0\"\r\n\"6\"\r\n") << u"IDDATA.INI の 2 行目"_qs;
     QTest::newRow("task id not a number")
-        << false << QByteArray("\"5\",\"zero\"\r\n") << u"RunningTaskId"_qs;
+        << false << QByteArray("\"5\",\"zero\"\r\n") << u"タスク番号"_qs;
 }
 
 void tst_Records::refusesMalformedFiles()

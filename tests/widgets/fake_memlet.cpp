@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
                            &QCoreApplication::quit);
         return true;
     };
-    if (!server.listen(appDir, pid))
+    if (!server.listen(appDir, pid).ok())
         return 4;
     QThread::msleep(qEnvironmentVariableIntValue("FAKE_MEMLET_DELAY_MS"));
     if (!store::NoteStore(appDir).appendRunningEntry(id).ok())

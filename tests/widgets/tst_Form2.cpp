@@ -149,7 +149,8 @@ private slots:
 
     void controlsAsDrawn()
     {
-        Form2 editor(m_main.get());
+        master::NoteDesktop desktop;
+        Form2 editor(desktop);
         QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
         QVERIFY(editor.windowTitle().isEmpty());
         QVERIFY(!editor.isVisible()); // loading does not show it
@@ -327,9 +328,9 @@ private slots:
         // Recorded once the window has registered, from the event loop.
         QTRY_COMPARE(readBytes(iddata()),
                      QByteArray("\"1\",") + QByteArray::number(windows[0].pid) + "\r\n");
-        QCOMPARE(m_main->Desktop.NoteTable.at(0).NoteTaskId, windows[0].pid);
+        QCOMPARE(m_main->desktop().NoteTable().at(0).NoteTaskId, windows[0].pid);
 
-        QVERIFY(!editor->isVisible());
+        QVERIFY(!watch || !watch->isVisible());
         processDeletes();
         QVERIFY(!watch); // unloaded
         QVERIFY(m_main->isVisible());
@@ -398,9 +399,9 @@ private slots:
         QTRY_COMPARE(readBytes(iddata()),
                      running + "\"3\"," + QByteArray::number(windows[0].pid) + "\r\n");
         // The new note takes the position of the line count at create time.
-        QCOMPARE(m_main->Desktop.NoteTable.size(), 5);
-        QCOMPARE(m_main->Desktop.NoteTable.at(4).note.NoteText.toText(), QStringLiteral("three"));
-        QCOMPARE(m_main->Desktop.NoteTable.at(4).NoteTaskId, windows[0].pid);
+        QCOMPARE(m_main->desktop().NoteTable().size(), 5);
+        QCOMPARE(m_main->desktop().NoteTable().at(4).note.NoteText.toText(), QStringLiteral("three"));
+        QCOMPARE(m_main->desktop().NoteTable().at(4).NoteTaskId, windows[0].pid);
     }
 
     // Shrunk as far as it goes, the editor still makes a note that can be seen.

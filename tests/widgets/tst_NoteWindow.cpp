@@ -134,7 +134,7 @@ void NoteWindowTest::startsFromTheArgumentString()
     QStringList fields = noteFields(QStringLiteral("05"));
     fields[3] = QStringLiteral("10.5");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
 
     auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
     QVERIFY(label);
@@ -187,7 +187,7 @@ void NoteWindowTest::lineBreaksAndMarkupShowAsWritten()
     QStringList fields = noteFields();
     fields[0] = QStringLiteral("<b>一行目</b>\r\n二行目 & \"三\"");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
     auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
     QCOMPARE(label->text(), QStringLiteral("<b>一行目</b>\n二行目 & \"三\""));
     QCOMPARE(label->textFormat(), Qt::PlainText);
@@ -203,7 +203,7 @@ void NoteWindowTest::unusableArgumentsTouchNoFile_data()
     QTest::newRow("empty colour") << 1 << QString() << QStringLiteral("背景色");
     QTest::newRow("letters as font size")
         << 3 << QStringLiteral("abc") << QStringLiteral("フォントサイズ");
-    QTest::newRow("top not a number") << 4 << QStringLiteral("1O0") << QStringLiteral("上端位置");
+    QTest::newRow("top not a number") << 4 << QStringLiteral("1O0") << QStringLiteral("上端の位置");
     QTest::newRow("height empty") << 7 << QString() << QStringLiteral("高さ");
     QTest::newRow("text colour too large")
         << 8 << QStringLiteral("99999999999") << QStringLiteral("文字色");
@@ -228,8 +228,9 @@ void NoteWindowTest::unusableArgumentsTouchNoFile()
     else
         fields[field] = value;
     Form1 form(m_dir->path());
-    QString error;
-    QCOMPARE(form.Form_Load(args(fields), &error), Form1::LoadResult::Failed);
+    const auto loaded = form.Form_Load(args(fields));
+    QVERIFY(!loaded.ok());
+    const QString error = loaded.error();
     QVERIFY(!error.isEmpty());
     if (!named.isEmpty())
         QVERIFY2(error.contains(named), qPrintable(error));
@@ -240,7 +241,7 @@ void NoteWindowTest::unusableArgumentsTouchNoFile()
 void NoteWindowTest::emptyArgumentsAreNoNote()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(QString()), Form1::LoadResult::NoNote);
+    QCOMPARE(form.Form_Load(QString()).value(), Form1::LoadResult::NoNote);
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
@@ -264,7 +265,7 @@ void NoteWindowTest::anyKeyClosesAndWritesBack()
                                   "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,15,30,5430,250,0,"
                                   "\"07\"\r\n")));
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -293,7 +294,7 @@ void NoteWindowTest::closeRunsOnceWhateverAsks()
         path("MDATA.INI"),
         sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -318,7 +319,7 @@ void NoteWindowTest::failedWriteBackIsReported()
     const QByteArray broken = sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0"));
     writeFile(path("MDATA.INI"), broken);
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     QSignalSpy closed(&form, &Form1::closed);
     form.findChild<QAction *>(QStringLiteral("OUT"))->trigger();
     QCOMPARE(closed.count(), 1);
@@ -331,7 +332,7 @@ void NoteWindowTest::failedWriteBackIsReported()
 void NoteWindowTest::rightButtonOpensTheMenu()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -370,7 +371,7 @@ void NoteWindowTest::rightButtonOpensTheMenu()
 void NoteWindowTest::otherButtonsOpenNoMenu()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -393,7 +394,7 @@ void NoteWindowTest::otherButtonsOpenNoMenu()
 void NoteWindowTest::leftButtonAloneDrags()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
@@ -445,7 +446,7 @@ void NoteWindowTest::offScreenNoteIsBroughtBack()
     fields[4] = QStringLiteral("300000");
     fields[5] = QStringLiteral("300000");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QVERIFY(screen.contains(form.frameGeometry()));
     // Nearest place: the bottom-right corner.
@@ -460,7 +461,7 @@ void NoteWindowTest::partlyOffScreenNoteStays()
     fields[4] = QStringLiteral("-150");
     fields[5] = QStringLiteral("-1500");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
     QCOMPARE(form.frameGeometry().topLeft(), QPoint(-100, -10));
 }
 
@@ -476,7 +477,7 @@ void NoteWindowTest::placesByTwipsAt120Dpi()
         path("MDATA.INI"),
         sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)), Form1::LoadResult::Loaded);
+    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
     QCOMPARE(form.frameGeometry(), QRect(200, 100, 400, 50));
     auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
     QCOMPARE(label->geometry(), QRect(8, 8, 383, 42)); // 8.3, 8.3, 383.3, 41.7 pixels

@@ -231,10 +231,10 @@ void PlatformTest::noteWithNulIsNotStarted()
 {
     // An argument ends at a NUL: the window would show a shortened note and a wrong identifier.
     QTemporaryDir dir;
-    QString error;
     const QString noteArgs = QStringLiteral("a") + QChar(0) + QStringLiteral("b/\\/1/\\/x");
-    QCOMPARE(platform::startNoteWindow(dir.path(), noteArgs, &error), 0);
-    QVERIFY(!error.isEmpty());
+    const auto started = platform::startNoteWindow(dir.path(), noteArgs);
+    QVERIFY(!started.ok());
+    QVERIFY(!started.error().isEmpty());
 }
 
 QTEST_MAIN(PlatformTest)

@@ -6,6 +6,7 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -40,6 +41,16 @@ const QByteArray Rec4 = sjis(
     QStringLiteral("\"後から\",\"12632256\",\"ＭＳ Ｐゴシック\",12,100,200,3600,2000,0,4\r\n"));
 
 } // namespace
+
+// The dialog the main window opened: a window of its own.
+template <typename T> T *openedDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<T *>(widget))
+            return dialog;
+    }
+    return nullptr;
+}
 
 class TestForm4 : public QObject
 {
@@ -326,12 +337,12 @@ private slots:
     {
         writeData(Rec1);
         master::Form1 main;
-        main.MainMode = 1;
+        main.show();
         main.moveTo(1500, 1500);
-        QPointer<master::Form4> dialog = new master::Form4(&main);
+        main.syoukyo_Click();
+        QPointer<master::Form4> dialog = openedDialog<master::Form4>();
+        QVERIFY(dialog && dialog->isVisible() && !main.isVisible());
         dialog->moveTo(3000, 4500);
-        dialog->show();
-        main.hide();
         const double top = dialog->Top(), left = dialog->Left();
         QTest::mouseClick(dialog->Command2, Qt::LeftButton);
         QTRY_VERIFY(dialog.isNull()); // unloaded
@@ -345,9 +356,9 @@ private slots:
         writeData(Rec1);
         master::Form1 main;
         main.MainMode = 0;
-        main.hide();
-        QPointer<master::Form4> dialog = new master::Form4(&main);
-        dialog->show();
+        main.syoukyo_Click();
+        QPointer<master::Form4> dialog = openedDialog<master::Form4>();
+        QVERIFY(dialog);
         dialog->Command2_Click();
         QTRY_VERIFY(dialog.isNull());
         QVERIFY(!main.isVisible());

@@ -4,6 +4,7 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -13,6 +14,16 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+// The dialog the main window opened: a window of its own.
+template <typename T> T *openedDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<T *>(widget))
+            return dialog;
+    }
+    return nullptr;
+}
 
 class TestForm5 : public QObject
 {
@@ -100,11 +111,13 @@ private slots:
     void okBringsTheMainWindowToTheDialogsPlace()
     {
         master::Form1 main;
+        main.MainMode = 0; // in the tray: the version dialog's button brings it back all the same
+        main.show();
         main.moveTo(1500, 1500);
-        QPointer<master::Form5> dialog = new master::Form5(&main);
+        main.bazyon_Click();
+        QPointer<master::Form5> dialog = openedDialog<master::Form5>();
+        QVERIFY(dialog && dialog->isVisible() && !main.isVisible());
         dialog->moveTo(3000, 4500);
-        dialog->show();
-        main.hide();
         const double top = dialog->Top(), left = dialog->Left();
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
         QTRY_VERIFY(dialog.isNull());
@@ -116,9 +129,10 @@ private slots:
     void closeBoxLeavesTheMainWindowHidden()
     {
         master::Form1 main;
-        main.hide();
-        QPointer<master::Form5> dialog = new master::Form5(&main);
-        dialog->show();
+        main.show();
+        main.bazyon_Click();
+        QPointer<master::Form5> dialog = openedDialog<master::Form5>();
+        QVERIFY(dialog);
         dialog->close();
         QTRY_VERIFY(dialog.isNull());
         QVERIFY(!main.isVisible());

@@ -91,15 +91,15 @@ private slots:
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
-        QCOMPARE(desktop.NoteLineCount, 4);
-        QCOMPARE(desktop.NoteTable.size(), 4);
+        QCOMPARE(desktop.NoteLineCount(), 4);
+        QCOMPARE(desktop.NoteTable().size(), 4);
 
         const QList<RunningEntry> entries = running();
         QCOMPARE(entries.size(), 3);
         for (int row = 1; row <= 3; ++row) {
-            const qint64 pid = desktop.NoteTable[row].NoteTaskId;
+            const qint64 pid = desktop.NoteTable()[row].NoteTaskId;
             QVERIFY(platform::isLiveNoteWindow(m_appDir, pid));
-            const QString id = desktop.NoteTable[row].note.NoteId.toText();
+            const QString id = desktop.NoteTable()[row].note.NoteId.toText();
             QCOMPARE(taskIdsOf(entries, id), QList<qint64>{pid});
         }
         for (const RunningEntry &entry : entries)
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(readFile("IDDATA.INI"), before);
         QCOMPARE(starts().size(), 3);
         for (int row = 1; row <= 3; ++row)
-            QCOMPARE(desktop.NoteTable[row].NoteTaskId, 0);
+            QCOMPARE(desktop.NoteTable()[row].NoteTaskId, 0);
     }
 
     // The identifier 12 is not the entry "012"; an entry far down the file still counts.
@@ -119,10 +119,10 @@ private slots:
     {
         NoteDesktop desktop;
         QString error;
-        QVERIFY(desktop.startNote(note(Value::text(QStringLiteral("012"))), &error) > 0);
-        QVERIFY(desktop.startNote(note(Value::number(20)), &error) > 0);
-        QVERIFY(desktop.startNote(note(Value::number(21)), &error) > 0);
-        const qint64 pid7 = desktop.startNote(note(Value::number(7)), &error);
+        QVERIFY(created(desktop, note(Value::text(QStringLiteral("012")))) > 0);
+        QVERIFY(created(desktop, note(Value::number(20))) > 0);
+        QVERIFY(created(desktop, note(Value::number(21))) > 0);
+        const qint64 pid7 = created(desktop, note(Value::number(7)));
         QVERIFY2(pid7 > 0, qPrintable(error));
         waitRegistered(desktop);
         QCOMPARE(running().size(), 4);
@@ -130,13 +130,13 @@ private slots:
 
         writeFile("MDATA.INI", recordLine(12) + recordLine(7));
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
-        QVERIFY(desktop.NoteTable[1].NoteTaskId > 0);
-        QCOMPARE(desktop.NoteTable[2].NoteTaskId, 0);
+        QVERIFY(desktop.NoteTable()[1].NoteTaskId > 0);
+        QCOMPARE(desktop.NoteTable()[2].NoteTaskId, 0);
         QCOMPARE(starts().count(QStringLiteral("7")), 1);
         const QList<RunningEntry> entries = running();
         QCOMPARE(entries.size(), 5);
         QCOMPARE(taskIdsOf(entries, QStringLiteral("12")),
-                 QList<qint64>{desktop.NoteTable[1].NoteTaskId});
+                 QList<qint64>{desktop.NoteTable()[1].NoteTaskId});
         QCOMPARE(taskIdsOf(entries, QStringLiteral("7")), QList<qint64>{pid7});
     }
 
@@ -145,9 +145,9 @@ private slots:
     {
         NoteDesktop desktop;
         QString error;
-        const qint64 pid3 = desktop.startNote(note(Value::number(3)), &error);
+        const qint64 pid3 = created(desktop, note(Value::number(3)));
         QVERIFY2(pid3 > 0, qPrintable(error));
-        QVERIFY(desktop.startNote(note(Value::number(99)), &error) > 0);
+        QVERIFY(created(desktop, note(Value::number(99))) > 0);
         waitRegistered(desktop);
         const qint64 dead = endedPid();
         QVERIFY(store::NoteStore(m_appDir)
@@ -162,7 +162,7 @@ private slots:
         // A window that is still starting has no entry yet and must not get a twin.
         qputenv("FAKE_MEMLET_DELAY_MS", "2500");
         const QString args5 = store::EncodeNoteArgs(note(Value::number(5))).value();
-        QVERIFY(platform::startNoteWindow(m_appDir, args5) > 0);
+        QVERIFY(platform::startNoteWindow(m_appDir, args5).ok());
         qunsetenv("FAKE_MEMLET_DELAY_MS");
 
         writeFile("MDATA.INI",
@@ -173,11 +173,11 @@ private slots:
         QCOMPARE(taskIdsOf(entries, "99"), QList<qint64>{0});
         QVERIFY(entries[1].RunningTaskId.isText()); // "99","0" is written back as it was
         for (const char *id : {"1", "2", "4"}) {
-            const qint64 pid = desktop.NoteTable[QByteArray(id).toInt()].NoteTaskId;
+            const qint64 pid = desktop.NoteTable()[QByteArray(id).toInt()].NoteTaskId;
             QVERIFY(pid > 0);
             QCOMPARE(taskIdsOf(entries, id), QList<qint64>{pid});
         }
-        QCOMPARE(desktop.NoteTable[5].NoteTaskId, 0);
+        QCOMPARE(desktop.NoteTable()[5].NoteTaskId, 0);
         QCOMPARE(starts().count(QStringLiteral("5")), 1);
     }
 
@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
         QList<qint64> old;
         for (int row = 1; row <= 3; ++row)
-            old.append(desktop.NoteTable[row].NoteTaskId);
+            old.append(desktop.NoteTable()[row].NoteTaskId);
 
         QCOMPARE(run(desktop, &NoteDesktop::UL), QString());
         QVERIFY(platform::isLiveNoteWindow(m_appDir, old[0])); // still ending
@@ -200,7 +200,7 @@ private slots:
         const QList<RunningEntry> entries = running();
         QCOMPARE(entries.size(), 3);
         for (int row = 1; row <= 3; ++row) {
-            const qint64 pid = desktop.NoteTable[row].NoteTaskId;
+            const qint64 pid = desktop.NoteTable()[row].NoteTaskId;
             QVERIFY(pid > 0 && !old.contains(pid));
             QCOMPARE(taskIdsOf(entries, QString::number(row)), QList<qint64>{pid});
         }
@@ -216,7 +216,7 @@ private slots:
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
-        const qint64 stuck = desktop.NoteTable[2].NoteTaskId;
+        const qint64 stuck = desktop.NoteTable()[2].NoteTaskId;
 
         QCOMPARE(run(desktop, &NoteDesktop::UL), QString());
         QVERIFY(platform::isLiveNoteWindow(m_appDir, stuck));
@@ -286,8 +286,8 @@ private slots:
         started.sort();
         QCOMPARE(started, QStringList({QStringLiteral("1"), QStringLiteral("7")}));
         const QList<RunningEntry> entries = running();
-        QCOMPARE(taskIdsOf(entries, "1"), QList<qint64>{desktop.NoteTable[1].NoteTaskId});
-        QCOMPARE(taskIdsOf(entries, "7"), QList<qint64>{desktop.NoteTable[3].NoteTaskId});
+        QCOMPARE(taskIdsOf(entries, "1"), QList<qint64>{desktop.NoteTable()[1].NoteTaskId});
+        QCOMPARE(taskIdsOf(entries, "7"), QList<qint64>{desktop.NoteTable()[3].NoteTaskId});
     }
 
     // A window that dies before it registers is not waited for; the others are recorded.
@@ -303,8 +303,8 @@ private slots:
         QVERIFY2(timer.elapsed() < 4000, "waited for a window that had died");
         const QList<RunningEntry> entries = running();
         QCOMPARE(entries.size(), 2);
-        QCOMPARE(taskIdsOf(entries, "1"), QList<qint64>{desktop.NoteTable[1].NoteTaskId});
-        QCOMPARE(taskIdsOf(entries, "3"), QList<qint64>{desktop.NoteTable[3].NoteTaskId});
+        QCOMPARE(taskIdsOf(entries, "1"), QList<qint64>{desktop.NoteTable()[1].NoteTaskId});
+        QCOMPARE(taskIdsOf(entries, "3"), QList<qint64>{desktop.NoteTable()[3].NoteTaskId});
     }
 
     // Every listed window is reached by its task identifier and closed in file order; entries
@@ -315,8 +315,8 @@ private slots:
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
-        const qint64 pid10 = desktop.startNote(note(Value::number(10)), &error);
-        const qint64 pid9 = desktop.startNote(note(Value::number(9)), &error);
+        const qint64 pid10 = created(desktop, note(Value::number(10)));
+        const qint64 pid9 = created(desktop, note(Value::number(9)));
         QVERIFY(pid10 > 0 && pid9 > 0);
         waitRegistered(desktop);
         const qint64 dead = endedPid();
@@ -353,7 +353,7 @@ private slots:
         }
         QCOMPARE(closed, expected);
         for (int row = 1; row <= 3; ++row)
-            QTRY_VERIFY(!platform::isLiveNoteWindow(m_appDir, desktop.NoteTable[row].NoteTaskId));
+            QTRY_VERIFY(!platform::isLiveNoteWindow(m_appDir, desktop.NoteTable()[row].NoteTaskId));
         QTRY_VERIFY(!platform::isLiveNoteWindow(m_appDir, pid10));
         QVERIFY(platform::isLiveNoteWindow(m_appDir, pid9));
         const QList<RunningEntry> left = running();
@@ -395,6 +395,12 @@ private:
     static void waitRegistered(const NoteDesktop &desktop)
     {
         QTRY_VERIFY_WITH_TIMEOUT(!desktop.registering(), 20000);
+    }
+    // A note registered as the editor does; its window's task identifier, or 0.
+    static qint64 created(NoteDesktop &desktop, const store::NoteRecord &record)
+    {
+        const auto pid = desktop.createNote(record);
+        return pid ? pid.value() : 0;
     }
     static RunningEntry entry(const char *id, const Value &taskId)
     {

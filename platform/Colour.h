@@ -3,7 +3,7 @@
 
 #include <QColor>
 
-namespace master {
+namespace platform {
 
 inline QColor colourFromRgbNumber(qint64 number)
 {
@@ -15,4 +15,4 @@ inline qint64 rgbNumber(const QColor &colour)
     return qint64(colour.red()) | (qint64(colour.green()) << 8) | (qint64(colour.blue()) << 16);
 }
 
-} // namespace master
+} // namespace platform

@@ -1,0 +1,91 @@
+// The note windows a master started, until each one's entry carries its task identifier.
+#include "Registrations.h"
+
+#include "platform/Processes.h"
+#include "store/NoteStore.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QSet>
+#include <QTimer>
+
+#include <utility>
+
+namespace master {
+
+namespace {
+
+constexpr int RegisterBaseMs = 5000;
+constexpr int RegisterPerWindowMs = 200;
+constexpr int RegisterPollMs = 20;
+
+qint64 now()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
+} // namespace
+
+Registrations::Registrations(QObject *parent) : QObject(parent), m_timer(new QTimer(this))
+{
+    m_timer->setSingleShot(true); // re-armed after each look, which may wait for the files
+    connect(m_timer, &QTimer::timeout, this, &Registrations::poll);
+}
+
+void Registrations::track(const QString &appDir, const QString &programDir, const QString &idText,
+                          qint64 pid, int windowsStarting)
+{
+    m_waiting.append({appDir, programDir, idText, pid,
+                      now() + RegisterBaseMs + RegisterPerWindowMs * qint64(windowsStarting)});
+    if (!m_timer->isActive())
+        m_timer->start(RegisterPollMs);
+}
+
+// Writes each started window's task identifier into every entry of its note once the window has
+// appended its entry. A window that died, or did not register in time, is waited for no longer.
+void Registrations::poll()
+{
+    const QString appDir = m_waiting.value(0).appDir;
+    QHash<QString, qint64> pidById;
+    for (const StartedWindow &window : std::as_const(m_waiting)) {
+        if (window.appDir == appDir)
+            pidById.insert(window.idText, window.pid);
+    }
+    QSet<QString> registered;
+    const store::Status status =
+        store::NoteStore(appDir).updateRunningEntries([&](QList<store::RunningEntry> &entries) {
+            bool changed = false;
+            for (store::RunningEntry &entry : entries) {
+                const auto it = pidById.constFind(entry.RunningId.toText());
+                if (it == pidById.constEnd())
+                    continue;
+                const auto number = entry.RunningTaskId.toNumber();
+                if (!entry.RunningTaskId.isNumber() || !number || *number != double(*it)) {
+                    entry.RunningTaskId = store::Value::number(double(*it));
+                    changed = true;
+                }
+                registered.insert(it.key());
+            }
+            m_runningIds.clear();
+            for (const store::RunningEntry &entry : entries)
+                m_runningIds.append(entry.RunningId.toText());
+            return changed;
+        });
+    const qint64 time = now();
+    m_waiting.removeIf([&](const StartedWindow &window) {
+        return (window.appDir == appDir && registered.contains(window.idText)) ||
+               time > window.waitUntil || !platform::isLiveNoteWindow(window.programDir, window.pid);
+    });
+    if (!status.ok() && !status.busy()) {
+        // A running-note file that cannot be read: the next refresh rebuilds it.
+        m_message = status.error();
+        m_waiting.removeIf([&](const StartedWindow &window) { return window.appDir == appDir; });
+    }
+    if (!m_waiting.isEmpty()) {
+        m_timer->start(RegisterPollMs);
+        return;
+    }
+    emit settled(std::exchange(m_message, QString()));
+}
+
+} // namespace master
