@@ -30,8 +30,9 @@ if [ "$want_test" = 1 ]; then
   packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev)
 fi
 if [ "$want_bench" = 1 ]; then
-  # xpad: the note tool the whole system's memory is compared with; x11-utils: xwininfo.
-  packages+=(xvfb python3 libxcb1-dev xpad x11-utils)
+  # xpad: the note tool the whole system's memory is compared with; x11-utils: xwininfo;
+  # valgrind: bench/profile.sh.
+  packages+=(xvfb python3 libxcb1-dev xpad x11-utils valgrind)
 fi
 
 missing=()

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -173,6 +174,14 @@ void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
 
     QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")).endsWith("\"7\",\"0\"\r\n"); }));
     QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",777\r\n\"7\",\"0\"\r\n"));
+    // Detached: no child of the starter (nothing for it to reap), in a session of its own, in the
+    // program folder.
+    const QList<QByteArray> stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid)).split(' ');
+    QVERIFY(stat.size() > 5);
+    QVERIFY(stat.at(3).toLongLong() != QCoreApplication::applicationPid());
+    QCOMPARE(stat.at(5).toLongLong(), pid);
+    QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).canonicalFilePath(),
+             QDir(m_dir->path()).canonicalPath());
     QVERIFY(platform::isLiveNoteWindow(m_dir->path(), pid));
     QVERIFY(!platform::isLiveNoteWindow(m_dir->path(), QCoreApplication::applicationPid()));
     const auto live = platform::liveNoteWindows(m_dir->path());
@@ -253,7 +262,8 @@ void MemletProcessTest::everySignalToEndClosesTheNote()
     QVERIFY(writeFile(path("MDATA.INI"), record(1) + record(2) + record(3)));
     for (int id = 1; id <= 3; ++id) {
         const qint64 pid =
-            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300)).value();
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300))
+                .value();
         QVERIFY(pid > 0);
         m_started.append(pid);
     }
@@ -275,7 +285,8 @@ void MemletProcessTest::manyWindowsEndingAtOnce()
     QVERIFY(writeFile(path("MDATA.INI"), notes));
     for (int id = 1; id <= Count; ++id) {
         const qint64 pid =
-            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 15 * id, 30 * id)).value();
+            platform::startNoteWindow(m_dir->path(), args(QString::number(id), 15 * id, 30 * id))
+                .value();
         QVERIFY(pid > 0);
         m_started.append(pid);
     }
@@ -311,7 +322,8 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
         QList<qint64> pids;
         for (int id = 1; id <= Windows; ++id) {
             const qint64 pid = platform::startNoteWindow(
-                m_dir->path(), args(QString::number(id), 15 * rounds, 15 * id)).value();
+                                   m_dir->path(), args(QString::number(id), 15 * rounds, 15 * id))
+                                   .value();
             QVERIFY(pid > 0);
             pids.append(pid);
             m_started.append(pid);
@@ -373,7 +385,8 @@ void MemletProcessTest::heldLockBoundsEveryWait()
         QVERIFY(!QFile::exists(path("IDDATA.INI")));
     }
 
-    const qint64 pid = platform::startNoteWindow(m_dir->path(), args(QStringLiteral("7"), 45, 60)).value();
+    const qint64 pid =
+        platform::startNoteWindow(m_dir->path(), args(QStringLiteral("7"), 45, 60)).value();
     const qint64 other =
         platform::startNoteWindow(m_dir->path(), args(QStringLiteral("8"), 75, 90)).value();
     QVERIFY(pid > 0 && other > 0);
