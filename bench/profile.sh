@@ -42,7 +42,7 @@ profile() { # name program args...: from the start until the window is up and id
   valgrind --tool=callgrind --callgrind-out-file="$out/$name.%p" "$@" >"$out/$name.log" 2>&1 &
   pid=$!
   sleep 6 # valgrind's start-up is slow; the window is up and idle by then
-  callgrind_control -d "$pid" >/dev/null
+  callgrind_control -d "$pid" >/dev/null 2>&1
   sleep 1
   kill -KILL "$pid"
   wait "$pid" 2>/dev/null || true
