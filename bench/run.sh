@@ -117,7 +117,8 @@ fi
 # work folder.
 if [ -x "$bin/pinboa" ] && [ -x "$bin/memlet" ]; then
   "$root/bench/system.sh" "$bin" "$work" | while read -r figure value floor unit; do
-    row "${figure//_/ }" "$value" "$floor" "$unit" 1.00
+    case "$figure" in master*) target=1.00 ;; *) target=- ;; esac
+    row "${figure//_/ }" "$value" "$floor" "$unit" "$target"
   done
 else
   echo "master plus 10 notes: pinboa or memlet not built"
