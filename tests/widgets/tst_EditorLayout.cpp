@@ -6,7 +6,7 @@
 
 using master::EditorLayout;
 
-class TestEditorLayout : public QObject
+class tst_EditorLayout : public QObject
 {
     Q_OBJECT
 private slots:
@@ -99,5 +99,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestEditorLayout)
+QTEST_APPLESS_MAIN(tst_EditorLayout)
 #include "tst_EditorLayout.moc"

@@ -7,8 +7,9 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
-#include "store/Cp932.h"
 #include "store/NoteStore.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -18,7 +19,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 
@@ -26,31 +26,14 @@
 
 using master::Form1;
 using master::Form2;
+using testsupport::cp932;
+using testsupport::Gothic;
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 namespace {
 
-const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
 const QString InitialText = QStringLiteral("ここに表示メッセージを入力してください。\n");
-
-QByteArray cp932(const QString &text)
-{
-    return store::cp932::encode(text).value();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // ASCII as key presses; anything else as an input method composes it: a pre-edit text, then
 // the commit of the converted text.
@@ -84,11 +67,11 @@ void processDeletes()
 
 } // namespace
 
-class TestForm2 : public QObject
+class tst_Form2 : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     std::unique_ptr<Form1> m_main;
     QList<platform::Message> m_messages;
 
@@ -124,12 +107,10 @@ private slots:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<testsupport::ProgramFolder>();
         QVERIFY(m_dir->isValid());
         // The note windows this test starts are the real program, run offscreen.
-        const QString program =
-            qEnvironmentVariable("PINBOA_PROGRAM_DIR") + QStringLiteral("/memlet");
-        QVERIFY2(QFile::copy(program, platform::noteWindowProgram(appDir())), qPrintable(program));
+        QVERIFY(m_dir->addProgram(testsupport::ProgramFolder::built(QStringLiteral("memlet"))));
         platform::setProgramFolderForTesting(appDir());
         m_messages.clear();
         m_main = std::make_unique<Form1>();
@@ -528,5 +509,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm2)
+QTEST_MAIN(tst_Form2)
 #include "tst_Form2.moc"

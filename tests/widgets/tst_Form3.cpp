@@ -6,6 +6,8 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "store/Value.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QApplication>
 #include <QFontDialog>
@@ -14,7 +16,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -25,7 +26,8 @@ using master::Form3;
 
 namespace {
 
-const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
+using testsupport::Gothic;
+
 const QColor Silver(192, 192, 192);
 
 template <typename T> T *child(QWidget *window, const char *name)
@@ -40,11 +42,11 @@ QColor background(QWidget *w)
 
 } // namespace
 
-class TestForm3 : public QObject
+class tst_Form3 : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     std::unique_ptr<Form1> m_main;
     QPointer<Form2> m_editor;
     QList<platform::Message> m_messages;
@@ -68,7 +70,7 @@ private slots:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<testsupport::ProgramFolder>();
         platform::setProgramFolderForTesting(m_dir->path());
         m_messages.clear();
         m_main = std::make_unique<Form1>();
@@ -382,5 +384,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm3)
+QTEST_MAIN(tst_Form3)
 #include "tst_Form3.moc"

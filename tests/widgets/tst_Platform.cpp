@@ -15,7 +15,7 @@
 
 #include <csignal>
 
-class PlatformTest : public QObject
+class tst_Platform : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ private slots:
     void messageStandsOverTheShownWindow();
 };
 
-void PlatformTest::twipsAndPixels_data()
+void tst_Platform::twipsAndPixels_data()
 {
     QTest::addColumn<double>("factor");
     QTest::addColumn<double>("twips");
@@ -48,7 +48,7 @@ void PlatformTest::twipsAndPixels_data()
     QTest::newRow("120 dpi, note width") << 12.0 << 5430.0 << 453; // 452.5
 }
 
-void PlatformTest::twipsAndPixels()
+void tst_Platform::twipsAndPixels()
 {
     QFETCH(double, factor);
     QFETCH(double, twips);
@@ -61,7 +61,7 @@ void PlatformTest::twipsAndPixels()
              QPointF(pixels * factor, platform::toPixels(-twips, factor) * factor));
 }
 
-void PlatformTest::windowPlacedByOuterTwips_data()
+void tst_Platform::windowPlacedByOuterTwips_data()
 {
     QTest::addColumn<double>("factor");
     QTest::addColumn<QRect>("pixels");
@@ -69,7 +69,7 @@ void PlatformTest::windowPlacedByOuterTwips_data()
     QTest::newRow("120 dpi") << 12.0 << QRect(250, 125, 375, 63); // 62.5 rounds up
 }
 
-void PlatformTest::windowPlacedByOuterTwips()
+void tst_Platform::windowPlacedByOuterTwips()
 {
     QFETCH(double, factor);
     QFETCH(QRect, pixels);
@@ -86,7 +86,7 @@ void PlatformTest::windowPlacedByOuterTwips()
                    platform::toPixels(300, factor)));
 }
 
-void PlatformTest::reachablePlace_data()
+void tst_Platform::reachablePlace_data()
 {
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QRect>("expected");
@@ -104,7 +104,7 @@ void PlatformTest::reachablePlace_data()
         << QRect(-9000, 100, 3000, 20) << QRect(0, 100, 3000, 20);
 }
 
-void PlatformTest::reachablePlace()
+void tst_Platform::reachablePlace()
 {
     QFETCH(QRect, rect);
     QFETCH(QRect, expected);
@@ -114,7 +114,7 @@ void PlatformTest::reachablePlace()
     QCOMPARE(platform::reachablePlace(rect, {}), rect);
 }
 
-void PlatformTest::socketNameNamesFolderAndProcess()
+void tst_Platform::socketNameNamesFolderAndProcess()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a/b")));
@@ -127,7 +127,7 @@ void PlatformTest::socketNameNamesFolderAndProcess()
     QVERIFY(!name.contains(QLatin1Char('/')));
 }
 
-void PlatformTest::programFolderSeam()
+void tst_Platform::programFolderSeam()
 {
     platform::setProgramFolderForTesting(QStringLiteral("/some/folder"));
     QCOMPARE(platform::programFolder(), QStringLiteral("/some/folder/"));
@@ -137,7 +137,7 @@ void PlatformTest::programFolderSeam()
     QCOMPARE(platform::programFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
-void PlatformTest::signalsBecomeEndRequests()
+void tst_Platform::signalsBecomeEndRequests()
 {
     platform::EndRequests requests;
     QSignalSpy ended(&requests, &platform::EndRequests::endRequested);
@@ -149,7 +149,7 @@ void PlatformTest::signalsBecomeEndRequests()
     }
 }
 
-void PlatformTest::noteWithNulIsNotStarted()
+void tst_Platform::noteWithNulIsNotStarted()
 {
     // An argument ends at a NUL: the window would show a shortened note and a wrong identifier.
     QTemporaryDir dir;
@@ -159,9 +159,9 @@ void PlatformTest::noteWithNulIsNotStarted()
     QVERIFY(!error.isEmpty());
 }
 
-QTEST_MAIN(PlatformTest)
+QTEST_MAIN(tst_Platform)
 // Qt's own dialogs and context menus take Qt's Japanese translation.
-void PlatformTest::qtSpeaksJapanese()
+void tst_Platform::qtSpeaksJapanese()
 {
     QVERIFY(platform::installQtTranslation());
     QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("元に戻す(&U)"));
@@ -170,7 +170,7 @@ void PlatformTest::qtSpeaksJapanese()
 }
 
 // A message about a window that is not shown yet stands over the window the user works in.
-void PlatformTest::messageStandsOverTheShownWindow()
+void tst_Platform::messageStandsOverTheShownWindow()
 {
     QWidget main;
     main.setGeometry(600, 400, 300, 200);

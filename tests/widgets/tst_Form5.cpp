@@ -3,6 +3,7 @@
 #include "master/Form5.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -11,15 +12,14 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
-class TestForm5 : public QObject
+class tst_Form5 : public QObject
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    testsupport::ProgramFolder m_dir;
 
 private slots:
     void init()
@@ -125,5 +125,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm5)
-#include "tst_form5.moc"
+QTEST_MAIN(tst_Form5)
+#include "tst_Form5.moc"

@@ -5,14 +5,14 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QStringEncoder>
-#include <QTemporaryDir>
 #include <QTest>
 
 using platform::Message;
@@ -22,46 +22,33 @@ using platform::MessageIcon;
 
 namespace {
 
-QByteArray sjis(const QString &text)
-{
-    QStringEncoder encoder("Shift_JIS");
-    return encoder.encode(text);
-}
+using testsupport::cp932;
 
 // Three records with every kind of field: a bare and a quoted size, a text with a line break,
 // a text with a comma.
-const QByteArray Rec1 = sjis(
+const QByteArray Rec1 = cp932(
     QStringLiteral("\"買い物\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1500,3000,3600,2000,0,1\r\n"));
-const QByteArray Rec2 = sjis(QStringLiteral(
+const QByteArray Rec2 = cp932(QStringLiteral(
     "\"二行の\r\nメモ\",\"8454143\",\"ＭＳ Ｐゴシック\",\"14.25\",2000,4000,3600,2000,255,2\r\n"));
 const QByteArray Rec3 =
-    sjis(QStringLiteral("\"a, b\",\"16777215\",\"Arial\",9,2500,5000,3000,1500,0,3\r\n"));
-const QByteArray Rec4 = sjis(
+    cp932(QStringLiteral("\"a, b\",\"16777215\",\"Arial\",9,2500,5000,3000,1500,0,3\r\n"));
+const QByteArray Rec4 = cp932(
     QStringLiteral("\"後から\",\"12632256\",\"ＭＳ Ｐゴシック\",12,100,200,3600,2000,0,4\r\n"));
 
 } // namespace
 
-class TestForm4 : public QObject
+class tst_Form4 : public QObject
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     QList<Message> m_messages;
     QList<MessageAnswer> m_answers; // answers given in turn; Ok/No when run out
 
     QString dataPath() const { return m_dir->filePath(QStringLiteral("MDATA.INI")); }
-    void writeData(const QByteArray &bytes)
-    {
-        QFile file(dataPath());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray readData() const
-    {
-        QFile file(dataPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    void writeData(const QByteArray &bytes) { testsupport::writeBytes(dataPath(), bytes); }
+    QByteArray readData() const { return testsupport::readBytes(dataPath()); }
     // The controls that Tab visits, from the first one, once round.
     static QList<QWidget *> tabChain(QWidget *window)
     {
@@ -82,7 +69,7 @@ private:
 private slots:
     void init()
     {
-        m_dir = new QTemporaryDir;
+        m_dir = std::make_unique<testsupport::ProgramFolder>();
         QVERIFY(m_dir->isValid());
         platform::setProgramFolderForTesting(m_dir->path() + QLatin1Char('/'));
         platform::setTwipsPerPixelForTesting(15);
@@ -100,7 +87,7 @@ private slots:
         platform::setMessageHookForTesting({});
         platform::setProgramFolderForTesting(QString());
         platform::setTwipsPerPixelForTesting(0);
-        delete m_dir;
+        m_dir.reset();
     }
 
     void layout()
@@ -355,5 +342,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm4)
-#include "tst_form4.moc"
+QTEST_MAIN(tst_Form4)
+#include "tst_Form4.moc"

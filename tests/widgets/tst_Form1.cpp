@@ -7,18 +7,18 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QAction>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 using master::Form1;
 
-class TestForm1 : public QObject
+class tst_Form1 : public QObject
 {
     Q_OBJECT
 private slots:
@@ -266,12 +266,9 @@ private slots:
     // A refresh over a note file it cannot read tells the user and leaves the files alone.
     void refreshReportsMalformedFile()
     {
-        QTemporaryDir dir;
+        testsupport::ProgramFolder dir;
         const QByteArray bad("\"a\",\"12632256\",\"Sans\",12,600,x,3000,900,0,1\r\n");
-        QFile file(dir.filePath(QStringLiteral("MDATA.INI")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bad);
-        file.close();
+        dir.write(QStringLiteral("MDATA.INI"), bad);
         platform::setProgramFolderForTesting(dir.path() + QLatin1Char('/'));
         QList<platform::Message> shown;
         platform::setMessageHookForTesting([&](const platform::Message &message) {
@@ -286,8 +283,7 @@ private slots:
         platform::setProgramFolderForTesting(QString());
         QVERIFY(shown[0].text.contains(QStringLiteral("MDATA.INI")));
         QCOMPARE(shown[0].title, QStringLiteral("Pinboa"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), bad);
+        QCOMPARE(dir.read(QStringLiteral("MDATA.INI")), bad);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("IDDATA.INI"))));
     }
 
@@ -302,5 +298,5 @@ private:
     }
 };
 
-QTEST_MAIN(TestForm1)
-#include "tst_form1.moc"
+QTEST_MAIN(tst_Form1)
+#include "tst_Form1.moc"
