@@ -42,7 +42,7 @@ class tst_NoteIdArgs : public QObject
     Q_OBJECT
 
 private slots:
-    void choosesNewId();
+    void choosesTheNextUnusedId();
     void matchesRecordAgainstEntry();
     void matchesOwnIdAgainstRecord_data();
     void matchesOwnIdAgainstRecord();
@@ -56,7 +56,7 @@ private slots:
     void refusesTooFewFields();
 };
 
-void tst_NoteIdArgs::choosesNewId()
+void tst_NoteIdArgs::choosesTheNextUnusedId()
 {
     QCOMPARE(chooseNewNoteId(0, {}), qint64(1));
     QCOMPARE(chooseNewNoteId(3, notesWithIds({1, 2, 3})), qint64(4));

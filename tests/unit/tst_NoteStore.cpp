@@ -55,14 +55,14 @@ private slots:
     void appendsAfterUnterminatedLastLine();
     void refusesUnstorableRecordWithoutWriting();
     void matchesFileNamesInAnyCase();
-    void recordsTaskId();
+    void recordsTaskIdInEveryMatchingEntry();
     void removesEntriesExactly();
     void closeRemovesEntriesAndStoresPosition();
     void closeComparesIdentifiersEachInItsWay();
     void closeWritesExactlyTheRecordsRead();
     void closeKeepsOtherBytes();
-    void closeWithoutRunningFile();
-    void closeWithoutNoteFile();
+    void closeWithoutRunningFileStoresThePosition();
+    void closeWithoutNoteFileRemovesTheEntry();
     void closeLeavesMalformedNoteFile();
     void closeStoresPositionDespiteMalformedRunningFile();
     void neverRewritesMalformedFile_data();
@@ -73,7 +73,7 @@ private slots:
     void heldLockFailsInTimeAndTouchesNothing();
     void setsAsideUnreadableRunningFile();
     void readOnlyFolderNamesTheCause();
-    void dataFolderRule();
+    void dataFolderIsTheProgramFolderWhenWritable();
 
 private:
     QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
@@ -174,7 +174,7 @@ void tst_NoteStore::matchesFileNamesInAnyCase()
     QCOMPARE(m_store->readNoteRecords().value().size(), 1);
 }
 
-void tst_NoteStore::recordsTaskId()
+void tst_NoteStore::recordsTaskIdInEveryMatchingEntry()
 {
     const QByteArray before = "\"5\",\"0\"\r\n\"6\",\"0\"\r\n\"5\",\"0\"\r\n\"05\",\"0\"\r\n";
     writeBytes(iddata(), before);
@@ -244,7 +244,7 @@ void tst_NoteStore::closeKeepsOtherBytes()
     QCOMPARE(readBytes(mdata()), other + noteLine("2", "\xFA\x54", "0,0"));
 }
 
-void tst_NoteStore::closeWithoutRunningFile()
+void tst_NoteStore::closeWithoutRunningFileStoresThePosition()
 {
     writeBytes(mdata(), noteLine("1"));
     QVERIFY(m_store->closeNoteWindow(u"1"_qs, 45, 90));
@@ -252,7 +252,7 @@ void tst_NoteStore::closeWithoutRunningFile()
     QVERIFY(!QFile::exists(iddata()));
 }
 
-void tst_NoteStore::closeWithoutNoteFile()
+void tst_NoteStore::closeWithoutNoteFileRemovesTheEntry()
 {
     writeBytes(iddata(), "\"1\",\"0\"\r\n");
     QVERIFY(m_store->closeNoteWindow(u"1"_qs, 45, 90));
@@ -443,7 +443,7 @@ void tst_NoteStore::readOnlyFolderNamesTheCause()
     QCOMPARE(WEXITSTATUS(wstatus), 0);
 }
 
-void tst_NoteStore::dataFolderRule()
+void tst_NoteStore::dataFolderIsTheProgramFolderWhenWritable()
 {
     const QString programs = m_dir->path() + u"/programs"_qs;
     QVERIFY(QDir().mkpath(programs));

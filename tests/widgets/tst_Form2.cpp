@@ -8,6 +8,7 @@
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
 #include "store/NoteStore.h"
+#include "tests/support/Layout.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
@@ -128,7 +129,9 @@ private slots:
         m_dir.reset();
     }
 
-    void controlsAsDrawn()
+    // Loaded, not shown: a frameless editor holding the design text, with names for assistive
+    // tools, every control whole inside a client area framed by an equal border.
+    void loadsFramelessWithTheDesignText()
     {
         Form2 editor(m_main.get());
         QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
@@ -144,38 +147,7 @@ private slots:
         QCOMPARE(text, child<QTextEdit>(&editor, "Text1"));
         QCOMPARE(text->toPlainText(), InitialText);
         QVERIFY(!text->acceptRichText());
-        QCOMPARE(text->font().family(), Gothic);
-        QCOMPARE(text->font().pointSizeF(), 14.25);
-        QCOMPARE(text->palette().color(QPalette::Base), QColor(192, 192, 192));
-        // Design place within the client area: 60, 180, 5055, 360 twips.
-        QCOMPARE(text->geometry(), QRect(4, 12, 337, 24));
-
-        struct Button
-        {
-            const char *name, *caption, *tip;
-            QRect design;
-        };
-        for (const Button &b :
-             {Button{"Command1", "作成完了(&F)", "付箋の登録を行います。", {0, 42, 109, 33}},
-              Button{"Command3", "キャンセル(&C)", "基本メニューに戻ります。", {226, 42, 135, 33}},
-              Button{"Command2", "設定(&T)", "設定の変更を行います。", {110, 42, 115, 33}}}) {
-            auto *button = child<QPushButton>(&editor, b.name);
-            QVERIFY2(button, b.name);
-            QCOMPARE(button->text(), QString::fromUtf8(b.caption));
-            QCOMPARE(button->toolTip(), QString::fromUtf8(b.tip));
-            QCOMPARE(button->geometry(), b.design);
-        }
-
-        auto *line1 = child<QFrame>(&editor, "Line1");
-        auto *line2 = child<QFrame>(&editor, "Line2");
-        QVERIFY(line1 && line2);
-        QCOMPARE(line1->geometry().top(), 40);
-        QCOMPARE(line2->geometry().top(), 41);
-        QCOMPARE(line1->height(), 1);
-        QCOMPARE(line1->palette().color(QPalette::Window),
-                 QApplication::palette().color(QPalette::Dark));
-        QCOMPARE(line2->palette().color(QPalette::Window),
-                 QApplication::palette().color(QPalette::Light));
+        QCOMPARE(testsupport::controlsCutOff(&editor), QStringList());
 
         // The client area is 5430 by 1125 twips inside an equal border on every side.
         QWidget *client = text->parentWidget();
@@ -184,7 +156,7 @@ private slots:
         QCOMPARE(client->geometry().center(), editor.rect().center());
     }
 
-    void tabOrder()
+    void tabGoesFromTextToCreateCancelSettings()
     {
         Form2 *editor = openEditor();
         editor->activateWindow();
@@ -199,7 +171,7 @@ private slots:
         QCOMPARE(editor->Text1->toPlainText(), InitialText); // Tab moved on, typed nothing
     }
 
-    void trayMenu()
+    void trayMenuBringsBackTheMainWindowAndTheEditor()
     {
         Form2 *editor = m_main->editor();
         QMenu *menu = editor->SMENU;
@@ -258,7 +230,7 @@ private slots:
         QCOMPARE(c3->geometry(), QRect(262, 63, 131, 30));
     }
 
-    void createComplete_data()
+    void createCompleteStoresTheNoteAndStartsItsWindow_data()
     {
         QTest::addColumn<QString>("typed"); // empty: keep the design text; "<empty>": clear it
         QTest::addColumn<QString>("stored");
@@ -272,7 +244,7 @@ private slots:
         QTest::newRow("japanese, comma")
             << QStringLiteral("買い物,牛乳") << QStringLiteral("買い物,牛乳");
     }
-    void createComplete()
+    void createCompleteStoresTheNoteAndStartsItsWindow()
     {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
@@ -410,7 +382,7 @@ private slots:
         QVERIFY(editor->isVisible());
     }
 
-    void trayModeOnlyCloses()
+    void inTrayModeCreateAndCancelOnlyClose()
     {
         Form2 *editor = openEditor();
         m_main->MainMode = 0;
@@ -473,7 +445,7 @@ private slots:
                       .arg(InitialText.chopped(1), Gothic)));
     }
 
-    void dragWithTheLeftButtonAlone()
+    void leftButtonAloneDragsTheEditor()
     {
         Form2 *editor = openEditor();
         QWidget *viewport = editor->Text1->viewport();

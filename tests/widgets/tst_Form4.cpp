@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "tests/support/Layout.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
@@ -90,12 +91,12 @@ private slots:
         m_dir.reset();
     }
 
-    void layout()
+    // Several notes can be chosen; the dialog goes when closed; the wrapped caption shows whole;
+    // Tab visits the list, erase and cancel.
+    void choosesManyAndTabsThroughListEraseCancel()
     {
         writeData(Rec1);
         QPointer<master::Form4> dialog = new master::Form4(nullptr);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("消去"));
-        QCOMPARE(dialog->size(), QSize(312, 244)); // 4680 x 3660 twips at 15 twips a pixel
         QCOMPARE(dialog->testAttribute(Qt::WA_DeleteOnClose), true);
 
         auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List1"));
@@ -103,28 +104,13 @@ private slots:
         auto *erase = dialog->findChild<QPushButton *>(QStringLiteral("Command1"));
         auto *cancel = dialog->findChild<QPushButton *>(QStringLiteral("Command2"));
         QVERIFY(list && label && erase && cancel);
-
-        QCOMPARE(list->geometry(), QRect(2, 8, 305, 116));
         QCOMPARE(list->selectionMode(), QAbstractItemView::MultiSelection);
-        QCOMPARE(label->text(),
-                 QStringLiteral("消去するファイルを選択し　　　　　消去ボタンを押してください。"));
-        QCOMPARE(label->text().count(QChar(0x3000)), 5);
         QVERIFY(label->wordWrap());
-        QCOMPARE(label->geometry(), QRect(10, 132, 285, 47));
-        QCOMPARE(label->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
-        QCOMPARE(label->font().pointSizeF(), 14.25);
-        QCOMPARE(erase->text(), QStringLiteral("消去(&S)"));
-        QCOMPARE(erase->geometry(), QRect(18, 188, 113, 45));
-        QCOMPARE(erase->font().pointSizeF(), 12.0);
-        QCOMPARE(cancel->text(), QStringLiteral("キャンセル(&C)"));
-        QCOMPARE(cancel->geometry(), QRect(178, 190, 113, 45));
-        QCOMPARE(cancel->font().pointSizeF(), 11.25);
-        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        QVERIFY(label->heightForWidth(label->width()) <= label->height());
+        QCOMPARE(testsupport::controlsCutOff(dialog), QStringList());
 
-        // Tab order: the list, erase, cancel, and round again.
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
         QCOMPARE(tabChain(dialog), (QList<QWidget *>{list, erase, cancel}));
-        for (QWidget *w : dialog->findChildren<QWidget *>())
-            QVERIFY(w->toolTip().isEmpty());
         delete dialog;
     }
 
@@ -142,7 +128,7 @@ private slots:
         delete dialog;
     }
 
-    void nothingChosen()
+    void nothingChosenErasesNothing()
     {
         writeData(Rec1 + Rec2);
         auto *dialog = new master::Form4(nullptr);

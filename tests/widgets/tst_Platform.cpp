@@ -22,21 +22,20 @@ class tst_Platform : public QObject
 private slots:
     void cleanup() { platform::setTwipsPerPixelForTesting(0); }
 
-    void twipsAndPixels_data();
-    void twipsAndPixels();
+    void twipsAndPixelsRoundToNearest_data();
+    void twipsAndPixelsRoundToNearest();
     void windowPlacedByOuterTwips_data();
     void windowPlacedByOuterTwips();
-    void reachablePlace_data();
-    void reachablePlace();
+    void offScreenPlaceComesToTheNearestScreen_data();
+    void offScreenPlaceComesToTheNearestScreen();
     void socketNameNamesFolderAndProcess();
-    void programFolderSeam();
     void signalsBecomeEndRequests();
     void noteWithNulIsNotStarted();
     void qtSpeaksJapanese();
     void messageStandsOverTheShownWindow();
 };
 
-void tst_Platform::twipsAndPixels_data()
+void tst_Platform::twipsAndPixelsRoundToNearest_data()
 {
     QTest::addColumn<double>("factor");
     QTest::addColumn<double>("twips");
@@ -48,7 +47,7 @@ void tst_Platform::twipsAndPixels_data()
     QTest::newRow("120 dpi, note width") << 12.0 << 5430.0 << 453; // 452.5
 }
 
-void tst_Platform::twipsAndPixels()
+void tst_Platform::twipsAndPixelsRoundToNearest()
 {
     QFETCH(double, factor);
     QFETCH(double, twips);
@@ -74,7 +73,6 @@ void tst_Platform::windowPlacedByOuterTwips()
     QFETCH(double, factor);
     QFETCH(QRect, pixels);
     platform::setTwipsPerPixelForTesting(factor);
-    QCOMPARE(platform::twipsPerPixel(), factor);
     QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
     platform::setOuterGeometryTwips(&window, QRectF(3000, 1500, 4500, 750));
     QCOMPARE(window.frameGeometry(), pixels);
@@ -86,7 +84,7 @@ void tst_Platform::windowPlacedByOuterTwips()
                    platform::toPixels(300, factor)));
 }
 
-void tst_Platform::reachablePlace_data()
+void tst_Platform::offScreenPlaceComesToTheNearestScreen_data()
 {
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QRect>("expected");
@@ -104,7 +102,7 @@ void tst_Platform::reachablePlace_data()
         << QRect(-9000, 100, 3000, 20) << QRect(0, 100, 3000, 20);
 }
 
-void tst_Platform::reachablePlace()
+void tst_Platform::offScreenPlaceComesToTheNearestScreen()
 {
     QFETCH(QRect, rect);
     QFETCH(QRect, expected);
@@ -125,16 +123,6 @@ void tst_Platform::socketNameNamesFolderAndProcess()
     QVERIFY(platform::noteWindowSocketName(folder, 43) != name);
     QVERIFY(platform::noteWindowSocketName(dir.filePath(QStringLiteral("a")), 42) != name);
     QVERIFY(!name.contains(QLatin1Char('/')));
-}
-
-void tst_Platform::programFolderSeam()
-{
-    platform::setProgramFolderForTesting(QStringLiteral("/some/folder"));
-    QCOMPARE(platform::programFolder(), QStringLiteral("/some/folder/"));
-    QCOMPARE(platform::noteWindowProgram(platform::programFolder()),
-             QStringLiteral("/some/folder/memlet"));
-    platform::setProgramFolderForTesting(QString());
-    QCOMPARE(platform::programFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
 void tst_Platform::signalsBecomeEndRequests()
