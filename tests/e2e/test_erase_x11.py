@@ -46,7 +46,7 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
             return wins
         return harness.wait_for(shown, 20, what="notes %s to be shown" % (ids,))
 
-    def test_erase_the_second_of_three(self):
+    def test_erasing_the_second_of_three_closes_its_window_and_keeps_the_others(self):
         self.folder = self.program_folder(harness.mdata_bytes(NOTES))
         pinboa = self.start(self.folder, "pinboa")
         main = self.window_named(pinboa.pid, "Pinboa")
