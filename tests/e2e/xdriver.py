@@ -61,6 +61,15 @@ class X:
             return wins[0] if wins else None
         return wait_for(found, timeout, what="a window of process %d" % pid)
 
+    def wait_window_named(self, pid, name, timeout=DEFAULT_TIMEOUT):
+        """The viewable window of `pid` whose title is `name`, once it exists."""
+        def found():
+            for wid in self.windows_of(pid):
+                if self.run("xdotool", "getwindowname", wid, check=False).strip() == name:
+                    return wid
+            return None
+        return wait_for(found, timeout, what="the window %r" % name)
+
     def tray_icons_of(self, pid):
         """The process's icons in the notification area: its windows that are embedded in a
         window of another program (the notification area)."""
