@@ -5,10 +5,10 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -114,7 +114,7 @@ void tst_Platform::offScreenPlaceComesToTheNearestScreen()
 
 void tst_Platform::socketNameNamesFolderAndProcess()
 {
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a/b")));
     const QString folder = dir.filePath(QStringLiteral("a/b"));
     const QString name = platform::noteWindowSocketName(folder, 42);
@@ -140,7 +140,7 @@ void tst_Platform::signalsBecomeEndRequests()
 void tst_Platform::noteWithNulIsNotStarted()
 {
     // An argument ends at a NUL: the window would show a shortened note and a wrong identifier.
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     QString error;
     const QString noteArgs = QStringLiteral("a") + QChar(0) + QStringLiteral("b/\\/1/\\/x");
     QCOMPARE(platform::startNoteWindow(dir.path(), noteArgs, &error), 0);
