@@ -1,12 +1,11 @@
 // The close request over a local socket: the note window's server and the master's connection.
 #include "CloseRequest.h"
 
+#include "Log.h"
+#include "Processes.h"
 #include "Protocol.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -18,16 +17,6 @@
 namespace platform {
 
 namespace {
-
-// The same folder gives the same name however it was spelled (a trailing slash, "..", a link).
-QString folderKey(const QString &appDir)
-{
-    const QFileInfo info(appDir);
-    QString path = info.canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(info.absoluteFilePath());
-    return path;
-}
 
 // Only the user's own processes may activate or close the user's notes.
 bool fromThisUser(const QLocalSocket *socket)
@@ -60,12 +49,7 @@ void flushBounded(QLocalSocket *socket, int timeoutMs)
 
 QString noteWindowSocketName(const QString &appDir, qint64 pid)
 {
-    const QByteArray hash =
-        QCryptographicHash::hash(folderKey(appDir).toUtf8(), QCryptographicHash::Sha256).toHex();
-    return QStringLiteral("pinboa-memlet-%1-%2-%3")
-        .arg(uint(::getuid()))
-        .arg(QString::fromLatin1(hash.left(16)))
-        .arg(pid);
+    return QStringLiteral("pinboa-memlet-%1-%2-%3").arg(uint(::getuid())).arg(folderKey(appDir)).arg(pid);
 }
 
 // ---------------------------------------------------------------- note window side
@@ -238,6 +222,8 @@ void NoteWindowCloser::finish(bool confirmed)
     if (m_finished)
         return;
     m_finished = true;
+    if (m_sent && !confirmed)
+        qCWarning(lcPinboa, "note window %lld did not confirm its close", m_taskId);
     if (m_deadline)
         m_deadline->stop();
     if (m_socket) {

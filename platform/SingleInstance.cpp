@@ -2,15 +2,17 @@
 // for the first one.
 #include "SingleInstance.h"
 
+#include "Log.h"
+#include "Processes.h"
 #include "Protocol.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -19,16 +21,6 @@
 namespace platform {
 
 namespace {
-
-// Same folder, same key, however the folder was spelled (trailing "/", symbolic links).
-QString folderKey(const QString &appDir)
-{
-    QString path = QFileInfo(appDir).canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(QDir(appDir).absolutePath());
-    const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256);
-    return QString::fromLatin1(hash.toHex().left(20));
-}
 
 // The lock lives in the folder itself, beside the data files' lock, so that every master of the
 // folder meets it whatever its environment says.
@@ -89,8 +81,12 @@ bool SingleInstance::claim()
     if (m_lockFd >= 0)
         return true;
     const int fd = openLockFile(m_appDir);
-    if (fd < 0)
-        return true; // no lock file to be had: rather run than lock the user out
+    if (fd < 0) {
+        // No lock file to be had: rather run than lock the user out.
+        qCWarning(lcPinboa, "single-instance check not available: no lock file in %s (%s)",
+                  qPrintable(m_appDir), strerror(errno));
+        return true;
+    }
     int rc;
     do {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -104,8 +100,11 @@ bool SingleInstance::claim()
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-    if (!m_server->listen(serverName(m_appDir)))
+    if (!m_server->listen(serverName(m_appDir))) {
+        qCWarning(lcPinboa, "a second start cannot reach this master: %s",
+                  qPrintable(m_server->errorString()));
         return true; // runs on without answering show requests
+    }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             if (!fromThisUser(socket)) {

@@ -188,8 +188,25 @@ bool installQtTranslation()
     return QCoreApplication::installTranslator(translator);
 }
 
+QString designFontName()
+{
+    return QStringLiteral("ＭＳ Ｐゴシック");
+}
+
+QFont designFont(double points)
+{
+    installFontSubstitutes();
+    QFont font(designFontName());
+    font.setPointSizeF(points);
+    return font;
+}
+
 void installFontSubstitutes()
 {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
     // The proportional faces first stand in for the proportional Windows faces, the fixed ones
     // for the fixed ones: IPA's faces share their metrics closely enough that captions laid out
     // for those faces still fit their places.

@@ -354,23 +354,27 @@ NoteStore::updateRunningEntries(const std::function<bool(QList<RunningEntry> &)>
     return writeEntriesAt(path, entries.value());
 }
 
-Status NoteStore::recordTaskId(const QString &idText, qint64 taskId) const
+Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64> &taskIds) const
 {
-    return updateRunningEntries([&](QList<RunningEntry> &entries) {
+    QList<RunningEntry> after;
+    const Status status = updateRunningEntries([&](QList<RunningEntry> &entries) {
+        bool changed = false;
         for (RunningEntry &entry : entries) {
-            if (entry.RunningId.toText() == idText)
-                entry.RunningTaskId = Value::number(double(taskId));
+            const auto it = taskIds.constFind(entry.RunningId.toText());
+            if (it == taskIds.constEnd())
+                continue;
+            const auto number = entry.RunningTaskId.toNumber();
+            if (!entry.RunningTaskId.isNumber() || !number || *number != double(*it)) {
+                entry.RunningTaskId = Value::number(double(*it));
+                changed = true;
+            }
         }
-        return true; // rewritten even when nothing matched
+        after = entries;
+        return changed;
     });
-}
-
-Status NoteStore::removeNoteEntries(const QString &idText) const
-{
-    FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
-        return lock.error();
-    return removeEntriesLocked(m_appDir, idText);
+    if (!status)
+        return Error{status.error(), status.busy()};
+    return after;
 }
 
 CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left) const

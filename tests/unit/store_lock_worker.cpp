@@ -59,8 +59,8 @@ int runWriter(const NoteStore &store, int worker, int rounds)
         const QString id = QString::number(noteId);
         if (Status s = store.appendRunningEntry(id); !s)
             return fail(s);
-        if (Status s = store.recordTaskId(id, i + 1); !s)
-            return fail(s);
+        if (const auto recorded = store.recordTaskIds({{id, i + 1}}); !recorded)
+            return fail(Error{recorded.error()});
         if (i % 2 == 1 || endless) {
             const CloseResult closed = store.closeNoteWindow(id, worker, i);
             if (!closed.running)

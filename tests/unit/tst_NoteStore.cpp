@@ -56,7 +56,6 @@ private slots:
     void refusesUnstorableRecordWithoutWriting();
     void matchesFileNamesInAnyCase();
     void recordsTaskIdInEveryMatchingEntry();
-    void removesEntriesExactly();
     void closeRemovesEntriesAndStoresPosition();
     void closeComparesIdentifiersEachInItsWay();
     void closeWritesExactlyTheRecordsRead();
@@ -178,23 +177,18 @@ void tst_NoteStore::recordsTaskIdInEveryMatchingEntry()
 {
     const QByteArray before = "\"5\",\"0\"\r\n\"6\",\"0\"\r\n\"5\",\"0\"\r\n\"05\",\"0\"\r\n";
     writeBytes(iddata(), before);
-    QVERIFY(m_store->recordTaskId(u"7"_qs, 999));
+    QVERIFY(m_store->recordTaskIds({{u"7"_qs, 999}}));
     QCOMPARE(readBytes(iddata()), before); // nothing matched: same content
-    QVERIFY(m_store->recordTaskId(u"5"_qs, 4711));
+    const auto after = m_store->recordTaskIds({{u"5"_qs, 4711}, {u"6"_qs, 12}});
+    QVERIFY(after);
+    QCOMPARE(after->size(), 4);
     QCOMPARE(readBytes(iddata()),
-             QByteArray("\"5\",4711\r\n\"6\",\"0\"\r\n\"5\",4711\r\n\"05\",\"0\"\r\n"));
+             QByteArray("\"5\",4711\r\n\"6\",12\r\n\"5\",4711\r\n\"05\",\"0\"\r\n"));
 
-    // Recording before the window wrote its entry creates the file with nothing in it.
+    // Recording before the window wrote its entry leaves no file behind.
     QFile::remove(iddata());
-    QVERIFY(m_store->recordTaskId(u"5"_qs, 1));
-    QCOMPARE(readBytes(iddata()), QByteArray());
-}
-
-void tst_NoteStore::removesEntriesExactly()
-{
-    writeBytes(iddata(), "\"5\",4711\r\n\"05\",\"0\"\r\n\"5\",\"0\"\r\n\"15\",88\r\n");
-    QVERIFY(m_store->removeNoteEntries(u"5"_qs));
-    QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n\"15\",88\r\n"));
+    QVERIFY(m_store->recordTaskIds({{u"5"_qs, 1}}));
+    QVERIFY(!QFile::exists(iddata()));
 }
 
 void tst_NoteStore::closeRemovesEntriesAndStoresPosition()
