@@ -24,13 +24,13 @@ for arg in "$@"; do
   esac
 done
 
-packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n
           fonts-noto-cjk fonts-ipafont-gothic fonts-ipafont-mincho fonts-motoya-l-maruberi)
 if [ "$want_test" = 1 ]; then
-  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev)
+  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev clang-format)
 fi
 if [ "$want_bench" = 1 ]; then
-  packages+=(xvfb python3 libxcb1-dev)
+  packages+=(xvfb python3)
 fi
 
 missing=()
@@ -53,7 +53,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 if [ "$want_build" = 1 ]; then
-  if [ ! -f "$PINBOA_BUILD_DIR/CMakeCache.txt" ]; then
+  if [ "$want_test" = 1 ]; then
+    # The test command holds the code to no compiler warnings at all.
+    cmake -S "$PINBOA_ROOT" -B "$PINBOA_BUILD_DIR" -G "Unix Makefiles" -DPINBOA_WERROR=ON >/dev/null
+  elif [ ! -f "$PINBOA_BUILD_DIR/CMakeCache.txt" ]; then
     cmake -S "$PINBOA_ROOT" -B "$PINBOA_BUILD_DIR" -G "Unix Makefiles" >/dev/null
   fi
   if [ "$want_programs" = 1 ]; then
