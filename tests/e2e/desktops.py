@@ -112,13 +112,11 @@ class Desktop:
 
     def _start_server(self):
         read_fd, write_fd = os.pipe()
+        # No reset when the last client leaves: a window manager that connects while the
+        # server resets after a short-lived client (the check that waits for it) fails to
+        # start, and resources set with xrdb would be lost.
         argv = ["Xvfb", "-displayfd", str(write_fd), "-dpi", "96",
-                "-screen", "0", "%sx24" % self.size, "-nolisten", "tcp"]
-        if self.xft_dpi:
-            # Resources set with xrdb go when the server resets, which it does whenever its
-            # last client leaves; a desktop without window manager and tray has no client that
-            # stays.
-            argv.append("-noreset")
+                "-screen", "0", "%sx24" % self.size, "-nolisten", "tcp", "-noreset"]
         log = self._log("xvfb")
         try:
             self.procs.append(subprocess.Popen(
