@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Counts the instructions of memlet's start-up and of the floor showing the same words, with
 # callgrind (repeatable where the clock is not), and keeps the profiles for callgrind_annotate.
-# Uses the Release build of bench/run.sh (build-bench/) and a desktop of its own, the one the
-# test command starts (scripts/setup.sh --test --bench installs what both need).
+# Uses the Release build of bench/run.sh (build-bench/) and a desktop of its own
+# (scripts/desktop.sh, without window manager or notification area).
 # Usage: bench/profile.sh [OUTPUT-FOLDER]   (a new temporary folder by default)
 set -euo pipefail
 
@@ -10,7 +10,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${PINBOA_BENCH_BUILD_DIR:-$root/build-bench}"
 out="${1:-$(mktemp -d "${TMPDIR:-/tmp}/pinboa-profile.XXXXXX")}"
 mkdir -p "$out"
-for tool in valgrind callgrind_control callgrind_annotate Xvfb openbox trayer; do
+for tool in valgrind callgrind_control callgrind_annotate Xvfb; do
   command -v "$tool" >/dev/null || { echo "profile: $tool missing" >&2; exit 1; }
 done
 [ -x "$build/bin/memlet" ] && [ -x "$build/bench/bench_floor" ] ||
@@ -23,9 +23,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-# The test command's desktop; its window manager and panel also keep the X server from resetting
-# between the two programs.
-desktop_start "$work" 1280x1024 >/dev/null || { echo "profile: no desktop" >&2; exit 1; }
+export QT_QPA_PLATFORM=xcb
+desktop_start "$work" 1280x1024 --no-window-manager --no-tray >/dev/null ||
+  { echo "profile: no desktop" >&2; exit 1; }
 
 profile() { # name program args...: from the start until the window is up and idle
   local name=$1 pid

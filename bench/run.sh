@@ -23,26 +23,16 @@ cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 bin="$build/bin"
 benchbin="$build/bench"
 work="$(mktemp -d "${TMPDIR:-/tmp}/pinboa-bench.XXXXXX")"
-xvfb_pid=""
+. "$root/scripts/desktop.sh"
 cleanup() {
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  desktop_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 # A desktop of its own without a window manager: a shown window is a child of the root.
-Xvfb -displayfd 3 -dpi 96 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "bench: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 export QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  mkdir -m 700 "$work/runtime"
-  export XDG_RUNTIME_DIR="$work/runtime"
-fi
+desktop_start "$work" 1280x1024 --no-window-manager --no-tray
 
 row() { # figure value floor unit [target ratio]
   awk -v f="$1" -v v="$2" -v b="$3" -v u="$4" -v t="${5:--}" \

@@ -9,6 +9,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
+#include "platform/WindowSystem.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,8 +74,7 @@ Form1::Form1(QWidget *parent)
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("ClientArea"));
-    QFont buttonFont(QStringLiteral("ＭＳ Ｐゴシック"));
-    buttonFont.setPointSizeF(15.75);
+    const QFont buttonFont = platform::designFont(15.75);
     struct ButtonDesign
     {
         const char *name;

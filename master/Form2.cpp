@@ -24,7 +24,6 @@ namespace master {
 
 namespace {
 
-const QString DefaultFontName = QStringLiteral("ＭＳ Ｐゴシック");
 const QString InitialText = QStringLiteral("ここに表示メッセージを入力してください。\n");
 constexpr qint64 DefaultBackColor = 12632256; // silver
 constexpr double Text1FontSize = 14.25;
@@ -101,9 +100,7 @@ Form2::Form2(NoteDesktop &desktop)
     // A plain multi-line box: the text wraps, and no scroll bars take room from it.
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont font(DefaultFontName);
-    font.setPointSizeF(Text1FontSize);
-    Text1->setFont(font);
+    Text1->setFont(platform::designFont(Text1FontSize));
     QPalette textPalette = Text1->palette();
     textPalette.setColor(QPalette::Base, platform::colourFromRgbNumber(DefaultBackColor));
     textPalette.setColor(QPalette::Text, platform::colourFromRgbNumber(0));
@@ -188,7 +185,7 @@ void Form2::Form_Load()
         NewNoteId = chosen.value();
 
     IRO2 = platform::rgbNumber(Text1->palette().color(QPalette::Base));
-    FNT2 = DefaultFontName;
+    FNT2 = platform::designFontName();
     FSIZE2 = 12;
     FIRO2 = 0;
 }

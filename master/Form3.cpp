@@ -5,6 +5,7 @@
 #include "WrappingButton.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
+#include "platform/WindowSystem.h"
 #include "store/Value.h"
 
 #include <QColorDialog>
@@ -17,15 +18,7 @@ namespace master {
 
 namespace {
 
-const QString FontName = QStringLiteral("ＭＳ Ｐゴシック");
 const QColor LightGrey(192, 192, 192);
-
-QFont gothic(double points)
-{
-    QFont font(FontName);
-    font.setPointSizeF(points);
-    return font;
-}
 
 void setBackground(QWidget *widget, const QColor &colour)
 {
@@ -89,26 +82,26 @@ Form3::Form3(const Appearance &current, QWidget *editor) : Form(editor, Qt::Wind
     m_label1 = makeLabel(this, QStringLiteral("Label1"), QString());
     setBackground(m_label1, LightGrey);
     m_label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("テスト表示"));
-    m_label2->setFont(gothic(14.25));
+    m_label2->setFont(platform::designFont(14.25));
     setBackground(m_label2, LightGrey);
     m_label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("フォント名"));
-    m_label3->setFont(gothic(12));
+    m_label3->setFont(platform::designFont(12));
     m_label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("フォントサイズ"));
-    m_label4->setFont(gothic(12));
+    m_label4->setFont(platform::designFont(12));
 
-    m_text1 = new QLineEdit(FontName, this);
+    m_text1 = new QLineEdit(platform::designFontName(), this);
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setFont(gothic(12));
+    m_text1->setFont(platform::designFont(12));
     m_text2 = new QLineEdit(QStringLiteral("12"), this);
     m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setFont(gothic(12));
+    m_text2->setFont(platform::designFont(12));
 
     m_command1 =
         makeButton(this, QStringLiteral("Command1"), QStringLiteral("フォント・サイズ (&T)"));
     m_command3 = makeButton(this, QStringLiteral("Command3"), QStringLiteral("文字色(&H)"));
     m_command2 = makeButton(this, QStringLiteral("Command2"), QStringLiteral("背景色(&G)"));
     m_command4 = makeButton(this, QStringLiteral("Command4"), QStringLiteral("O K(&F)"));
-    m_command4->setFont(gothic(12));
+    m_command4->setFont(platform::designFont(12));
     m_command5 = makeButton(this, QStringLiteral("Command5"), QStringLiteral("キャンセル(&C)"));
     connect(m_command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form3::Command2_Click);

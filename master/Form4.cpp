@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
+#include "platform/WindowSystem.h"
 #include "store/DataFolder.h"
 #include "store/NoteStore.h"
 
@@ -20,25 +21,11 @@ namespace master {
 
 namespace {
 
-// The dialog's face, and where it is missing a proportional gothic with the same tight line
-// height, so that the label's two lines and the buttons' captions fit their places.
-const QStringList UiFamilies = {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                                QStringLiteral("VL PGothic")};
-
-QFont uiFont(double points)
-{
-    QFont font;
-    font.setFamilies(UiFamilies);
-    font.setPointSizeF(points);
-    return font;
-}
-
 // The same note as listed: every field but the position, which a closing note window rewrites.
 bool sameNote(const store::NoteRecord &a, const store::NoteRecord &b)
 {
-    constexpr int TopField = 4, LeftField = 5;
     for (int i = 0; i < store::NoteRecord::FieldCount; ++i) {
-        if (i == TopField || i == LeftField)
+        if (i == store::NoteRecord::Top || i == store::NoteRecord::Left)
             continue;
         if (!(a.field(i) == b.field(i)))
             return false;
@@ -95,19 +82,19 @@ Form4::Form4(QWidget *parent) : Form(parent, Qt::Window)
     Label1 = new QLabel(
         QStringLiteral("消去するファイルを選択し　　　　　消去ボタンを押してください。"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(uiFont(14.25));
+    Label1->setFont(platform::designFont(14.25));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     platform::setGeometryTwips(Label1, 150, 1980, 4275, 705);
 
     Command1 = new QPushButton(QStringLiteral("消去(&S)"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setFont(uiFont(12));
+    Command1->setFont(platform::designFont(12));
     platform::setGeometryTwips(Command1, 270, 2820, 1695, 675);
 
     Command2 = new QPushButton(QStringLiteral("キャンセル(&C)"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setFont(uiFont(11.25));
+    Command2->setFont(platform::designFont(11.25));
     platform::setGeometryTwips(Command2, 2670, 2850, 1695, 675);
 
     setTabOrder(List1, Command1);

@@ -2,6 +2,7 @@
 #include "Form5.h"
 
 #include "platform/Twips.h"
+#include "platform/WindowSystem.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -83,16 +84,13 @@ Form5::Form5(QWidget *parent) : Form(parent, Qt::Window)
     Picture1->setAutoFillBackground(true);
     platform::setGeometryTwips(Picture1, 150, 90, 4365, 1905);
 
-    // Where the gothic face is missing, a proportional one: the full-width "Ｖｅｒ" fits its
-    // label only with proportional letters.
-    const QStringList gothic{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                             QStringLiteral("VL PGothic")};
+    const QFont gothic = platform::designFont(18);
     Label1 = panelLabel(Picture1, "Label1", QStringLiteral("Pinboa"),
                         labelFont(productNameFamilies(), 26.25));
     platform::setGeometryTwips(Label1, 150, 150, 3225, 615);
-    Label2 = panelLabel(Picture1, "Label2", QStringLiteral("Ｖｅｒ　1.00"), labelFont(gothic, 18));
+    Label2 = panelLabel(Picture1, "Label2", QStringLiteral("Ｖｅｒ　%1").arg(QStringLiteral(PINBOA_VERSION)), gothic);
     platform::setGeometryTwips(Label2, 2730, 660, 1575, 405);
-    Label3 = panelLabel(Picture1, "Label3", QStringLiteral("Ostvel"), labelFont(gothic, 18));
+    Label3 = panelLabel(Picture1, "Label3", QStringLiteral("Ostvel"), gothic);
     platform::setGeometryTwips(Label3, 1740, 1350, 2595, 375);
     for (QLabel *label : {Label1, Label2, Label3})
         fitCaption(label);

@@ -5,6 +5,7 @@
 #include "LiveNotes.h"
 #include "Registrations.h"
 #include "platform/CloseRequest.h"
+#include "platform/Log.h"
 #include "platform/Processes.h"
 #include "store/DataFolder.h"
 #include "store/NoteArgs.h"
@@ -153,6 +154,7 @@ QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
         *ok = true;
         return entries.value();
     }
+    qCWarning(lcPinboa, "%s", qPrintable(entries.error()));
     if (entries.busy() || !QFileInfo::exists(files.runningFilePath())) {
         m_messages.append(entries.error());
         return {};

@@ -52,33 +52,23 @@ void Registrations::poll()
             pidById.insert(window.idText, window.pid);
     }
     QSet<QString> registered;
-    const store::Status status =
-        store::NoteStore(appDir).updateRunningEntries([&](QList<store::RunningEntry> &entries) {
-            bool changed = false;
-            for (store::RunningEntry &entry : entries) {
-                const auto it = pidById.constFind(entry.RunningId.toText());
-                if (it == pidById.constEnd())
-                    continue;
-                const auto number = entry.RunningTaskId.toNumber();
-                if (!entry.RunningTaskId.isNumber() || !number || *number != double(*it)) {
-                    entry.RunningTaskId = store::Value::number(double(*it));
-                    changed = true;
-                }
-                registered.insert(it.key());
-            }
-            m_runningIds.clear();
-            for (const store::RunningEntry &entry : entries)
-                m_runningIds.append(entry.RunningId.toText());
-            return changed;
-        });
+    const auto entries = store::NoteStore(appDir).recordTaskIds(pidById);
+    if (entries) {
+        m_runningIds.clear();
+        for (const store::RunningEntry &entry : entries.value()) {
+            m_runningIds.append(entry.RunningId.toText());
+            if (pidById.contains(entry.RunningId.toText()))
+                registered.insert(entry.RunningId.toText());
+        }
+    }
     const qint64 time = now();
     m_waiting.removeIf([&](const StartedWindow &window) {
         return (window.appDir == appDir && registered.contains(window.idText)) ||
                time > window.waitUntil || !platform::isLiveNoteWindow(window.programDir, window.pid);
     });
-    if (!status.ok() && !status.busy()) {
+    if (!entries.ok() && !entries.busy()) {
         // A running-note file that cannot be read: the next refresh rebuilds it.
-        m_message = status.error();
+        m_message = entries.error();
         m_waiting.removeIf([&](const StartedWindow &window) { return window.appDir == appDir; });
     }
     if (!m_waiting.isEmpty()) {

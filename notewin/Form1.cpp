@@ -85,10 +85,7 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
     Label1->setAutoFillBackground(false); // the window's colour shows through
-    QFont labelFont;
-    labelFont.setFamilies({QStringLiteral("ＭＳ Ｐゴシック")});
-    labelFont.setPointSizeF(14.25);
-    Label1->setFont(labelFont);
+    Label1->setFont(platform::designFont(14.25));
     Label1->installEventFilter(this);
 
     KME = new QMenu(QStringLiteral("基本メニュー"), this);

@@ -53,7 +53,6 @@ public:
     void Form_UnloadWithoutDisplay();
     bool hasUnloaded() const { return m_unloaded; }
 
-
 signals:
     // The close has run: the process should end with `exitCode` (0 when the write-back was done).
     void closed(int exitCode);

@@ -2,12 +2,11 @@
 #include "CloseRequest.h"
 
 #include "LocalSocket.h"
+#include "Log.h"
+#include "Processes.h"
 #include "Protocol.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -16,16 +15,6 @@
 namespace platform {
 
 namespace {
-
-// The same folder gives the same name however it was spelled (a trailing slash, "..", a link).
-QString folderKey(const QString &appDir)
-{
-    const QFileInfo info(appDir);
-    QString path = info.canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(info.absoluteFilePath());
-    return path;
-}
 
 QByteArray line(const char *text)
 {
@@ -39,11 +28,9 @@ constexpr int ConnectRetryMs = 5;
 
 QString noteWindowSocketName(const QString &appDir, qint64 pid)
 {
-    const QByteArray hash =
-        QCryptographicHash::hash(folderKey(appDir).toUtf8(), QCryptographicHash::Sha256).toHex();
     return QStringLiteral("pinboa-memlet-%1-%2-%3")
         .arg(uint(::getuid()))
-        .arg(QString::fromLatin1(hash.left(16)))
+        .arg(folderKey(appDir))
         .arg(pid);
 }
 
@@ -223,6 +210,8 @@ void NoteWindowCloser::finish(bool confirmed)
     if (m_finished)
         return;
     m_finished = true;
+    if (m_sent && !confirmed)
+        qCWarning(lcPinboa, "note window %lld did not confirm its close", m_taskId);
     if (m_deadline)
         m_deadline->stop();
     if (m_socket) {

@@ -2,6 +2,7 @@
 #include "Processes.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +78,16 @@ QString programFolder()
 void setProgramFolderForTesting(const QString &folder)
 {
     s_testFolder = folder;
+}
+
+QString folderKey(const QString &folder)
+{
+    const QFileInfo info(folder);
+    QString path = info.canonicalFilePath();
+    if (path.isEmpty())
+        path = QDir::cleanPath(info.absoluteFilePath());
+    return QString::fromLatin1(
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
 }
 
 QString noteWindowProgram(const QString &appDir)

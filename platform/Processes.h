@@ -13,6 +13,10 @@ QString programFolder();
 // Test seam: another folder instead of the running program's ("" restores it).
 void setProgramFolderForTesting(const QString &folder);
 
+// A short key for a folder, the same however it is spelled (a trailing "/", "..", a link), for
+// the names of the local sockets of its programs: 16 hexadecimal digits of a hash of its path.
+QString folderKey(const QString &folder);
+
 // The note window program of a folder: <folder>/memlet.
 QString noteWindowProgram(const QString &appDir);
 

@@ -3,14 +3,16 @@
 #include "SingleInstance.h"
 
 #include "LocalSocket.h"
+#include "Log.h"
+#include "Processes.h"
 #include "Protocol.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -18,16 +20,6 @@
 namespace platform {
 
 namespace {
-
-// Same folder, same key, however the folder was spelled (trailing "/", symbolic links).
-QString folderKey(const QString &appDir)
-{
-    QString path = QFileInfo(appDir).canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(QDir(appDir).absolutePath());
-    const QByteArray hash = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256);
-    return QString::fromLatin1(hash.toHex().left(20));
-}
 
 // The lock lives in the folder itself, beside the data files' lock, so that every master of the
 // folder meets it whatever its environment says.
@@ -79,8 +71,12 @@ bool SingleInstance::claim()
     if (m_lockFd >= 0)
         return true;
     const int fd = openLockFile(m_appDir);
-    if (fd < 0)
-        return true; // no lock file to be had: rather run than lock the user out
+    if (fd < 0) {
+        // No lock file to be had: rather run than lock the user out.
+        qCWarning(lcPinboa, "single-instance check not available: no lock file in %s (%s)",
+                  qPrintable(m_appDir), strerror(errno));
+        return true;
+    }
     int rc;
     do {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -94,8 +90,10 @@ bool SingleInstance::claim()
 
     // Connections from other users are refused by the server itself.
     m_server = new LocalServer(this);
-    if (!m_server->listen(serverName(m_appDir)))
+    if (QString error; !m_server->listen(serverName(m_appDir), &error)) {
+        qCWarning(lcPinboa, "a second start cannot reach this master: %s", qPrintable(error));
         return true; // runs on without answering show requests
+    }
     connect(m_server, &LocalServer::newConnection, this, [this](LocalSocket *socket) {
         connect(socket, &LocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &LocalSocket::readyRead, this, [this, socket] {

@@ -15,12 +15,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifdef PINBOA_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
-#endif
 
 namespace platform {
 
@@ -31,15 +29,11 @@ bool xDisplayReachable()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
-#ifdef PINBOA_HAVE_XCB
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     const bool ok = connection && !xcb_connection_has_error(connection);
     if (connection)
         xcb_disconnect(connection);
     return ok;
-#else
-    return true;
-#endif
 }
 
 } // namespace
@@ -86,7 +80,6 @@ int reportNoX11(const QString &title)
 
 void keepOutOfTaskBar(QWidget *window)
 {
-#ifdef PINBOA_HAVE_XCB
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection())
         return;
@@ -109,9 +102,6 @@ void keepOutOfTaskBar(QWidget *window)
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, atoms[0], XCB_ATOM_ATOM, 32, 2,
                         &atoms[1]);
     xcb_flush(connection);
-#else
-    Q_UNUSED(window);
-#endif
 }
 
 namespace {
@@ -188,8 +178,25 @@ bool installQtTranslation()
     return QCoreApplication::installTranslator(translator);
 }
 
+QString designFontName()
+{
+    return QStringLiteral("ＭＳ Ｐゴシック");
+}
+
+QFont designFont(double points)
+{
+    installFontSubstitutes();
+    QFont font(designFontName());
+    font.setPointSizeF(points);
+    return font;
+}
+
 void installFontSubstitutes()
 {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
     // The proportional faces first stand in for the proportional Windows faces, the fixed ones
     // for the fixed ones: IPA's faces share their metrics closely enough that captions laid out
     // for those faces still fit their places.

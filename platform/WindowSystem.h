@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+class QFont;
 class QWidget;
 
 namespace platform {
@@ -43,6 +44,12 @@ QSize showableSize(const QSize &wanted);
 // Installs Qt's own Japanese translation, so that Qt's dialogs and context menus speak the
 // language of the rest of the programs. False when the translation is not installed.
 bool installQtTranslation();
+
+// The face the windows and the notes were designed with, "ＭＳ Ｐゴシック", at `points`. The
+// installed Japanese faces stand in for it where it is missing (the stand-ins are installed on
+// first use).
+QFont designFont(double points);
+QString designFontName();
 
 // Lets the usual Japanese face names of the notes ("ＭＳ Ｐゴシック", "ＭＳ 明朝", ...) fall back
 // on the installed Japanese fonts instead of a Latin default.

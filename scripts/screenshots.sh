@@ -54,7 +54,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
 export QT_QPA_PLATFORM=xcb
-desktop_start "$work" 1024x768 --tint 0x303030
+desktop_start "$work" 1024x768 --tray-tint 0x303030
 
 # A plain desktop colour behind the windows (display sets the root window's background).
 convert -size 1024x768 gradient:'#5b86a8-#2f4f6a' "$work/desktop.png"

@@ -24,15 +24,15 @@ for arg in "$@"; do
   esac
 done
 
-packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n
           fonts-noto-cjk fonts-ipafont-gothic fonts-ipafont-mincho fonts-motoya-l-maruberi)
 if [ "$want_test" = 1 ]; then
-  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev)
+  packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev clang-format)
 fi
 if [ "$want_bench" = 1 ]; then
-  # xpad: the note tool the whole system's memory is compared with; x11-utils: xwininfo;
-  # valgrind: bench/profile.sh.
-  packages+=(xvfb python3 libxcb1-dev xpad x11-utils valgrind)
+  # xpad: the note tool the whole system's memory is compared with; x11-utils: xwininfo and
+  # xprop; valgrind: bench/profile.sh.
+  packages+=(xvfb python3 xpad x11-utils valgrind)
 fi
 
 missing=()
@@ -55,7 +55,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 if [ "$want_build" = 1 ]; then
-  if [ ! -f "$PINBOA_BUILD_DIR/CMakeCache.txt" ]; then
+  if [ "$want_test" = 1 ]; then
+    # The test command holds the code to no compiler warnings at all.
+    cmake -S "$PINBOA_ROOT" -B "$PINBOA_BUILD_DIR" -G "Unix Makefiles" -DPINBOA_WERROR=ON >/dev/null
+  elif [ ! -f "$PINBOA_BUILD_DIR/CMakeCache.txt" ]; then
     cmake -S "$PINBOA_ROOT" -B "$PINBOA_BUILD_DIR" -G "Unix Makefiles" >/dev/null
   fi
   if [ "$want_programs" = 1 ]; then

@@ -171,17 +171,6 @@ qsizetype firstInvalidOffset(const QByteArray &bytes)
     return firstHigh + bad;
 }
 
-Result<QString> decode(const QByteArray &bytes)
-{
-    Decoder decoder;
-    if (auto text = decoder.decode(bytes.constData(), bytes.size()))
-        return std::move(*text);
-    const qsizetype offset = firstInvalidOffset(bytes);
-    return Error{QStringLiteral("Shift_JIS（コードページ 932）として読めないバイトがあります"
-                                "（%1 バイト目）。")
-                     .arg(offset < 0 ? 0 : offset + 1)};
-}
-
 Decoder::Decoder() : m_cd(iconv_open("UTF-8", "CP932")) {}
 
 Decoder::~Decoder()

@@ -15,8 +15,6 @@ namespace store::cp932 {
 // page 932 cannot hold.
 Result<QByteArray> encode(const QString &text);
 
-// Decodes; NEC and IBM extension characters included. Fails on bytes that are not code page 932.
-Result<QString> decode(const QByteArray &bytes);
 
 // A character as messages name it: 「あ」（U+3042）, or U+0009 for one that does not show.
 QString describe(char32_t character);
@@ -25,7 +23,8 @@ QString describe(char32_t character);
 // undefined pair, 0x80, 0xA0, 0xFD to 0xFF), or -1 when every byte is valid.
 qsizetype firstInvalidOffset(const QByteArray &bytes);
 
-// Decodes many short pieces with one converter, as a reader does field by field.
+// Decodes, NEC and IBM extension characters included; many short pieces with one converter, as
+// a reader does field by field.
 class Decoder
 {
 public:

@@ -1,7 +1,6 @@
 // Note identifiers: choosing a new one and comparing them in the one way each place uses.
 #include "NoteId.h"
 
-#include <cfenv>
 #include <cmath>
 #include <set>
 

@@ -6,6 +6,7 @@
 #include "Result.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -60,11 +61,10 @@ public:
     Status appendRunningEntry(const QString &idText) const;
     // Under the lock: reads every entry, lets `change` edit the list, rewrites if it returns true.
     Status updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const;
-    // Every entry whose RunningId equals `idText` gets `taskId` as a bare number; the others are
-    // written back as read. The file is rewritten even when nothing matches.
-    Status recordTaskId(const QString &idText, qint64 taskId) const;
-    // Drops every entry whose RunningId is exactly `idText`; the others are written back as read.
-    Status removeNoteEntries(const QString &idText) const;
+    // Every entry whose RunningId is a key of `taskIds` gets that task identifier as a bare
+    // number; the others are written back as read, and the file is rewritten only when an entry
+    // changed. Gives the entries as they stand afterwards.
+    Result<QList<RunningEntry>> recordTaskIds(const QHash<QString, qint64> &taskIds) const;
 
     // The note window's close, holding the lock once for both files: removes its entries from
     // IDDATA.INI, then stores `top` and `left` (twips) in every record that matches `idText`

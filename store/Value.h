@@ -31,7 +31,6 @@ public:
     // only when asked for, which keeps reading a large file quick.
     static Value fromAsciiFile(Kind kind, const QByteArray &raw);
 
-    Kind kind() const { return m_kind; }
     bool isText() const { return m_kind == Kind::Text; }
     bool isNumber() const { return m_kind == Kind::Number; }
 

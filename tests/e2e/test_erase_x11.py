@@ -16,14 +16,6 @@ NOTES = [FIRST, SECOND, THIRD]
 class EraseDialogOnDesktop(harness.E2ETestCase):
     needs_display = True
 
-    def window_named(self, pid, name, timeout=harness.DEFAULT_TIMEOUT):
-        def found():
-            for wid in self.x.windows_of(pid):
-                if self.x.run("xdotool", "getwindowname", wid, check=False).strip() == name:
-                    return wid
-            return None
-        return harness.wait_for(found, timeout, what="the window %r" % name)
-
     def running(self):
         """IDDATA.INI as (id text, task id text) pairs."""
         data = self.folder.read("IDDATA.INI") or b""
@@ -46,10 +38,10 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
             return wins
         return harness.wait_for(shown, 20, what="notes %s to be shown" % (ids,))
 
-    def test_erase_the_second_of_three(self):
+    def test_erasing_the_second_of_three_closes_its_window_and_keeps_the_others(self):
         self.folder = self.program_folder(harness.mdata_bytes(NOTES))
         pinboa = self.start(self.folder, "pinboa")
-        main = self.window_named(pinboa.pid, "Pinboa")
+        main = self.x.wait_window_named(pinboa.pid, "Pinboa")
         self.x.wait_geometry_stable(main)
 
         # "表示・再表示" is the first control of the main window.
@@ -62,7 +54,7 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
         main_at = self.x.outer_geometry(main)
         self.x.activate(main)
         self.x.key("alt+d")
-        dialog = self.window_named(pinboa.pid, "消去")
+        dialog = self.x.wait_window_named(pinboa.pid, "消去")
         at = self.x.wait_geometry_stable(dialog)
         self.assertEqual((at.x, at.y), (main_at.x, main_at.y))
         self.assertNotIn(main, self.x.windows_of(pinboa.pid))  # hidden
@@ -71,7 +63,7 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
         self.x.key("Home", "Down", "space")
         time.sleep(0.2)
         self.x.key("alt+s")
-        confirm = self.window_named(pinboa.pid, "消去確認")
+        confirm = self.x.wait_window_named(pinboa.pid, "消去確認")
         self.x.activate(confirm)
         self.x.key("Return")  # Yes is the default
 

@@ -1,7 +1,12 @@
-"""The end-to-end harness itself: the data it builds and the desktops it starts."""
+"""The end-to-end harness itself: the data it builds and the desktops it starts, for the tests
+and, through scripts/desktop.sh, for the scripts."""
 
 import os
+import signal
 import subprocess
+import sys
+import tempfile
+from pathlib import Path
 
 import harness
 from harness import Note
@@ -33,7 +38,7 @@ class DataFiles(harness.E2ETestCase):
         self.assertEqual(harness.read_fields(harness.running_entry("05", 4242), 2),
                          [[(True, "05"), (False, "4242")]])
 
-    def test_argument_string(self):
+    def test_argument_string_joins_the_fields_and_places_the_window(self):
         note = Note("a", back_color="12632256", font_size=12, top=100, left=100, width=5430,
                     height=250, fore_color=0, id=7)
         self.assertEqual(note.args(),
@@ -88,6 +93,29 @@ class OwnDesktop(harness.E2ETestCase):
                 self.procs.stop(proc)
                 server = desk.procs[0]
             self.assertIsNotNone(server.poll(), "Xvfb still runs after the desktop ended")
+
+    def test_scripts_desktop_keeps_its_dpi_and_ends_when_asked(self):
+        # As bench/run.sh asks for it: no window manager, no notification area; with Xft.dpi.
+        work = Path(tempfile.mkdtemp(prefix="pinboa-desktop-"))
+        self.addCleanup(lambda: subprocess.run(["rm", "-rf", str(work)]))
+        ready = work / "display"
+        program = Path(__file__).with_name("desktops.py")
+        desktop = self.procs.start([sys.executable, program, "--ready-file", ready,
+                                    "--size", "800x600", "--no-window-manager", "--no-tray",
+                                    "--xft-dpi", "120", "--log-dir", work])
+        harness.wait_for(lambda: ready.exists() or desktop.poll() is not None, 30,
+                         what="the desktop to start")
+        self.assertIsNone(desktop.poll(), self.procs.output(desktop))
+        x = harness.X(ready.read_text().strip())
+        self.assertIn("800x600 pixels", x.run("xdpyinfo"))
+        self.assertNotIn("window id",
+                         x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False))
+        # Still set, though every client since has left the server.
+        self.assertIn("Xft.dpi:\t120", x.run("xrdb", "-query"))
+        os.kill(desktop.pid, signal.SIGTERM)
+        self.assertEqual(harness.wait_exit(desktop), 0)
+        self.assertNotEqual(subprocess.run(["xdpyinfo"], env=x.env, capture_output=True)
+                            .returncode, 0, "the X server outlived its desktop")
 
 
 if __name__ == "__main__":

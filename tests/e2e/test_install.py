@@ -58,7 +58,7 @@ class Install(unittest.TestCase):
         parser.read(self.staged(path), encoding="utf-8")
         return parser["Desktop Entry"]
 
-    def test_programs_icon_and_menu_entry(self):
+    def test_install_puts_programs_icon_and_menu_entry_in_place(self):
         prefix = "/home/someone/.local/opt/pinboa"
         self.install(prefix)
         folder = self.staged(prefix)

@@ -125,7 +125,7 @@ class MasterOnDesktop(harness.E2ETestCase):
 
     # -- the tests
 
-    def test_tray_icon_and_main_window(self):
+    def test_starts_with_tray_icon_and_main_window_and_touches_no_file(self):
         folder = self.program_folder(b"")
         proc, main = self.start_master(folder)
         self.assertIn("Pinboa", self.x.run("xprop", "-id", main, "WM_NAME"))
@@ -258,7 +258,7 @@ class MasterOnDesktop(harness.E2ETestCase):
             # Main mode, once the notification area had its moment to appear.
             self.main_window(proc, desktop.x, timeout=20)
 
-    def test_restart_recovery(self):
+    def test_entries_of_windows_that_are_gone_do_not_hide_their_notes(self):
         # Entries left behind by windows that are gone: a machine restart, a killed process.
         dead = subprocess.Popen(["true"])
         dead.wait()
@@ -294,7 +294,7 @@ class MasterOnDesktop(harness.E2ETestCase):
         third, _ = self.start_master(other)
         self.assertIsNone(third.poll())
 
-    def test_no_notification_area(self):
+    def test_without_notification_area_the_main_window_is_minimised_not_hidden(self):
         with harness.Desktop(tray=False) as desktop:
             x = desktop.x
             folder = self.program_folder(b"")

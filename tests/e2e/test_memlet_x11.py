@@ -104,7 +104,7 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.x.key("x")
         self.assert_closed_and_stored(SHOPPING)
 
-    def test_wayland_asked_for_with_an_x_display(self):
+    def test_wayland_asked_for_with_an_x_display_runs_on_x11(self):
         # A Wayland session's global setting: the note still runs on X11, where it can place
         # itself, and stores where it was dragged.
         env = dict(os.environ, QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY="wayland-pinboa-none")
@@ -116,7 +116,7 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.x.key("x")
         self.assert_closed_and_stored(SHOPPING)
 
-    def test_drag_from_the_edge_strip(self):
+    def test_drag_from_the_edge_strip_moves_the_note(self):
         # The 100-twip strip along the left and top is the window's own area, not the text.
         before = self.open_note(MEETING)
         after = self.drag_by(-200, 90, at=(2, 2))

@@ -34,7 +34,7 @@ class Package(harness.E2ETestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def test_contents(self):
+    def test_package_holds_programs_desktop_entries_and_icons(self):
         depends = subprocess.run(["dpkg-deb", "-f", self.deb, "Depends"], check=True,
                                  capture_output=True, text=True).stdout
         for package in ("libqt6widgets6", "qt6-qpa-plugins", "libc6"):

@@ -7,22 +7,14 @@ import harness
 class VersionDialogOnDesktop(harness.E2ETestCase):
     needs_display = True
 
-    def window_named(self, pid, name, timeout=harness.DEFAULT_TIMEOUT):
-        def found():
-            for wid in self.x.windows_of(pid):
-                if self.x.run("xdotool", "getwindowname", wid, check=False).strip() == name:
-                    return wid
-            return None
-        return harness.wait_for(found, timeout, what="the window %r" % name)
-
     def open_version(self):
         self.folder = self.program_folder(b"")
         self.pinboa = self.start(self.folder, "pinboa")
-        self.main = self.window_named(self.pinboa.pid, "Pinboa")
+        self.main = self.x.wait_window_named(self.pinboa.pid, "Pinboa")
         main_at = self.x.wait_geometry_stable(self.main)
         self.x.activate(self.main)
         self.x.key("alt+a")
-        dialog = self.window_named(self.pinboa.pid, "バージョン")
+        dialog = self.x.wait_window_named(self.pinboa.pid, "バージョン")
         at = self.x.wait_geometry_stable(dialog)
         self.assertEqual((at.x, at.y), (main_at.x, main_at.y))
         self.assertNotIn(self.main, self.x.windows_of(self.pinboa.pid))

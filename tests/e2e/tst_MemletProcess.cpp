@@ -2,9 +2,9 @@
 // failures, and many windows ending at once or being killed while they close.
 #include "platform/CloseRequest.h"
 #include "platform/Processes.h"
-#include "store/Cp932.h"
-#include "store/NoteArgs.h"
 #include "store/Records.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -24,41 +23,18 @@
 
 namespace {
 
+// The argument string of note `id` ("メモ" at the given place), as the master hands it over.
 QString args(const QString &id, int top = 1500, int left = 3000, const QString &fontSize = "12")
 {
-    return QStringList{QStringLiteral("メモ"),
-                       QStringLiteral("12632256"),
-                       QStringLiteral("ＭＳ Ｐゴシック"),
-                       fontSize,
-                       QString::number(top),
-                       QString::number(left),
-                       QStringLiteral("5430"),
-                       QStringLiteral("250"),
-                       QStringLiteral("0"),
-                       id}
-        .join(QStringLiteral("/\\/"));
+    store::NoteRecord note = testsupport::noteAt(0, top, left);
+    note.NoteFontSize = store::Value::text(fontSize);
+    note.NoteId = store::Value::text(id);
+    return testsupport::noteArgs(note);
 }
 
 QByteArray record(int id, int top = 0, int left = 0)
 {
-    return store::cp932::encode(QStringLiteral("\"メモ\",\"12632256\",\"ＭＳ Ｐゴシック\",12,%1,%2,"
-                                               "5430,250,0,%3\r\n")
-                                    .arg(top)
-                                    .arg(left)
-                                    .arg(id))
-        .value();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return testsupport::recordBytes(testsupport::noteAt(id, top, left));
 }
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
@@ -97,7 +73,10 @@ private:
 
 } // namespace
 
-class MemletProcessTest : public QObject
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+class tst_MemletProcess : public QObject
 {
     Q_OBJECT
 
@@ -122,11 +101,11 @@ private:
     QList<store::NoteRecord> records() const;
 
     QString m_built;
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     QList<qint64> m_started;
 };
 
-void MemletProcessTest::initTestCase()
+void tst_MemletProcess::initTestCase()
 {
     m_built = QDir(qEnvironmentVariable("PINBOA_PROGRAM_DIR")).filePath(QStringLiteral("memlet"));
     QVERIFY2(QFile::exists(m_built), qPrintable(m_built));
@@ -135,48 +114,48 @@ void MemletProcessTest::initTestCase()
     qputenv("PINBOA_MESSAGES_TO_STDERR", "1");
 }
 
-void MemletProcessTest::init()
+void tst_MemletProcess::init()
 {
-    m_dir = new QTemporaryDir;
+    m_dir = std::make_unique<testsupport::ProgramFolder>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QFile::copy(m_built, path("memlet")));
+    QVERIFY(m_dir->addProgram(m_built));
     m_started.clear();
 }
 
-void MemletProcessTest::cleanup()
+void tst_MemletProcess::cleanup()
 {
     for (qint64 pid : m_started)
         ::kill(pid_t(pid), SIGKILL);
-    delete m_dir;
+    m_dir.reset();
 }
 
-QList<store::RunningEntry> MemletProcessTest::entries() const
+QList<store::RunningEntry> tst_MemletProcess::entries() const
 {
-    auto parsed = store::parseRunningEntries(readFile(path("IDDATA.INI")));
+    auto parsed = store::parseRunningEntries(readBytes(path("IDDATA.INI")));
     return parsed ? parsed.value() : QList<store::RunningEntry>{};
 }
 
-QList<store::NoteRecord> MemletProcessTest::records() const
+QList<store::NoteRecord> tst_MemletProcess::records() const
 {
-    auto parsed = store::parseNoteRecords(readFile(path("MDATA.INI")));
+    auto parsed = store::parseNoteRecords(readBytes(path("MDATA.INI")));
     return parsed ? parsed.value() : QList<store::NoteRecord>{};
 }
 
-void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
+void tst_MemletProcess::startAppendsItsEntryAndCloseRequestWritesBack()
 {
-    QVERIFY(writeFile(path("MDATA.INI"), record(3, 15, 15) + record(7) + record(9, 30, 30)));
-    QVERIFY(writeFile(path("IDDATA.INI"), "\"3\",777\r\n"));
+    writeBytes(path("MDATA.INI"), record(3, 15, 15) + record(7) + record(9, 30, 30));
+    writeBytes(path("IDDATA.INI"), "\"3\",777\r\n");
     const QString noteArgs = args(QStringLiteral("7"), 1500, 3000, QStringLiteral("10.5"));
     const auto started = platform::startNoteWindow(m_dir->path(), noteArgs);
     QVERIFY2(started.ok(), qPrintable(started.error()));
     const qint64 pid = started.value();
     m_started.append(pid);
 
-    QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")).endsWith("\"7\",\"0\"\r\n"); }));
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",777\r\n\"7\",\"0\"\r\n"));
+    QVERIFY(waitFor([&] { return readBytes(path("IDDATA.INI")).endsWith("\"7\",\"0\"\r\n"); }));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"3\",777\r\n\"7\",\"0\"\r\n"));
     // Detached: no child of the starter (nothing for it to reap), out of the starter's session
     // (a terminal's signals do not reach it), in the program folder.
-    const QList<QByteArray> stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid)).split(' ');
+    const QList<QByteArray> stat = readBytes(QStringLiteral("/proc/%1/stat").arg(pid)).split(' ');
     QVERIFY(stat.size() > 5);
     QVERIFY(stat.at(3).toLongLong() != QCoreApplication::applicationPid());
     QVERIFY(stat.at(5).toLongLong() != ::getsid(0));
@@ -191,14 +170,14 @@ void MemletProcessTest::startAppendsItsEntryAndCloseRequestWritesBack()
 
     // The call returns after the write-back.
     QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",777\r\n"));
-    QCOMPARE(readFile(path("MDATA.INI")),
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"3\",777\r\n"));
+    QCOMPARE(readBytes(path("MDATA.INI")),
              record(3, 15, 15) + record(7, 1500, 3000) + record(9, 30, 30));
     QVERIFY(waitFor([&] { return !alive(pid); }));
     QVERIFY(platform::liveNoteWindows(m_dir->path()).isEmpty());
 }
 
-void MemletProcessTest::noteTextIsNeverTakenForAnOption()
+void tst_MemletProcess::noteTextIsNeverTakenForAnOption()
 {
     // The whole note is one argument; text that starts like one of the toolkit's own options
     // must reach the window as it stands.
@@ -206,17 +185,17 @@ void MemletProcessTest::noteTextIsNeverTakenForAnOption()
     const qint64 pid = platform::startNoteWindow(m_dir->path(), noteArgs).value();
     QVERIFY(pid > 0);
     m_started.append(pid);
-    QVERIFY(waitFor([&] { return readFile(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
+    QVERIFY(waitFor([&] { return readBytes(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
     QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
 }
 
-void MemletProcessTest::unusableArgumentsLeaveBothFiles()
+void tst_MemletProcess::unusableArgumentsLeaveBothFiles()
 {
     const QByteArray notes = record(7);
     const QByteArray running = "\"7\",\"0\"\r\n";
-    QVERIFY(writeFile(path("MDATA.INI"), notes));
-    QVERIFY(writeFile(path("IDDATA.INI"), running));
+    writeBytes(path("MDATA.INI"), notes);
+    writeBytes(path("IDDATA.INI"), running);
     const QStringList unusable = {
         args(QStringLiteral("7"), 1500, 3000, QStringLiteral("大")),
         args(QStringLiteral("7")).section(QStringLiteral("/\\/"), 0, 8), // nine fields
@@ -228,12 +207,12 @@ void MemletProcessTest::unusableArgumentsLeaveBothFiles()
         QCOMPARE(memlet.exitStatus(), QProcess::NormalExit);
         QVERIFY(memlet.exitCode() != 0);
         QVERIFY(!memlet.readAllStandardError().isEmpty()); // the report
-        QCOMPARE(readFile(path("MDATA.INI")), notes);
-        QCOMPARE(readFile(path("IDDATA.INI")), running);
+        QCOMPARE(readBytes(path("MDATA.INI")), notes);
+        QCOMPARE(readBytes(path("IDDATA.INI")), running);
     }
 }
 
-void MemletProcessTest::emptyArgumentEndsAtOnce()
+void tst_MemletProcess::emptyArgumentEndsAtOnce()
 {
     for (const QStringList &arguments : {QStringList{QString()}, QStringList{}}) {
         QProcess memlet;
@@ -245,7 +224,7 @@ void MemletProcessTest::emptyArgumentEndsAtOnce()
     }
 }
 
-void MemletProcessTest::unreachableWindowFailsAtOnce()
+void tst_MemletProcess::unreachableWindowFailsAtOnce()
 {
     // A pid that is no note window of this folder, and a task identifier that was never one.
     QVERIFY(!platform::closeNoteWindow(m_dir->path(), QCoreApplication::applicationPid()));
@@ -256,10 +235,10 @@ void MemletProcessTest::unreachableWindowFailsAtOnce()
     QVERIFY(!QFile::exists(path("IDDATA.INI")));
 }
 
-void MemletProcessTest::everySignalToEndClosesTheNote()
+void tst_MemletProcess::everySignalToEndClosesTheNote()
 {
     const int endSignals[] = {SIGTERM, SIGHUP, SIGINT};
-    QVERIFY(writeFile(path("MDATA.INI"), record(1) + record(2) + record(3)));
+    writeBytes(path("MDATA.INI"), record(1) + record(2) + record(3));
     for (int id = 1; id <= 3; ++id) {
         const qint64 pid =
             platform::startNoteWindow(m_dir->path(), args(QString::number(id), 150 * id, 300))
@@ -271,18 +250,18 @@ void MemletProcessTest::everySignalToEndClosesTheNote()
     for (int i = 0; i < 3; ++i)
         ::kill(pid_t(m_started.at(i)), endSignals[i]);
     QVERIFY(waitFor([&] { return std::none_of(m_started.begin(), m_started.end(), alive); }));
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
-    QCOMPARE(readFile(path("MDATA.INI")),
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readBytes(path("MDATA.INI")),
              record(1, 150, 300) + record(2, 300, 300) + record(3, 450, 300));
 }
 
-void MemletProcessTest::manyWindowsEndingAtOnce()
+void tst_MemletProcess::manyWindowsEndingAtOnce()
 {
     constexpr int Count = 30;
     QByteArray notes;
     for (int id = 1; id <= Count; ++id)
         notes += record(id);
-    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    writeBytes(path("MDATA.INI"), notes);
     for (int id = 1; id <= Count; ++id) {
         const qint64 pid =
             platform::startNoteWindow(m_dir->path(), args(QString::number(id), 15 * id, 30 * id))
@@ -297,20 +276,20 @@ void MemletProcessTest::manyWindowsEndingAtOnce()
     QVERIFY(
         waitFor([&] { return std::none_of(m_started.begin(), m_started.end(), alive); }, 60000));
 
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
     QByteArray expected;
     for (int id = 1; id <= Count; ++id)
         expected += record(id, 15 * id, 30 * id);
-    QCOMPARE(readFile(path("MDATA.INI")), expected);
+    QCOMPARE(readBytes(path("MDATA.INI")), expected);
 }
 
-void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
+void tst_MemletProcess::killedWhileClosingLeavesWholeFiles()
 {
     constexpr int Windows = 2;
     QByteArray notes;
     for (int id = 1; id <= Windows; ++id)
         notes += record(id);
-    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    writeBytes(path("MDATA.INI"), notes);
     QRandomGenerator random(20261207);
     QElapsedTimer elapsed;
     elapsed.start();
@@ -318,7 +297,7 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
     int outcomes[3] = {};
     while (rounds < 400 && elapsed.elapsed() < 45000) {
         ++rounds;
-        QVERIFY(writeFile(path("IDDATA.INI"), QByteArray()));
+        writeBytes(path("IDDATA.INI"), QByteArray());
         QList<qint64> pids;
         for (int id = 1; id <= Windows; ++id) {
             const qint64 pid = platform::startNoteWindow(
@@ -344,12 +323,12 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
                                    .filePath(platform::noteWindowSocketName(m_dir->path(), pid))));
 
         // Both files read whole; no record lost, added or reordered.
-        const auto noteRecords = store::parseNoteRecords(readFile(path("MDATA.INI")));
+        const auto noteRecords = store::parseNoteRecords(readBytes(path("MDATA.INI")));
         QVERIFY2(noteRecords.ok(), qPrintable(noteRecords.error()));
         QCOMPARE(noteRecords->size(), Windows);
         for (int i = 0; i < Windows; ++i)
             QCOMPARE(noteRecords->at(i).NoteId.toNumber(), std::optional<double>(i + 1));
-        const auto running = store::parseRunningEntries(readFile(path("IDDATA.INI")));
+        const auto running = store::parseRunningEntries(readBytes(path("IDDATA.INI")));
         QVERIFY2(running.ok(), qPrintable(running.error()));
         QVERIFY(running->size() <= Windows);
         // The entry goes before the position is stored, never the other way round.
@@ -367,10 +346,10 @@ void MemletProcessTest::killedWhileClosingLeavesWholeFiles()
           outcomes[0], outcomes[1], outcomes[2]);
 }
 
-void MemletProcessTest::heldLockBoundsEveryWait()
+void tst_MemletProcess::heldLockBoundsEveryWait()
 {
     const QByteArray notes = record(7) + record(8);
-    QVERIFY(writeFile(path("MDATA.INI"), notes));
+    writeBytes(path("MDATA.INI"), notes);
     QElapsedTimer waited;
     {
         // Start-up: no window, no entry, and the message names the lock file.
@@ -392,7 +371,7 @@ void MemletProcessTest::heldLockBoundsEveryWait()
     QVERIFY(pid > 0 && other > 0);
     m_started << pid << other;
     QVERIFY(waitFor([&] { return entries().size() == 2; }));
-    const QByteArray running = readFile(path("IDDATA.INI"));
+    const QByteArray running = readBytes(path("IDDATA.INI"));
     {
         // A close asked for meanwhile is not done, and says so; the note stays. A request to
         // end makes its one bounded try and ends.
@@ -403,13 +382,13 @@ void MemletProcessTest::heldLockBoundsEveryWait()
         waited.restart();
         QVERIFY(waitFor([&] { return !alive(other); }, 15000));
         QVERIFY(waited.elapsed() < 10000);
-        QCOMPARE(readFile(path("IDDATA.INI")), running);
-        QCOMPARE(readFile(path("MDATA.INI")), notes);
+        QCOMPARE(readBytes(path("IDDATA.INI")), running);
+        QCOMPARE(readBytes(path("MDATA.INI")), notes);
     }
     // Once the files are free, the next close goes through.
     QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
-    QCOMPARE(readFile(path("MDATA.INI")), record(7, 45, 60) + record(8));
+    QCOMPARE(readBytes(path("MDATA.INI")), record(7, 45, 60) + record(8));
 }
 
-QTEST_GUILESS_MAIN(MemletProcessTest)
+QTEST_GUILESS_MAIN(tst_MemletProcess)
 #include "tst_MemletProcess.moc"

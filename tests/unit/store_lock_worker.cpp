@@ -3,6 +3,7 @@
 // store_lock_worker <folder> chaos <kills>: keeps two forked writers busy, SIGKILLs one at a
 // random moment again and again, and checks after each kill that both files still read whole.
 #include "store/NoteStore.h"
+#include "tests/support/Notes.h"
 
 #include <QFile>
 #include <QString>
@@ -18,19 +19,12 @@ using namespace store;
 
 namespace {
 
+// A note with a line break, a comma and a quoted size, each a chance for a torn write to show.
 NoteRecord makeNote(double id)
 {
-    NoteRecord r;
+    NoteRecord r = testsupport::noteAt(id, 0, -15);
     r.NoteText = Value::text(QStringLiteral("付箋 %1\r\n二行目, カンマ").arg(id));
-    r.NoteBackColor = Value::text(QStringLiteral("12632256"));
-    r.NoteFontName = Value::text(QStringLiteral("ＭＳ Ｐゴシック"));
     r.NoteFontSize = Value::text(QStringLiteral("10.5"));
-    r.NoteTop = Value::number(0);
-    r.NoteLeft = Value::number(-15);
-    r.NoteWidth = Value::number(5430);
-    r.NoteHeight = Value::number(250);
-    r.NoteForeColor = Value::number(0);
-    r.NoteId = Value::number(id);
     return r;
 }
 
@@ -65,8 +59,8 @@ int runWriter(const NoteStore &store, int worker, int rounds)
         const QString id = QString::number(noteId);
         if (Status s = store.appendRunningEntry(id); !s)
             return fail(s);
-        if (Status s = store.recordTaskId(id, i + 1); !s)
-            return fail(s);
+        if (const auto recorded = store.recordTaskIds({{id, i + 1}}); !recorded)
+            return fail(Error{recorded.error()});
         if (i % 2 == 1 || endless) {
             const CloseResult closed = store.closeNoteWindow(id, worker, i);
             if (!closed.running)

@@ -1,6 +1,7 @@
 // Note identifiers (choosing and comparing) and the note argument string.
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
+#include "tests/support/Notes.h"
 
 #include <QTest>
 
@@ -23,20 +24,11 @@ QList<NoteRecord> notesWithIds(std::initializer_list<double> ids)
     return records;
 }
 
-// The ten texts of the example note.
+// The example note: text "a" at 100, 100 twips, 5430 by 250, identifier 7.
 NoteRecord exampleNote()
 {
-    NoteRecord r;
+    NoteRecord r = testsupport::noteAt(7, 100, 100);
     r.NoteText = Value::text(u"a"_qs);
-    r.NoteBackColor = Value::text(u"12632256"_qs);
-    r.NoteFontName = Value::text(u"ＭＳ Ｐゴシック"_qs);
-    r.NoteFontSize = Value::number(12);
-    r.NoteTop = Value::number(100);
-    r.NoteLeft = Value::number(100);
-    r.NoteWidth = Value::number(5430);
-    r.NoteHeight = Value::number(250);
-    r.NoteForeColor = Value::number(0);
-    r.NoteId = Value::number(7);
     return r;
 }
 
@@ -50,7 +42,7 @@ class tst_NoteIdArgs : public QObject
     Q_OBJECT
 
 private slots:
-    void choosesNewId();
+    void choosesTheNextUnusedId();
     void matchesRecordAgainstEntry();
     void matchesOwnIdAgainstRecord_data();
     void matchesOwnIdAgainstRecord();
@@ -64,7 +56,7 @@ private slots:
     void refusesTooFewFields();
 };
 
-void tst_NoteIdArgs::choosesNewId()
+void tst_NoteIdArgs::choosesTheNextUnusedId()
 {
     QCOMPARE(chooseNewNoteId(0, {}), qint64(1));
     QCOMPARE(chooseNewNoteId(3, notesWithIds({1, 2, 3})), qint64(4));

@@ -1,6 +1,8 @@
 // The store's operations on the two files of a temporary program folder.
 #include "store/DataFolder.h"
 #include "store/NoteStore.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QFileInfo>
 
@@ -8,7 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -19,45 +20,9 @@
 #include <unistd.h>
 
 using namespace store;
+using namespace testsupport;
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-NoteRecord makeNote(const QString &text, double id)
-{
-    NoteRecord r;
-    r.NoteText = Value::text(text);
-    r.NoteBackColor = Value::text(u"12632256"_qs);
-    r.NoteFontName = Value::text(u"ＭＳ Ｐゴシック"_qs);
-    r.NoteFontSize = Value::number(12);
-    r.NoteTop = Value::number(600);
-    r.NoteLeft = Value::number(1200);
-    r.NoteWidth = Value::number(5430);
-    r.NoteHeight = Value::number(250);
-    r.NoteForeColor = Value::number(0);
-    r.NoteId = Value::number(id);
-    return r;
-}
-
-QByteArray noteLine(const QByteArray &id, const QByteArray &text = "t",
-                    const QByteArray &position = "600,1200")
-{
-    return "\"" + text + "\",\"12632256\",\"f\",12," + position + ",5430,250,0," + id + "\r\n";
-}
 
 // Every write of this process that would take a file past `bytes` more than `path` holds now
 // fails (as on a full disk, after the bytes that still fit), until the object goes.
@@ -90,14 +55,13 @@ private slots:
     void appendsAfterUnterminatedLastLine();
     void refusesUnstorableRecordWithoutWriting();
     void matchesFileNamesInAnyCase();
-    void recordsTaskId();
-    void removesEntriesExactly();
+    void recordsTaskIdInEveryMatchingEntry();
     void closeRemovesEntriesAndStoresPosition();
     void closeComparesIdentifiersEachInItsWay();
     void closeWritesExactlyTheRecordsRead();
     void closeKeepsOtherBytes();
-    void closeWithoutRunningFile();
-    void closeWithoutNoteFile();
+    void closeWithoutRunningFileStoresThePosition();
+    void closeWithoutNoteFileRemovesTheEntry();
     void closeLeavesMalformedNoteFile();
     void closeStoresPositionDespiteMalformedRunningFile();
     void neverRewritesMalformedFile_data();
@@ -108,19 +72,19 @@ private slots:
     void heldLockFailsInTimeAndTouchesNothing();
     void setsAsideUnreadableRunningFile();
     void readOnlyFolderNamesTheCause();
-    void dataFolderRule();
+    void dataFolderIsTheProgramFolderWhenWritable();
 
 private:
     QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
     QString iddata() const { return m_dir->filePath(u"IDDATA.INI"_qs); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProgramFolder> m_dir;
     std::unique_ptr<NoteStore> m_store;
 };
 
 void tst_NoteStore::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ProgramFolder>();
     QVERIFY(m_dir->isValid());
     m_store = std::make_unique<NoteStore>(m_dir->path());
 }
@@ -137,14 +101,14 @@ void tst_NoteStore::missingFilesReadEmpty()
 
 void tst_NoteStore::appendsWholeRecords()
 {
-    QVERIFY(m_store->appendNoteRecord(makeNote(u"一行目\r\n二行目"_qs, 1)));
-    QVERIFY(m_store->appendNoteRecord(makeNote(u"a, b"_qs, 2)));
+    QVERIFY(m_store->appendNoteRecord(note(1, u"一行目\r\n二行目"_qs)));
+    QVERIFY(m_store->appendNoteRecord(note(2, u"a, b"_qs)));
     QVERIFY(m_store->appendRunningEntry(u"05"_qs));
 
     const auto notes = m_store->readNoteRecords();
     QVERIFY2(notes.ok(), qPrintable(notes.error()));
     QCOMPARE(notes.value(),
-             QList<NoteRecord>({makeNote(u"一行目\r\n二行目"_qs, 1), makeNote(u"a, b"_qs, 2)}));
+             QList<NoteRecord>({note(1, u"一行目\r\n二行目"_qs), note(2, u"a, b"_qs)}));
     QCOMPARE(m_store->countNoteLines().value(), 3); // the line break inside the text counts
     QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n"));
 }
@@ -153,7 +117,7 @@ void tst_NoteStore::appendsAfterUnterminatedLastLine()
 {
     writeBytes(mdata(), noteLine("1").chopped(2));
     writeBytes(iddata(), "\"1\",4711");
-    QVERIFY(m_store->appendNoteRecord(makeNote(u"x"_qs, 2)));
+    QVERIFY(m_store->appendNoteRecord(note(2, u"x"_qs)));
     QVERIFY(m_store->appendRunningEntry(u"2"_qs));
     QCOMPARE(m_store->readNoteRecords().value().size(), 2);
     QCOMPARE(readBytes(iddata()), QByteArray("\"1\",4711\r\n\"2\",\"0\"\r\n"));
@@ -162,12 +126,12 @@ void tst_NoteStore::appendsAfterUnterminatedLastLine()
 
 void tst_NoteStore::refusesUnstorableRecordWithoutWriting()
 {
-    const Status missing = m_store->appendNoteRecord(makeNote(u"say \"hi\""_qs, 1));
+    const Status missing = m_store->appendNoteRecord(note(1, u"say \"hi\""_qs));
     QVERIFY(!missing.ok());
     QVERIFY(!QFile::exists(mdata()));
 
     writeBytes(mdata(), noteLine("1"));
-    NoteRecord emoji = makeNote(u"寿司🍣"_qs, 2);
+    NoteRecord emoji = note(2, u"寿司🍣"_qs);
     const Status refused = m_store->appendNoteRecord(emoji);
     QVERIFY(!refused.ok());
     QVERIFY2(refused.error().contains(u"🍣"_qs), qPrintable(refused.error()));
@@ -175,7 +139,7 @@ void tst_NoteStore::refusesUnstorableRecordWithoutWriting()
 
     // A rewrite that would hold such a text is refused as a whole.
     const Status update = m_store->updateNoteRecords([](QList<NoteRecord> &records) {
-        records.append(makeNote(u"100¥"_qs, 3));
+        records.append(note(3, u"100¥"_qs));
         return true;
     });
     QVERIFY(!update.ok());
@@ -197,7 +161,7 @@ void tst_NoteStore::matchesFileNamesInAnyCase()
 
     QVERIFY(m_store->closeNoteWindow(u"1"_qs, 15, 30));
     QVERIFY(m_store->appendRunningEntry(u"3"_qs));
-    QVERIFY(m_store->appendNoteRecord(makeNote(u"n"_qs, 3)));
+    QVERIFY(m_store->appendNoteRecord(note(3, u"n"_qs)));
     QCOMPARE(readBytes(mixedRunning), QByteArray("\"2\",\"0\"\r\n\"3\",\"0\"\r\n"));
     QVERIFY(readBytes(lowerNotes).startsWith(noteLine("1", "t", "15,30") + noteLine("2")));
     QCOMPARE(QDir(m_dir->path()).entryList({u"*.ini"_qs}, QDir::Files, QDir::Name),
@@ -209,27 +173,22 @@ void tst_NoteStore::matchesFileNamesInAnyCase()
     QCOMPARE(m_store->readNoteRecords().value().size(), 1);
 }
 
-void tst_NoteStore::recordsTaskId()
+void tst_NoteStore::recordsTaskIdInEveryMatchingEntry()
 {
     const QByteArray before = "\"5\",\"0\"\r\n\"6\",\"0\"\r\n\"5\",\"0\"\r\n\"05\",\"0\"\r\n";
     writeBytes(iddata(), before);
-    QVERIFY(m_store->recordTaskId(u"7"_qs, 999));
+    QVERIFY(m_store->recordTaskIds({{u"7"_qs, 999}}));
     QCOMPARE(readBytes(iddata()), before); // nothing matched: same content
-    QVERIFY(m_store->recordTaskId(u"5"_qs, 4711));
+    const auto after = m_store->recordTaskIds({{u"5"_qs, 4711}, {u"6"_qs, 12}});
+    QVERIFY(after);
+    QCOMPARE(after->size(), 4);
     QCOMPARE(readBytes(iddata()),
-             QByteArray("\"5\",4711\r\n\"6\",\"0\"\r\n\"5\",4711\r\n\"05\",\"0\"\r\n"));
+             QByteArray("\"5\",4711\r\n\"6\",12\r\n\"5\",4711\r\n\"05\",\"0\"\r\n"));
 
-    // Recording before the window wrote its entry creates the file with nothing in it.
+    // Recording before the window wrote its entry leaves no file behind.
     QFile::remove(iddata());
-    QVERIFY(m_store->recordTaskId(u"5"_qs, 1));
-    QCOMPARE(readBytes(iddata()), QByteArray());
-}
-
-void tst_NoteStore::removesEntriesExactly()
-{
-    writeBytes(iddata(), "\"5\",4711\r\n\"05\",\"0\"\r\n\"5\",\"0\"\r\n\"15\",88\r\n");
-    QVERIFY(m_store->removeNoteEntries(u"5"_qs));
-    QCOMPARE(readBytes(iddata()), QByteArray("\"05\",\"0\"\r\n\"15\",88\r\n"));
+    QVERIFY(m_store->recordTaskIds({{u"5"_qs, 1}}));
+    QVERIFY(!QFile::exists(iddata()));
 }
 
 void tst_NoteStore::closeRemovesEntriesAndStoresPosition()
@@ -279,7 +238,7 @@ void tst_NoteStore::closeKeepsOtherBytes()
     QCOMPARE(readBytes(mdata()), other + noteLine("2", "\xFA\x54", "0,0"));
 }
 
-void tst_NoteStore::closeWithoutRunningFile()
+void tst_NoteStore::closeWithoutRunningFileStoresThePosition()
 {
     writeBytes(mdata(), noteLine("1"));
     QVERIFY(m_store->closeNoteWindow(u"1"_qs, 45, 90));
@@ -287,7 +246,7 @@ void tst_NoteStore::closeWithoutRunningFile()
     QVERIFY(!QFile::exists(iddata()));
 }
 
-void tst_NoteStore::closeWithoutNoteFile()
+void tst_NoteStore::closeWithoutNoteFileRemovesTheEntry()
 {
     writeBytes(iddata(), "\"1\",\"0\"\r\n");
     QVERIFY(m_store->closeNoteWindow(u"1"_qs, 45, 90));
@@ -398,7 +357,7 @@ void tst_NoteStore::failedWritesLeaveFilesWhole()
         if (operation == u"append entry"_qs)
             status = m_store->appendRunningEntry(u"3"_qs);
         else if (operation == u"append record"_qs)
-            status = m_store->appendNoteRecord(makeNote(u"新しい付箋"_qs, 3));
+            status = m_store->appendNoteRecord(note(3, u"新しい付箋"_qs));
         else
             status = m_store->closeNoteWindow(u"2"_qs, 30, 45).notes;
     }
@@ -478,7 +437,7 @@ void tst_NoteStore::readOnlyFolderNamesTheCause()
     QCOMPARE(WEXITSTATUS(wstatus), 0);
 }
 
-void tst_NoteStore::dataFolderRule()
+void tst_NoteStore::dataFolderIsTheProgramFolderWhenWritable()
 {
     const QString programs = m_dir->path() + u"/programs"_qs;
     QVERIFY(QDir().mkpath(programs));

@@ -1,9 +1,11 @@
 // The field syntax of MDATA.INI and IDDATA.INI: reading, kinds kept on rewrite, refusals.
 #include "store/Records.h"
+#include "tests/support/Notes.h"
 
 #include <QTest>
 
 using namespace store;
+using testsupport::note;
 
 namespace {
 
@@ -14,22 +16,6 @@ const QByteArray SampleNotes =
     "12,600,-15,5430,250,0,1\r\n"
     "\"\x87\x40\x87\x8A\x87\x56\xFA\x4C\xFB\xFC\xEE\xE0\r\n2\x8D\x73\x96\xDA\",\"255\","
     "\"\x82\x6C\x82\x72 \x96\xBE\x92\xA9\",\"12\",14.25,1E+3,12.50,.5,65535,2\r\n";
-
-NoteRecord makeNote(const QString &text, double id)
-{
-    NoteRecord r;
-    r.NoteText = Value::text(text);
-    r.NoteBackColor = Value::text(u"12632256"_qs);
-    r.NoteFontName = Value::text(u"ＭＳ Ｐゴシック"_qs);
-    r.NoteFontSize = Value::number(12);
-    r.NoteTop = Value::number(600);
-    r.NoteLeft = Value::number(-15);
-    r.NoteWidth = Value::number(5430);
-    r.NoteHeight = Value::number(250);
-    r.NoteForeColor = Value::number(0);
-    r.NoteId = Value::number(id);
-    return r;
-}
 
 } // namespace
 
@@ -104,12 +90,12 @@ void tst_Records::writesReplacedValuesInTheirKind()
     expected.replace("14.25,1E+3,", "-120.5,3000,");
     QCOMPARE(bytes.value(), expected);
 
-    const auto made = serializeNoteRecord(makeNote(u"メモ"_qs, 7));
+    const auto made = serializeNoteRecord(note(7, u"メモ"_qs));
     QVERIFY(made.ok());
     QCOMPARE(made.value(), QByteArray("\"\x83\x81\x83\x82\",\"12632256\",\"\x82\x6C\x82\x72 "
-                                      "\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E\",12,600,-15,"
+                                      "\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E\",12,600,1200,"
                                       "5430,250,0,7\r\n"));
-    NoteRecord quotedSize = makeNote(u""_qs, 8);
+    NoteRecord quotedSize = note(8, u""_qs);
     quotedSize.NoteFontSize = Value::text(u"10.5"_qs);
     QVERIFY(serializeNoteRecord(quotedSize).value().contains(",\"10.5\",600,"));
     QVERIFY(serializeNoteRecord(quotedSize).value().startsWith("\"\",")); // empty text quoted
@@ -245,14 +231,14 @@ void tst_Records::refusesUnstorableText()
 {
     QFETCH(QString, text);
     QFETCH(QString, named);
-    const NoteRecord inText = makeNote(text, 1);
-    NoteRecord inFont = makeNote(u"ok"_qs, 2);
+    const NoteRecord inText = note(1, text);
+    NoteRecord inFont = note(2, u"ok"_qs);
     inFont.NoteFontName = Value::text(text);
     for (const NoteRecord &bad : {inText, inFont}) {
         const auto one = serializeNoteRecord(bad);
         QVERIFY(!one.ok());
         QVERIFY2(one.error().contains(named), qPrintable(one.error()));
-        QVERIFY(!serializeNoteRecords({makeNote(u"fine"_qs, 3), bad}).ok());
+        QVERIFY(!serializeNoteRecords({note(3, u"fine"_qs), bad}).ok());
     }
     QVERIFY(!serializeRunningEntries({RunningEntry{Value::text(text), Value::text(u"0"_qs)}}).ok());
 }

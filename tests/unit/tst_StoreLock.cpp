@@ -1,11 +1,12 @@
 // The folder lock across processes: concurrent writers lose nothing, killed writers break nothing.
 #include "store/NoteStore.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace store;
@@ -14,20 +15,10 @@ namespace {
 
 const QString Worker = QStringLiteral(STORE_LOCK_WORKER);
 
+// Note 1, whose top counts the rounds of every writer.
 NoteRecord counterNote()
 {
-    NoteRecord r;
-    r.NoteText = Value::text(QStringLiteral("counter"));
-    r.NoteBackColor = Value::text(QStringLiteral("0"));
-    r.NoteFontName = Value::text(QStringLiteral("f"));
-    r.NoteFontSize = Value::number(12);
-    r.NoteTop = Value::number(0);
-    r.NoteLeft = Value::number(0);
-    r.NoteWidth = Value::number(1);
-    r.NoteHeight = Value::number(1);
-    r.NoteForeColor = Value::number(0);
-    r.NoteId = Value::number(1);
-    return r;
+    return testsupport::noteAt(1, 0, 0);
 }
 
 QProcess *startWorker(QObject *parent, const QString &dir, int worker, int rounds)
@@ -51,7 +42,7 @@ private slots:
 
 void tst_StoreLock::concurrentWritersLoseNothing()
 {
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     QVERIFY(dir.isValid());
     const NoteStore store(dir.path());
     QVERIFY(store.appendNoteRecord(counterNote()));
@@ -112,7 +103,7 @@ void tst_StoreLock::concurrentWritersLoseNothing()
 
 void tst_StoreLock::killedWritersLeaveWholeFiles()
 {
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     QVERIFY(dir.isValid());
     const NoteStore store(dir.path());
     QVERIFY(store.appendNoteRecord(counterNote()));

@@ -40,7 +40,10 @@ int main(int argc, char *argv[])
         // A window stuck in its close (on a message of its own, say) answers far too late.
         if (qEnvironmentVariable("FAKE_MEMLET_STUCK") == id)
             QThread::sleep(8);
-        store::NoteStore(appDir).removeNoteEntries(id);
+        // As a window does, at the place its note gave it.
+        const QStringList fields = *decoded.value();
+        store::NoteStore(appDir).closeNoteWindow(id, fields[store::NoteRecord::Top].toDouble(),
+                                                 fields[store::NoteRecord::Left].toDouble());
         log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
         // A real window takes a moment to end after its write-back.
         QTimer::singleShot(qEnvironmentVariableIntValue("FAKE_MEMLET_EXIT_DELAY_MS"), &app,

@@ -6,11 +6,11 @@
 
 using master::EditorLayout;
 
-class TestEditorLayout : public QObject
+class tst_EditorLayout : public QObject
 {
     Q_OBJECT
 private slots:
-    void workedExample()
+    void laysOutTheWorkedExample()
     {
         const auto l = EditorLayout::compute(6000, 1500, 360);
         QVERIFY(l);
@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(fixedPoint->Text1.height, 700.0f);
     }
 
-    void limitsAreInclusive_data()
+    void leavesSizesUpToTheLimitsAlone_data()
     {
         QTest::addColumn<float>("W");
         QTest::addColumn<float>("H");
@@ -76,7 +76,7 @@ private slots:
         QTest::newRow("1001 by 501") << 1001.0f << 501.0f << true;
         QTest::newRow("1000.5 wide") << 1000.5f << 1500.0f << true;
     }
-    void limitsAreInclusive()
+    void leavesSizesUpToTheLimitsAlone()
     {
         QFETCH(float, W);
         QFETCH(float, H);
@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(EditorLayout::compute(W, H, 360).has_value(), laidOut);
     }
 
-    void singlePrecisionThirds()
+    void buttonWidthsKeepSinglePrecisionThirds()
     {
         // 5550 / 3 is not a whole number; the widths and lefts carry the single-precision value.
         const auto l = EditorLayout::compute(5550, 1245, 360);
@@ -99,5 +99,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestEditorLayout)
+QTEST_APPLESS_MAIN(tst_EditorLayout)
 #include "tst_EditorLayout.moc"

@@ -7,8 +7,10 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
-#include "store/Cp932.h"
 #include "store/NoteStore.h"
+#include "tests/support/Layout.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -18,7 +20,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 
@@ -26,31 +27,14 @@
 
 using master::Form1;
 using master::Form2;
+using testsupport::cp932;
+using testsupport::Gothic;
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 namespace {
 
-const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
 const QString InitialText = QStringLiteral("ここに表示メッセージを入力してください。\n");
-
-QByteArray cp932(const QString &text)
-{
-    return store::cp932::encode(text).value();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // ASCII as key presses; anything else as an input method composes it: a pre-edit text, then
 // the commit of the converted text.
@@ -84,11 +68,11 @@ void processDeletes()
 
 } // namespace
 
-class TestForm2 : public QObject
+class tst_Form2 : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     std::unique_ptr<Form1> m_main;
     QList<platform::Message> m_messages;
 
@@ -124,12 +108,10 @@ private slots:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<testsupport::ProgramFolder>();
         QVERIFY(m_dir->isValid());
         // The note windows this test starts are the real program, run offscreen.
-        const QString program =
-            qEnvironmentVariable("PINBOA_PROGRAM_DIR") + QStringLiteral("/memlet");
-        QVERIFY2(QFile::copy(program, platform::noteWindowProgram(appDir())), qPrintable(program));
+        QVERIFY(m_dir->addProgram(testsupport::ProgramFolder::built(QStringLiteral("memlet"))));
         platform::setProgramFolderForTesting(appDir());
         m_messages.clear();
         m_main = std::make_unique<Form1>();
@@ -147,7 +129,9 @@ private slots:
         m_dir.reset();
     }
 
-    void controlsAsDrawn()
+    // Loaded, not shown: a frameless editor holding the design text, with names for assistive
+    // tools, every control whole inside a client area framed by an equal border.
+    void loadsFramelessWithTheDesignText()
     {
         master::NoteDesktop desktop;
         Form2 editor(desktop);
@@ -164,38 +148,7 @@ private slots:
         QCOMPARE(text, child<QTextEdit>(&editor, "Text1"));
         QCOMPARE(text->toPlainText(), InitialText);
         QVERIFY(!text->acceptRichText());
-        QCOMPARE(text->font().family(), Gothic);
-        QCOMPARE(text->font().pointSizeF(), 14.25);
-        QCOMPARE(text->palette().color(QPalette::Base), QColor(192, 192, 192));
-        // Design place within the client area: 60, 180, 5055, 360 twips.
-        QCOMPARE(text->geometry(), QRect(4, 12, 337, 24));
-
-        struct Button
-        {
-            const char *name, *caption, *tip;
-            QRect design;
-        };
-        for (const Button &b :
-             {Button{"Command1", "作成完了(&F)", "付箋の登録を行います。", {0, 42, 109, 33}},
-              Button{"Command3", "キャンセル(&C)", "基本メニューに戻ります。", {226, 42, 135, 33}},
-              Button{"Command2", "設定(&T)", "設定の変更を行います。", {110, 42, 115, 33}}}) {
-            auto *button = child<QPushButton>(&editor, b.name);
-            QVERIFY2(button, b.name);
-            QCOMPARE(button->text(), QString::fromUtf8(b.caption));
-            QCOMPARE(button->toolTip(), QString::fromUtf8(b.tip));
-            QCOMPARE(button->geometry(), b.design);
-        }
-
-        auto *line1 = child<QFrame>(&editor, "Line1");
-        auto *line2 = child<QFrame>(&editor, "Line2");
-        QVERIFY(line1 && line2);
-        QCOMPARE(line1->geometry().top(), 40);
-        QCOMPARE(line2->geometry().top(), 41);
-        QCOMPARE(line1->height(), 1);
-        QCOMPARE(line1->palette().color(QPalette::Window),
-                 QApplication::palette().color(QPalette::Dark));
-        QCOMPARE(line2->palette().color(QPalette::Window),
-                 QApplication::palette().color(QPalette::Light));
+        QCOMPARE(testsupport::controlsCutOff(&editor), QStringList());
 
         // The client area is 5430 by 1125 twips inside an equal border on every side.
         QWidget *client = text->parentWidget();
@@ -204,7 +157,7 @@ private slots:
         QCOMPARE(client->geometry().center(), editor.rect().center());
     }
 
-    void tabOrder()
+    void tabGoesFromTextToCreateCancelSettings()
     {
         Form2 *editor = openEditor();
         editor->activateWindow();
@@ -219,7 +172,7 @@ private slots:
         QCOMPARE(editor->Text1->toPlainText(), InitialText); // Tab moved on, typed nothing
     }
 
-    void trayMenu()
+    void trayMenuBringsBackTheMainWindowAndTheEditor()
     {
         Form2 *editor = m_main->editor();
         QMenu *menu = editor->SMENU;
@@ -278,7 +231,7 @@ private slots:
         QCOMPARE(c3->geometry(), QRect(262, 63, 131, 30));
     }
 
-    void createComplete_data()
+    void createCompleteStoresTheNoteAndStartsItsWindow_data()
     {
         QTest::addColumn<QString>("typed"); // empty: keep the design text; "<empty>": clear it
         QTest::addColumn<QString>("stored");
@@ -292,7 +245,7 @@ private slots:
         QTest::newRow("japanese, comma")
             << QStringLiteral("買い物,牛乳") << QStringLiteral("買い物,牛乳");
     }
-    void createComplete()
+    void createCompleteStoresTheNoteAndStartsItsWindow()
     {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
@@ -430,7 +383,7 @@ private slots:
         QVERIFY(editor->isVisible());
     }
 
-    void trayModeOnlyCloses()
+    void inTrayModeCreateAndCancelOnlyClose()
     {
         Form2 *editor = openEditor();
         m_main->MainMode = 0;
@@ -493,7 +446,7 @@ private slots:
                       .arg(InitialText.chopped(1), Gothic)));
     }
 
-    void dragWithTheLeftButtonAlone()
+    void leftButtonAloneDragsTheEditor()
     {
         Form2 *editor = openEditor();
         QWidget *viewport = editor->Text1->viewport();
@@ -529,5 +482,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm2)
+QTEST_MAIN(tst_Form2)
 #include "tst_Form2.moc"

@@ -6,6 +6,9 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "store/Value.h"
+#include "tests/support/Layout.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QApplication>
 #include <QFontDialog>
@@ -14,7 +17,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -25,7 +27,8 @@ using master::Form3;
 
 namespace {
 
-const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
+using testsupport::Gothic;
+
 const QColor Silver(192, 192, 192);
 
 template <typename T> T *child(QWidget *window, const char *name)
@@ -40,11 +43,11 @@ QColor background(QWidget *w)
 
 } // namespace
 
-class TestForm3 : public QObject
+class tst_Form3 : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     std::unique_ptr<Form1> m_main;
     QPointer<Form2> m_editor;
     QList<platform::Message> m_messages;
@@ -68,7 +71,7 @@ private slots:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<testsupport::ProgramFolder>();
         platform::setProgramFolderForTesting(m_dir->path());
         m_messages.clear();
         m_main = std::make_unique<Form1>();
@@ -86,52 +89,14 @@ private slots:
         platform::setProgramFolderForTesting(QString());
     }
 
-    void controlsAsDrawn()
+    // Every control shows whole inside the dialog; Tab goes Command1, Text1, Text2, Command2,
+    // Command3, Command4, Command5 and round again.
+    void controlsShowWholeAndTabInDesignOrder()
     {
         Form3 *settings = openSettings();
         QVERIFY(settings);
-        QCOMPARE(settings->windowTitle(), QStringLiteral("設定"));
-        QCOMPARE(settings->size(), QSize(320, 225)); // 4800 by 3375 twips
+        QCOMPARE(testsupport::controlsCutOff(settings), QStringList());
 
-        struct Control
-        {
-            const char *name, *text;
-            QRect place;   // twips / 15
-            double points; // 0: the default font
-        };
-        const Control controls[] = {
-            {"Label3", "フォント名", {30, 10, 79, 19}, 12},
-            {"Text1", "ＭＳ Ｐゴシック", {30, 30, 153, 27}, 12},
-            {"Label4", "フォントサイズ", {26, 72, 95, 19}, 12},
-            {"Text2", "14.25", {126, 68, 51, 25}, 12},
-            {"Command1", "フォント・サイズ (&T)", {202, 42, 95, 41}, 0},
-            {"Label1", "", {30, 102, 155, 41}, 0},
-            {"Label2", "テスト表示", {64, 112, 103, 25}, 14.25},
-            {"Command3", "文字色(&H)", {208, 96, 79, 27}, 0},
-            {"Command2", "背景色(&G)", {208, 126, 79, 27}, 0},
-            {"Command4", "O K(&F)", {38, 166, 103, 43}, 12},
-            {"Command5", "キャンセル(&C)", {178, 166, 103, 43}, 0},
-        };
-        for (const Control &c : controls) {
-            QWidget *w = child<QWidget>(settings, c.name);
-            QVERIFY2(w, c.name);
-            QString text;
-            if (auto *label = qobject_cast<QLabel *>(w))
-                text = label->text();
-            else if (auto *edit = qobject_cast<QLineEdit *>(w))
-                text = edit->text();
-            else if (auto *button = qobject_cast<QPushButton *>(w))
-                text = button->text();
-            QCOMPARE(text, QString::fromUtf8(c.text));
-            QCOMPARE(w->geometry(), c.place);
-            QVERIFY(w->toolTip().isEmpty());
-            if (c.points > 0) {
-                QCOMPARE(w->font().family(), Gothic);
-                QCOMPARE(w->font().pointSizeF(), c.points);
-            }
-        }
-
-        // Tab order: Command1, Text1, Text2, Command2, Command3, Command4, Command5.
         QStringList order;
         QWidget *w = child<QWidget>(settings, "Command1");
         for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
@@ -170,7 +135,7 @@ private slots:
         QCOMPARE(child<QLineEdit>(openSettings(), "Text2")->text(), QStringLiteral("12"));
     }
 
-    void okWithoutChanges()
+    void okWithoutChangesHandsTheLookToTheEditor()
     {
         Form3 *settings = openSettings();
         QPointer<Form3> watch(settings);
@@ -382,5 +347,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm3)
+QTEST_MAIN(tst_Form3)
 #include "tst_Form3.moc"

@@ -2,7 +2,8 @@
 #include "notewin/Form1.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
-#include "store/Cp932.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -13,11 +14,13 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using notewin::Form1;
+using testsupport::cp932;
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 namespace {
 
@@ -38,24 +41,6 @@ QStringList noteFields(const QString &id = QStringLiteral("7"))
             QStringLiteral("250"),
             QStringLiteral("255"),
             id};
-}
-
-QByteArray sjis(const QString &text)
-{
-    return store::cp932::encode(text).value();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // One twip-to-pixel rounding either way.
@@ -79,7 +64,7 @@ void mouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton butto
 
 } // namespace
 
-class NoteWindowTest : public QObject
+class tst_NoteWindow : public QObject
 {
     Q_OBJECT
 
@@ -105,13 +90,13 @@ private slots:
 
 private:
     QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     QList<platform::Message> m_messages;
 };
 
-void NoteWindowTest::init()
+void tst_NoteWindow::init()
 {
-    m_dir = new QTemporaryDir;
+    m_dir = std::make_unique<testsupport::ProgramFolder>();
     QVERIFY(m_dir->isValid());
     m_messages.clear();
     platform::setMessageHookForTesting([this](const platform::Message &message) {
@@ -121,16 +106,16 @@ void NoteWindowTest::init()
     platform::setTwipsPerPixelForTesting(15);
 }
 
-void NoteWindowTest::cleanup()
+void tst_NoteWindow::cleanup()
 {
     platform::setMessageHookForTesting({});
     platform::setTwipsPerPixelForTesting(0);
-    delete m_dir;
+    m_dir.reset();
 }
 
-void NoteWindowTest::startsFromTheArgumentString()
+void tst_NoteWindow::startsFromTheArgumentString()
 {
-    writeFile(path("IDDATA.INI"), "\"3\",1234\r\n");
+    writeBytes(path("IDDATA.INI"), "\"3\",1234\r\n");
     QStringList fields = noteFields(QStringLiteral("05"));
     fields[3] = QStringLiteral("10.5");
     Form1 form(m_dir->path());
@@ -178,11 +163,11 @@ void NoteWindowTest::startsFromTheArgumentString()
     QCOMPARE(text1->font(), label->font());
 
     // The identifier as received, appended after what was there.
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"3\",1234\r\n\"05\",\"0\"\r\n"));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"3\",1234\r\n\"05\",\"0\"\r\n"));
     QVERIFY(!QFile::exists(path("MDATA.INI")));
 }
 
-void NoteWindowTest::lineBreaksAndMarkupShowAsWritten()
+void tst_NoteWindow::lineBreaksAndMarkupShowAsWritten()
 {
     QStringList fields = noteFields();
     fields[0] = QStringLiteral("<b>一行目</b>\r\n二行目 & \"三\"");
@@ -195,7 +180,7 @@ void NoteWindowTest::lineBreaksAndMarkupShowAsWritten()
     QCOMPARE(QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Name), label->text());
 }
 
-void NoteWindowTest::unusableArgumentsTouchNoFile_data()
+void tst_NoteWindow::unusableArgumentsTouchNoFile_data()
 {
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("value");
@@ -211,16 +196,16 @@ void NoteWindowTest::unusableArgumentsTouchNoFile_data()
     QTest::newRow("separator inside the text") << 0 << QStringLiteral("x/\\/y") << QString();
 }
 
-void NoteWindowTest::unusableArgumentsTouchNoFile()
+void tst_NoteWindow::unusableArgumentsTouchNoFile()
 {
     QFETCH(int, field);
     QFETCH(QString, value);
     QFETCH(QString, named);
     const QByteArray running("\"1\",\"0\"\r\n");
-    const QByteArray notes = sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,"
-                                                 "5430,250,0,7\r\n"));
-    writeFile(path("IDDATA.INI"), running);
-    writeFile(path("MDATA.INI"), notes);
+    const QByteArray notes = cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,"
+                                                  "5430,250,0,7\r\n"));
+    writeBytes(path("IDDATA.INI"), running);
+    writeBytes(path("MDATA.INI"), notes);
 
     QStringList fields = noteFields();
     if (field < 0)
@@ -234,18 +219,18 @@ void NoteWindowTest::unusableArgumentsTouchNoFile()
     QVERIFY(!error.isEmpty());
     if (!named.isEmpty())
         QVERIFY2(error.contains(named), qPrintable(error));
-    QCOMPARE(readFile(path("IDDATA.INI")), running);
-    QCOMPARE(readFile(path("MDATA.INI")), notes);
+    QCOMPARE(readBytes(path("IDDATA.INI")), running);
+    QCOMPARE(readBytes(path("MDATA.INI")), notes);
 }
 
-void NoteWindowTest::emptyArgumentsAreNoNote()
+void tst_NoteWindow::emptyArgumentsAreNoNote()
 {
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(QString()).value(), Form1::LoadResult::NoNote);
     QVERIFY(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
-void NoteWindowTest::anyKeyClosesAndWritesBack_data()
+void tst_NoteWindow::anyKeyClosesAndWritesBack_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("toHiddenText");
@@ -254,16 +239,16 @@ void NoteWindowTest::anyKeyClosesAndWritesBack_data()
     QTest::newRow("F10 while the text box is the target") << int(Qt::Key_F10) << true;
 }
 
-void NoteWindowTest::anyKeyClosesAndWritesBack()
+void tst_NoteWindow::anyKeyClosesAndWritesBack()
 {
     QFETCH(int, key);
     QFETCH(bool, toHiddenText);
-    writeFile(path("IDDATA.INI"), "\"07\",\"0\"\r\n\"7\",555\r\n");
-    writeFile(path("MDATA.INI"),
-              sjis(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
-                                  "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n"
-                                  "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,15,30,5430,250,0,"
-                                  "\"07\"\r\n")));
+    writeBytes(path("IDDATA.INI"), "\"07\",\"0\"\r\n\"7\",555\r\n");
+    writeBytes(path("MDATA.INI"),
+               cp932(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
+                                    "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n"
+                                    "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,15,30,5430,250,0,"
+                                    "\"07\"\r\n")));
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
@@ -278,21 +263,21 @@ void NoteWindowTest::anyKeyClosesAndWritesBack()
     QCOMPARE(closed.count(), 1);
     QCOMPARE(closed.at(0).at(0).toInt(), 0);
     // The entry "07" is another note's text; the records 7 and "07" are this note's number.
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"07\",\"0\"\r\n"));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"07\",\"0\"\r\n"));
     QCOMPARE(
-        readFile(path("MDATA.INI")),
-        sjis(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
-                            "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,7\r\n"
-                            "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,"
-                            "\"07\"\r\n")));
+        readBytes(path("MDATA.INI")),
+        cp932(QStringLiteral("\"x\",\"255\",\"ＭＳ 明朝\",\"12\",0,0,100,100,0,3\r\n"
+                             "\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,7\r\n"
+                             "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,1215,8910,5430,250,0,"
+                             "\"07\"\r\n")));
     QVERIFY(m_messages.isEmpty());
 }
 
-void NoteWindowTest::closeRunsOnceWhateverAsks()
+void tst_NoteWindow::closeRunsOnceWhateverAsks()
 {
-    writeFile(
+    writeBytes(
         path("MDATA.INI"),
-        sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
+        cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     form.show();
@@ -303,21 +288,21 @@ void NoteWindowTest::closeRunsOnceWhateverAsks()
     QCOMPARE(closed.count(), 1);
     QVERIFY(form.hasUnloaded());
     // A second entry after another process appended one: a later request must not remove it.
-    writeFile(path("IDDATA.INI"), "\"7\",\"0\"\r\n");
+    writeBytes(path("IDDATA.INI"), "\"7\",\"0\"\r\n");
     form.move(form.pos() + QPoint(30, 30));
     QTest::keyClick(&form, Qt::Key_Escape);
     form.findChild<QAction *>(QStringLiteral("OUT"))->trigger();
     form.Form_Unload();
     QCOMPARE(closed.count(), 1);
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray("\"7\",\"0\"\r\n"));
-    QVERIFY(readFile(path("MDATA.INI")).contains(",1215,8910,"));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"7\",\"0\"\r\n"));
+    QVERIFY(readBytes(path("MDATA.INI")).contains(",1215,8910,"));
 }
 
-void NoteWindowTest::failedWriteBackIsReported()
+void tst_NoteWindow::failedWriteBackIsReported()
 {
     // A record cut short: the file cannot be read whole, so it must stay as it is.
-    const QByteArray broken = sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0"));
-    writeFile(path("MDATA.INI"), broken);
+    const QByteArray broken = cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0"));
+    writeBytes(path("MDATA.INI"), broken);
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
     QSignalSpy closed(&form, &Form1::closed);
@@ -326,10 +311,10 @@ void NoteWindowTest::failedWriteBackIsReported()
     QVERIFY(closed.at(0).at(0).toInt() != 0);
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.at(0).text.contains(QStringLiteral("保存できません")));
-    QCOMPARE(readFile(path("MDATA.INI")), broken);
+    QCOMPARE(readBytes(path("MDATA.INI")), broken);
 }
 
-void NoteWindowTest::rightButtonOpensTheMenu()
+void tst_NoteWindow::rightButtonOpensTheMenu()
 {
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
@@ -365,10 +350,10 @@ void NoteWindowTest::rightButtonOpensTheMenu()
     });
     mouse(label, QEvent::MouseButtonPress, QPoint(10, 5), Qt::RightButton, Qt::RightButton);
     QCOMPARE(closed.count(), 1);
-    QCOMPARE(readFile(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
 }
 
-void NoteWindowTest::otherButtonsOpenNoMenu()
+void tst_NoteWindow::otherButtonsOpenNoMenu()
 {
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
@@ -391,7 +376,7 @@ void NoteWindowTest::otherButtonsOpenNoMenu()
     QCOMPARE(closed.count(), 0);
 }
 
-void NoteWindowTest::leftButtonAloneDrags()
+void tst_NoteWindow::leftButtonAloneDrags()
 {
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
@@ -437,11 +422,11 @@ void NoteWindowTest::leftButtonAloneDrags()
     }
 }
 
-void NoteWindowTest::offScreenNoteIsBroughtBack()
+void tst_NoteWindow::offScreenNoteIsBroughtBack()
 {
-    const QByteArray notes = sjis(
+    const QByteArray notes = cp932(
         QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,300000,300000,5430,250,0,7\r\n"));
-    writeFile(path("MDATA.INI"), notes);
+    writeBytes(path("MDATA.INI"), notes);
     QStringList fields = noteFields();
     fields[4] = QStringLiteral("300000");
     fields[5] = QStringLiteral("300000");
@@ -452,10 +437,10 @@ void NoteWindowTest::offScreenNoteIsBroughtBack()
     // Nearest place: the bottom-right corner.
     QCOMPARE(form.frameGeometry().bottomRight(), screen.bottomRight());
     // The record changes only when the note closes.
-    QCOMPARE(readFile(path("MDATA.INI")), notes);
+    QCOMPARE(readBytes(path("MDATA.INI")), notes);
 }
 
-void NoteWindowTest::partlyOffScreenNoteStays()
+void tst_NoteWindow::partlyOffScreenNoteStays()
 {
     QStringList fields = noteFields();
     fields[4] = QStringLiteral("-150");
@@ -465,7 +450,7 @@ void NoteWindowTest::partlyOffScreenNoteStays()
     QCOMPARE(form.frameGeometry().topLeft(), QPoint(-100, -10));
 }
 
-void NoteWindowTest::placesByTwipsAt120Dpi()
+void tst_NoteWindow::placesByTwipsAt120Dpi()
 {
     platform::setTwipsPerPixelForTesting(12);
     QStringList fields = noteFields();
@@ -473,9 +458,9 @@ void NoteWindowTest::placesByTwipsAt120Dpi()
     fields[5] = QStringLiteral("2400"); // left
     fields[6] = QStringLiteral("4800");
     fields[7] = QStringLiteral("600");
-    writeFile(
+    writeBytes(
         path("MDATA.INI"),
-        sjis(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
+        cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
     Form1 form(m_dir->path());
     QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
     QCOMPARE(form.frameGeometry(), QRect(200, 100, 400, 50));
@@ -483,8 +468,8 @@ void NoteWindowTest::placesByTwipsAt120Dpi()
     QCOMPARE(label->geometry(), QRect(8, 8, 383, 42)); // 8.3, 8.3, 383.3, 41.7 pixels
     form.move(203, 97);
     form.Form_Unload();
-    QVERIFY(readFile(path("MDATA.INI")).contains(",1164,2436,4800,600,"));
+    QVERIFY(readBytes(path("MDATA.INI")).contains(",1164,2436,4800,600,"));
 }
 
-QTEST_MAIN(NoteWindowTest)
+QTEST_MAIN(tst_NoteWindow)
 #include "tst_NoteWindow.moc"

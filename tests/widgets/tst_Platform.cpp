@@ -5,10 +5,10 @@
 #include "platform/Processes.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -21,29 +21,28 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-class PlatformTest : public QObject
+class tst_Platform : public QObject
 {
     Q_OBJECT
 
 private slots:
     void cleanup() { platform::setTwipsPerPixelForTesting(0); }
 
-    void twipsAndPixels_data();
-    void twipsAndPixels();
+    void twipsAndPixelsRoundToNearest_data();
+    void twipsAndPixelsRoundToNearest();
     void windowPlacedByOuterTwips_data();
     void windowPlacedByOuterTwips();
-    void reachablePlace_data();
-    void reachablePlace();
+    void offScreenPlaceComesToTheNearestScreen_data();
+    void offScreenPlaceComesToTheNearestScreen();
     void socketNameNamesFolderAndProcess();
     void closeRequestOnlyFromThisUser();
-    void programFolderSeam();
     void signalsBecomeEndRequests();
     void noteWithNulIsNotStarted();
     void qtSpeaksJapanese();
     void messageStandsOverTheShownWindow();
 };
 
-void PlatformTest::twipsAndPixels_data()
+void tst_Platform::twipsAndPixelsRoundToNearest_data()
 {
     QTest::addColumn<double>("factor");
     QTest::addColumn<double>("twips");
@@ -55,7 +54,7 @@ void PlatformTest::twipsAndPixels_data()
     QTest::newRow("120 dpi, note width") << 12.0 << 5430.0 << 453; // 452.5
 }
 
-void PlatformTest::twipsAndPixels()
+void tst_Platform::twipsAndPixelsRoundToNearest()
 {
     QFETCH(double, factor);
     QFETCH(double, twips);
@@ -68,7 +67,7 @@ void PlatformTest::twipsAndPixels()
              QPointF(pixels * factor, platform::toPixels(-twips, factor) * factor));
 }
 
-void PlatformTest::windowPlacedByOuterTwips_data()
+void tst_Platform::windowPlacedByOuterTwips_data()
 {
     QTest::addColumn<double>("factor");
     QTest::addColumn<QRect>("pixels");
@@ -76,12 +75,11 @@ void PlatformTest::windowPlacedByOuterTwips_data()
     QTest::newRow("120 dpi") << 12.0 << QRect(250, 125, 375, 63); // 62.5 rounds up
 }
 
-void PlatformTest::windowPlacedByOuterTwips()
+void tst_Platform::windowPlacedByOuterTwips()
 {
     QFETCH(double, factor);
     QFETCH(QRect, pixels);
     platform::setTwipsPerPixelForTesting(factor);
-    QCOMPARE(platform::twipsPerPixel(), factor);
     QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
     platform::setOuterGeometryTwips(&window, QRectF(3000, 1500, 4500, 750));
     QCOMPARE(window.frameGeometry(), pixels);
@@ -93,7 +91,7 @@ void PlatformTest::windowPlacedByOuterTwips()
                    platform::toPixels(300, factor)));
 }
 
-void PlatformTest::reachablePlace_data()
+void tst_Platform::offScreenPlaceComesToTheNearestScreen_data()
 {
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QRect>("expected");
@@ -111,7 +109,7 @@ void PlatformTest::reachablePlace_data()
         << QRect(-9000, 100, 3000, 20) << QRect(0, 100, 3000, 20);
 }
 
-void PlatformTest::reachablePlace()
+void tst_Platform::offScreenPlaceComesToTheNearestScreen()
 {
     QFETCH(QRect, rect);
     QFETCH(QRect, expected);
@@ -121,9 +119,9 @@ void PlatformTest::reachablePlace()
     QCOMPARE(platform::reachablePlace(rect, {}), rect);
 }
 
-void PlatformTest::socketNameNamesFolderAndProcess()
+void tst_Platform::socketNameNamesFolderAndProcess()
 {
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a/b")));
     const QString folder = dir.filePath(QStringLiteral("a/b"));
     const QString name = platform::noteWindowSocketName(folder, 42);
@@ -166,9 +164,9 @@ int askAsOtherUser(const QByteArray &name)
 
 // A note window answers its own user only: a process of another user reaches no handler and
 // gets no answer; the user's own close goes through and is confirmed.
-void PlatformTest::closeRequestOnlyFromThisUser()
+void tst_Platform::closeRequestOnlyFromThisUser()
 {
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     const qint64 fakePid = 4000000 + QCoreApplication::applicationPid() % 100000;
     platform::CloseRequestServer server;
     int activations = 0;
@@ -205,17 +203,7 @@ void PlatformTest::closeRequestOnlyFromThisUser()
     QCOMPARE(keys, QStringList{QStringLiteral("%{F10}")});
 }
 
-void PlatformTest::programFolderSeam()
-{
-    platform::setProgramFolderForTesting(QStringLiteral("/some/folder"));
-    QCOMPARE(platform::programFolder(), QStringLiteral("/some/folder/"));
-    QCOMPARE(platform::noteWindowProgram(platform::programFolder()),
-             QStringLiteral("/some/folder/memlet"));
-    platform::setProgramFolderForTesting(QString());
-    QCOMPARE(platform::programFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
-}
-
-void PlatformTest::signalsBecomeEndRequests()
+void tst_Platform::signalsBecomeEndRequests()
 {
     platform::EndRequests requests;
     QSignalSpy ended(&requests, &platform::EndRequests::endRequested);
@@ -227,19 +215,19 @@ void PlatformTest::signalsBecomeEndRequests()
     }
 }
 
-void PlatformTest::noteWithNulIsNotStarted()
+void tst_Platform::noteWithNulIsNotStarted()
 {
     // An argument ends at a NUL: the window would show a shortened note and a wrong identifier.
-    QTemporaryDir dir;
+    testsupport::ProgramFolder dir;
     const QString noteArgs = QStringLiteral("a") + QChar(0) + QStringLiteral("b/\\/1/\\/x");
     const auto started = platform::startNoteWindow(dir.path(), noteArgs);
     QVERIFY(!started.ok());
     QVERIFY(!started.error().isEmpty());
 }
 
-QTEST_MAIN(PlatformTest)
+QTEST_MAIN(tst_Platform)
 // Qt's own dialogs and context menus take Qt's Japanese translation.
-void PlatformTest::qtSpeaksJapanese()
+void tst_Platform::qtSpeaksJapanese()
 {
     QVERIFY(platform::installQtTranslation());
     QCOMPARE(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("元に戻す(&U)"));
@@ -248,7 +236,7 @@ void PlatformTest::qtSpeaksJapanese()
 }
 
 // A message about a window that is not shown yet stands over the window the user works in.
-void PlatformTest::messageStandsOverTheShownWindow()
+void tst_Platform::messageStandsOverTheShownWindow()
 {
     QWidget main;
     main.setGeometry(600, 400, 300, 200);

@@ -5,13 +5,14 @@
 #include "platform/Processes.h"
 #include "store/NoteArgs.h"
 #include "store/NoteStore.h"
+#include "tests/support/Notes.h"
+#include "tests/support/ProgramFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -20,31 +21,10 @@
 using master::NoteDesktop;
 using store::RunningEntry;
 using store::Value;
+using testsupport::note;
+using testsupport::noteLine;
 
 namespace {
-
-QByteArray recordLine(qint64 id)
-{
-    return QStringLiteral("\"note %1\",\"12632256\",\"Sans\",12,600,900,3000,900,0,%1\r\n")
-        .arg(id)
-        .toLatin1();
-}
-
-store::NoteRecord note(const Value &id)
-{
-    store::NoteRecord record;
-    record.NoteText = Value::text(QStringLiteral("n"));
-    record.NoteBackColor = Value::text(QStringLiteral("12632256"));
-    record.NoteFontName = Value::text(QStringLiteral("Sans"));
-    record.NoteFontSize = Value::number(12);
-    record.NoteTop = Value::number(600);
-    record.NoteLeft = Value::number(900);
-    record.NoteWidth = Value::number(3000);
-    record.NoteHeight = Value::number(900);
-    record.NoteForeColor = Value::number(0);
-    record.NoteId = id;
-    return record;
-}
 
 // A process id that is certainly no note window: a process that has ended.
 qint64 endedPid()
@@ -58,18 +38,16 @@ qint64 endedPid()
 
 } // namespace
 
-class TestNoteDesktop : public QObject
+class tst_NoteDesktop : public QObject
 {
     Q_OBJECT
 private slots:
     void init()
     {
-        m_dir.reset(new QTemporaryDir);
+        m_dir = std::make_unique<testsupport::ProgramFolder>();
         QVERIFY(m_dir->isValid());
-        m_appDir = QDir(m_dir->path()).canonicalPath() + QLatin1Char('/');
-        QVERIFY(QFile::copy(QStringLiteral(FAKE_MEMLET), m_appDir + QStringLiteral("memlet")));
-        QFile::setPermissions(m_appDir + QStringLiteral("memlet"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_appDir = m_dir->path() + QLatin1Char('/');
+        QVERIFY(m_dir->addProgram(QStringLiteral(FAKE_MEMLET)));
         platform::setProgramFolderForTesting(m_appDir);
         qunsetenv("FAKE_MEMLET_DIE");
         qunsetenv("FAKE_MEMLET_DELAY_MS");
@@ -87,7 +65,7 @@ private slots:
     // Three notes and no running entry: three windows, each entry carrying its window's pid.
     void showsEveryNoteAndRecordsItsTaskId()
     {
-        writeFile("MDATA.INI", recordLine(1) + recordLine(12) + recordLine(3));
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("12") + noteLine("3"));
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
@@ -106,9 +84,9 @@ private slots:
             QVERIFY(entry.RunningTaskId.isNumber());
 
         // Everything shown: nothing starts and the running file is not rewritten.
-        const QByteArray before = readFile("IDDATA.INI");
+        const QByteArray before = m_dir->read("IDDATA.INI");
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
-        QCOMPARE(readFile("IDDATA.INI"), before);
+        QCOMPARE(m_dir->read("IDDATA.INI"), before);
         QCOMPARE(starts().size(), 3);
         for (int row = 1; row <= 3; ++row)
             QCOMPARE(desktop.NoteTable()[row].NoteTaskId, 0);
@@ -128,7 +106,7 @@ private slots:
         QCOMPARE(running().size(), 4);
         QCOMPARE(taskIdsOf(running(), QStringLiteral("7")), QList<qint64>{pid7});
 
-        writeFile("MDATA.INI", recordLine(12) + recordLine(7));
+        m_dir->write("MDATA.INI", noteLine("12") + noteLine("7"));
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
         QVERIFY(desktop.NoteTable()[1].NoteTaskId > 0);
         QCOMPARE(desktop.NoteTable()[2].NoteTaskId, 0);
@@ -165,8 +143,8 @@ private slots:
         QVERIFY(platform::startNoteWindow(m_appDir, args5).ok());
         qunsetenv("FAKE_MEMLET_DELAY_MS");
 
-        writeFile("MDATA.INI",
-                  recordLine(1) + recordLine(2) + recordLine(3) + recordLine(4) + recordLine(5));
+        m_dir->write("MDATA.INI",
+                     noteLine("1") + noteLine("2") + noteLine("3") + noteLine("4") + noteLine("5"));
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
         const QList<RunningEntry> entries = running();
         QCOMPARE(taskIdsOf(entries, "3"), QList<qint64>{pid3});
@@ -186,7 +164,7 @@ private slots:
     void refreshShowsEveryClosedNoteAgain()
     {
         qputenv("FAKE_MEMLET_EXIT_DELAY_MS", "1500");
-        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3));
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2") + noteLine("3"));
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
@@ -212,7 +190,7 @@ private slots:
     void windowThatDoesNotAnswerKeepsItsNote()
     {
         qputenv("FAKE_MEMLET_STUCK", "2");
-        writeFile("MDATA.INI", recordLine(1) + recordLine(2));
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2"));
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
@@ -232,12 +210,12 @@ private slots:
         QTest::addColumn<QByteArray>("mdata");
         QTest::addColumn<QByteArray>("iddata");
         QTest::addColumn<bool>("withProgram");
-        const QByteArray good = recordLine(1) + recordLine(2);
+        const QByteArray good = noteLine("1") + noteLine("2");
         const QByteArray dead = QStringLiteral("\"1\",%1\r\n").arg(endedPid()).toLatin1();
         QTest::newRow("malformed MDATA.INI")
             << QByteArray("\"a\",\"12632256\",\"Sans\",12,600,x,3000,900,0,1\r\n") << dead << true;
         QTest::newRow("record cut short")
-            << QByteArray(recordLine(1) + "\"b\",\"1\"") << dead << true;
+            << QByteArray(noteLine("1") + "\"b\",\"1\"") << dead << true;
         QTest::newRow("no note window program") << good << dead << false;
     }
     void failuresChangeNothing()
@@ -247,13 +225,13 @@ private slots:
         QFETCH(bool, withProgram);
         if (!withProgram)
             QVERIFY(QFile::remove(m_appDir + QStringLiteral("memlet")));
-        writeFile("MDATA.INI", mdata);
-        writeFile("IDDATA.INI", iddata);
+        m_dir->write("MDATA.INI", mdata);
+        m_dir->write("IDDATA.INI", iddata);
         NoteDesktop desktop;
         QString error;
         QVERIFY(!run(desktop, &NoteDesktop::HYOUZI).isEmpty());
-        QCOMPARE(readFile("MDATA.INI"), mdata);
-        QCOMPARE(readFile("IDDATA.INI"), iddata);
+        QCOMPARE(m_dir->read("MDATA.INI"), mdata);
+        QCOMPARE(m_dir->read("IDDATA.INI"), iddata);
         QVERIFY(starts().isEmpty());
         QVERIFY(platform::liveNoteWindows(m_appDir).isEmpty());
     }
@@ -266,8 +244,9 @@ private slots:
         const QByteArray longText = QString(45000, QChar(u'長')).toUtf8();
         const QByteArray longNote =
             "\"" + longText + "\",\"1\",\"Sans\",12,600,900,3000,900,0,2\r\n";
-        writeFile("MDATA.INI", recordLine(1) + longNote +
-                                   QByteArray("\"n\",\"1\",\"Sans\",12,600,900,3000,900,0,07\r\n"));
+        m_dir->write("MDATA.INI",
+                     noteLine("1") + longNote +
+                         QByteArray("\"n\",\"1\",\"Sans\",12,600,900,3000,900,0,07\r\n"));
         NoteDesktop desktop;
         QElapsedTimer timer;
         timer.start();
@@ -294,7 +273,7 @@ private slots:
     void startedWindowThatDies()
     {
         qputenv("FAKE_MEMLET_DIE", "2");
-        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3));
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2") + noteLine("3"));
         NoteDesktop desktop;
         QString error;
         QElapsedTimer timer;
@@ -311,7 +290,7 @@ private slots:
     // that reach nothing send nothing anywhere.
     void closesListedWindows()
     {
-        writeFile("MDATA.INI", recordLine(1) + recordLine(2) + recordLine(3));
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2") + noteLine("3"));
         NoteDesktop desktop;
         QString error;
         QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
@@ -369,7 +348,7 @@ private slots:
         // One that cannot be read whole is set aside and rebuilt from the live windows, which
         // are then reached as if it had listed them; the user is told.
         const QByteArray broken = QStringLiteral("\"9\",%1\r\n\"x").arg(pid9).toLatin1();
-        writeFile("IDDATA.INI", broken);
+        m_dir->write("IDDATA.INI", broken);
         const QString message = run(desktop, &NoteDesktop::UL);
         QVERIFY2(message.contains(QStringLiteral("IDDATA.INI")), qPrintable(message));
         QTRY_VERIFY(!platform::isLiveNoteWindow(m_appDir, pid9));
@@ -377,7 +356,7 @@ private slots:
         const QStringList aside =
             QDir(m_appDir).entryList({QStringLiteral("IDDATA.INI.*.bad")}, QDir::Files);
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readFile(qPrintable(aside.first())), broken);
+        QCOMPARE(m_dir->read(aside.first()), broken);
     }
 
 private:
@@ -407,17 +386,6 @@ private:
         return RunningEntry{Value::text(QString::fromLatin1(id)), taskId};
     }
     QString running_path() const { return m_appDir + QStringLiteral("IDDATA.INI"); }
-    void writeFile(const char *name, const QByteArray &bytes)
-    {
-        QFile file(m_appDir + QLatin1String(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray readFile(const char *name) const
-    {
-        QFile file(m_appDir + QLatin1String(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     QList<RunningEntry> running() const
     {
         const auto entries = store::NoteStore(m_appDir).readRunningEntries();
@@ -434,7 +402,8 @@ private:
     }
     QStringList log() const
     {
-        return QString::fromUtf8(readFile("fake.log")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromUtf8(m_dir->read("fake.log"))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // The identifiers of the windows started, in the order they came up.
     QStringList starts() const
@@ -447,9 +416,9 @@ private:
         return ids;
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testsupport::ProgramFolder> m_dir;
     QString m_appDir;
 };
 
-QTEST_GUILESS_MAIN(TestNoteDesktop)
-#include "tst_notedesktop.moc"
+QTEST_GUILESS_MAIN(tst_NoteDesktop)
+#include "tst_NoteDesktop.moc"

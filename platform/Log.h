@@ -1,0 +1,7 @@
+// The programs' log: what they fall back on silently for the user, written for whoever looks
+// into a problem (on the error stream; QT_LOGGING_RULES="pinboa=false" quiets it).
+#pragma once
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPinboa)

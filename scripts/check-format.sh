@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Fails, naming the files, when a C++ file of the tree differs from what .clang-format makes of
+# it (Debian's clang-format). Usage: scripts/check-format.sh [--fix]
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  mapfile -t files < <(git ls-files -- '*.cpp' '*.h')
+else
+  mapfile -t files < <(find store platform master notewin tests bench -name '*.cpp' -o -name '*.h')
+fi
+if [ "${1:-}" = --fix ]; then
+  clang-format -i "${files[@]}"
+  exit 0
+fi
+differ=()
+for f in "${files[@]}"; do
+  if ! clang-format --dry-run --Werror "$f" >/dev/null 2>&1; then
+    differ+=("$f")
+  fi
+done
+if [ "${#differ[@]}" -gt 0 ]; then
+  echo "check-format: these files differ from .clang-format (scripts/check-format.sh --fix):" >&2
+  printf '  %s\n' "${differ[@]}" >&2
+  exit 1
+fi
+echo "check-format: ${#files[@]} files as .clang-format has them"

@@ -1,0 +1,44 @@
+// A temporary program folder for one test, and the bytes of the files in it.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// A file's bytes; "<missing>" when there is no such file, so that a missing file never passes
+// for an empty one.
+QByteArray readBytes(const QString &path);
+// Writes the file whole; a failure fails the running test.
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// An empty folder of its own, removed with everything in it when the object goes. The programs
+// copied into it take it for their program folder.
+class ProgramFolder
+{
+public:
+    ProgramFolder();
+
+    bool isValid() const { return m_dir.isValid(); }
+    // Without a closing slash; links resolved, as a program started from the folder sees it.
+    QString path() const { return m_path; }
+    QString filePath(const QString &name) const;
+
+    QByteArray read(const QString &name) const { return readBytes(filePath(name)); }
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        writeBytes(filePath(name), bytes);
+    }
+
+    // Copies `program` into the folder as `name`, runnable; false when it cannot.
+    bool addProgram(const QString &program, const QString &name = QStringLiteral("memlet")) const;
+    // A program of the build's program folder (PINBOA_PROGRAM_DIR, which ctest sets).
+    static QString built(const QString &name);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+} // namespace testsupport
