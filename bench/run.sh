@@ -38,6 +38,16 @@ row() { # figure value floor unit [target ratio]
   awk -v f="$1" -v v="$2" -v b="$3" -v u="$4" -v t="${5:--}" \
     'BEGIN { printf "%-48s %10.2f %-3s %10.2f %-3s %6.2f %6s\n", f, v, u, b, u, (b > 0 ? v / b : 0), t }'
 }
+rows() { # PATTERN TARGET: a row for each "figure value floor unit" line read, with TARGET for the
+  # figures that match PATTERN
+  local figure value floor unit
+  while read -r figure value floor unit; do
+    case "$figure" in
+    $1) row "${figure//_/ }" "$value" "$floor" "$unit" "$2" ;;
+    *) row "${figure//_/ }" "$value" "$floor" "$unit" ;;
+    esac
+  done
+}
 field() { awk -v k="$1" '$1 == k { print $2 }'; }
 median_of_runs() { # the median of the "run N MS ms" lines of a file
   awk '$1 == "run" { print $3 }' "$1" | sort -g |
@@ -94,10 +104,7 @@ fi
 # bench/notes50.sh prints lines in the same form as bench_store; it gets the program folder,
 # the bench folder and DISPLAY.
 if [ -x "$bin/pinboa" ] && [ -x "$root/bench/notes50.sh" ]; then
-  "$root/bench/notes50.sh" "$bin" "$benchbin" | while read -r figure value floor unit; do
-    case "$figure" in close_all*) target=1.00 ;; *) target=- ;; esac
-    row "${figure//_/ }" "$value" "$floor" "$unit" "$target"
-  done
+  "$root/bench/notes50.sh" "$bin" "$benchbin" | rows 'close_all*' 1.00
 else
   echo "show and close 50 notes: pinboa or bench/notes50.sh not there yet"
 fi
@@ -106,10 +113,7 @@ fi
 # note tool). bench/system.sh prints lines in the same form; it gets the program folder and a
 # work folder.
 if [ -x "$bin/pinboa" ] && [ -x "$bin/memlet" ]; then
-  "$root/bench/system.sh" "$bin" "$work" | while read -r figure value floor unit; do
-    case "$figure" in master*) target=1.00 ;; *) target=- ;; esac
-    row "${figure//_/ }" "$value" "$floor" "$unit" "$target"
-  done
+  "$root/bench/system.sh" "$bin" "$work" | rows 'master*' 1.00
 else
   echo "master plus 10 notes: pinboa or memlet not built"
 fi
