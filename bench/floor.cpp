@@ -1,6 +1,8 @@
 // The floor of the benchmarks: the least a Qt Widgets program does to show one window.
 // With a text and a font name it shows that text in a label, the least a program does to show
 // a note's words; without, a blank window.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include <QApplication>
 #include <QLabel>
 #include <QWidget>

@@ -7,6 +7,8 @@
 // "time" prints one line per run and then "median_ms N"; "pss" starts COUNT copies, each
 // waited for, and prints the Pss of each and then "median_pss_kb N". Meant for an X server
 // without a window manager, so that a program's top-level window is a child of the root.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -40,7 +42,8 @@ constexpr auto kTimeout = std::chrono::seconds(20);
     std::exit(1);
 }
 
-struct Options {
+struct Options
+{
     std::string mode;
     int count = 0;
     std::string file;
@@ -48,7 +51,8 @@ struct Options {
     std::vector<char *> argv;
 };
 
-class Display {
+class Display
+{
 public:
     Display()
     {
@@ -104,8 +108,7 @@ private:
     pid_t windowPid(xcb_window_t win)
     {
         auto *reply = xcb_get_property_reply(
-            m_conn, xcb_get_property(m_conn, 0, win, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1),
-            nullptr);
+            m_conn, xcb_get_property(m_conn, 0, win, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
         pid_t pid = -1;
         if (reply && xcb_get_property_value_length(reply) == 4)
             pid = static_cast<pid_t>(*static_cast<uint32_t *>(xcb_get_property_value(reply)));

@@ -5,6 +5,8 @@
 //
 // Prints lines "figure value floor unit", medians over ROUNDS (3 by default). Meant for an X
 // server without a window manager, where a shown top-level window is a child of the root.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/NoteDesktop.h"
 #include "platform/Processes.h"
 #include "store/NoteArgs.h"

@@ -4,6 +4,8 @@
 # Uses the Release build of bench/run.sh (build-bench/) and a desktop of its own
 # (scripts/desktop.sh, without window manager or notification area).
 # Usage: bench/profile.sh [OUTPUT-FOLDER]   (a new temporary folder by default)
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

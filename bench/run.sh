@@ -3,6 +3,8 @@
 # (a minimal Qt window program built in the same tree, or another note tool) and the ratio, and
 # the ratio's target where there is one.
 # Usage: bench/run.sh [RUNS]   (RUNS: start-up runs per program, 20 by default)
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

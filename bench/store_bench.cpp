@@ -1,4 +1,6 @@
 // Benchmark of the note store: reading and rewriting a MDATA.INI of 10,000 records.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/NoteStore.h"
 
 #include <QElapsedTimer>

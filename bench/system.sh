@@ -3,6 +3,8 @@
 # tool, xpad, showing 10 pads with the same words. Called by bench/run.sh with the program folder
 # and a work folder, on its desktop without a window manager; prints "figure value floor unit"
 # lines, each the median of 3 rounds.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 shopt -s inherit_errexit
 bin="$1"

@@ -2,6 +2,8 @@
 # installed under CMAKE_INSTALL_PREFIX. The Debian package (PINBOA_SYSTEM_PACKAGE, set by CPack)
 # puts the menu entry and the icons into /usr/share for everyone; a user's install puts them
 # into the user's folders, with the autostart entry when asked for.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 
 set(_prefix "${CMAKE_INSTALL_PREFIX}")
 string(REGEX REPLACE "/+$" "" _prefix "${_prefix}")

@@ -1,5 +1,7 @@
 # Installing: both programs and the icon into one program folder, and the desktop's files (menu
 # entry, icons, the autostart entry) for the user, or for everyone in the Debian package.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 
 # The user's desktop folders, for the menu entry, the icon theme and the session's autostart.
 if(DEFINED ENV{XDG_DATA_HOME} AND NOT "$ENV{XDG_DATA_HOME}" STREQUAL "")

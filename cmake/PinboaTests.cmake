@@ -1,4 +1,6 @@
 # Helpers that register the three layers of tests with ctest.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 
 # A test program of one subject, built from Qt Test sources and linked to `LIBS`.
 # WIDGETS: runs with the offscreen platform, no display needed.

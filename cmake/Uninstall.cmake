@@ -4,6 +4,8 @@
 # are never removed: MDATA.INI and IDDATA.INI stay, whatever the manifest says, and so does the
 # folder that holds them.
 #   cmake -DPINBOA_MANIFEST=build/install_manifest.txt -P cmake/Uninstall.cmake
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 
 if(NOT EXISTS "${PINBOA_MANIFEST}")
   message(FATAL_ERROR "Nothing to uninstall: ${PINBOA_MANIFEST} is missing (install first).")

@@ -1,4 +1,6 @@
 // EditorLayout: where the note editor's resize puts its controls for a window size, in twips.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "EditorLayout.h"
 
 namespace master {

@@ -1,4 +1,6 @@
 // The font chooser of the settings dialog: Qt's font dialog with sizes in fractions of a point.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>

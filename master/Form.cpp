@@ -1,4 +1,6 @@
 // Form: the place of a master's window in twips.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form.h"
 
 #include "platform/Twips.h"

@@ -1,5 +1,7 @@
 // Form: what every window of the master has in common, its place as the forms give it: Top and
 // Left of its outer frame, in twips.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QWidget>

@@ -1,4 +1,6 @@
 // Form1: the master's main window, its tray icon and the public operations other windows call.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form1.h"
 
 #include "Form2.h"
@@ -51,8 +53,8 @@ QIcon programIcon()
 
 Form1::Form1(QWidget *parent)
     : Form(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint)
+                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                       Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Pinboa"));

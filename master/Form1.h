@@ -1,4 +1,6 @@
 // Form1: the master's main window, its tray icon and the public operations other windows call.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Form.h"

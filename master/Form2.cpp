@@ -1,4 +1,6 @@
 // Form2: the note editor, and owner of the tray menu SMENU.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form2.h"
 
 #include "EditorLayout.h"

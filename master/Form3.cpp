@@ -1,8 +1,10 @@
 // Form3: the appearance settings dialog of the note editor: font, size and the two colours.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form3.h"
 
-#include "platform/Colour.h"
 #include "WrappingButton.h"
+#include "platform/Colour.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"

@@ -1,11 +1,13 @@
 // Form3: the appearance settings dialog of the note editor: font, size and the two colours.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "FontChooser.h"
 
+#include "Form.h"
 #include <QColor>
 #include <QString>
-#include "Form.h"
 #include <functional>
 #include <optional>
 
@@ -15,14 +17,13 @@ class QPushButton;
 
 namespace master {
 
-
 // The look of the note being written, as the settings dialog shows and gives it.
 struct Appearance
 {
-    QColor back;     // background colour
-    QColor fore;     // text colour
-    QString font;    // face name
-    QString size;    // size in points, as the size box holds it
+    QColor back;      // background colour
+    QColor fore;      // text colour
+    QString font;     // face name
+    QString size;     // size in points, as the size box holds it
     float points = 0; // the same as a number
 };
 

@@ -1,4 +1,6 @@
 // Form4: the erase dialog: choose notes from a list and remove them from MDATA.INI.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form4.h"
 
 #include "platform/MessageBox.h"

@@ -1,11 +1,13 @@
 // Form4: the erase dialog: choose notes from a list and remove them from MDATA.INI.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Records.h"
 
+#include "Form.h"
 #include <QList>
 #include <QString>
-#include "Form.h"
 
 class QLabel;
 class QListWidget;

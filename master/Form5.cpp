@@ -1,4 +1,6 @@
 // Form5: the version dialog.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form5.h"
 
 #include "platform/Twips.h"
@@ -88,7 +90,8 @@ Form5::Form5(QWidget *parent) : Form(parent, Qt::Window)
     Label1 = panelLabel(Picture1, "Label1", QStringLiteral("Pinboa"),
                         labelFont(productNameFamilies(), 26.25));
     platform::setGeometryTwips(Label1, 150, 150, 3225, 615);
-    Label2 = panelLabel(Picture1, "Label2", QStringLiteral("Ｖｅｒ　%1").arg(QStringLiteral(PINBOA_VERSION)), gothic);
+    Label2 = panelLabel(Picture1, "Label2",
+                        QStringLiteral("Ｖｅｒ　%1").arg(QStringLiteral(PINBOA_VERSION)), gothic);
     platform::setGeometryTwips(Label2, 2730, 660, 1575, 405);
     Label3 = panelLabel(Picture1, "Label3", QStringLiteral("Ostvel"), gothic);
     platform::setGeometryTwips(Label3, 1740, 1350, 2595, 375);

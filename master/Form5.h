@@ -1,4 +1,6 @@
 // Form5: the version dialog.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Form.h"

@@ -1,4 +1,6 @@
 // Which note windows of a folder are alive, and which running entries stand for them.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "LiveNotes.h"
 
 #include "platform/Processes.h"

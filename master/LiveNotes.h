@@ -1,5 +1,7 @@
 // Which note windows of a folder are alive, and which running entries stand for them: what the
 // master learns from the processes themselves, where IDDATA.INI may be stale.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Records.h"

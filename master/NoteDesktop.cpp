@@ -1,5 +1,7 @@
 // The master's notes on the desktop: the program folder (APC), showing all notes (HYOUZI) and
 // closing running notes (UL), each step from the event loop.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "NoteDesktop.h"
 
 #include "LiveNotes.h"
@@ -201,7 +203,8 @@ void NoteDesktop::show()
     if (!readable)
         return finish();
     // A window closed by UL stops counting once it asked; its number can name another later.
-    m_closed.removeIf([this](qint64 pid) { return !platform::isLiveNoteWindow(m_programDir, pid); });
+    m_closed.removeIf(
+        [this](qint64 pid) { return !platform::isLiveNoteWindow(m_programDir, pid); });
     const LiveWindows live = LiveWindows::scan(m_programDir, m_closed);
     QSet<QString> running = live.ids;
     bool anyDead = false;
@@ -231,7 +234,8 @@ void NoteDesktop::show()
     }
 
     // A folder without its note window program changes nothing.
-    if (!m_toStart.isEmpty() && !QFileInfo(platform::noteWindowProgram(m_programDir)).isExecutable()) {
+    if (!m_toStart.isEmpty() &&
+        !QFileInfo(platform::noteWindowProgram(m_programDir)).isExecutable()) {
         m_messages.append(startFailureMessage(
             QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(m_programDir))));
         m_toStart.clear();

@@ -1,6 +1,8 @@
 // The master's notes on the desktop: the program folder and line count (APC), showing all notes
 // (HYOUZI), closing running notes (UL) and registering a new note, run from the event loop. No
 // window of its own: the windows call it and listen to it.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Records.h"
@@ -38,7 +40,7 @@ public:
     const QString &ProgramDir() const { return m_programDir; } // memlet's folder, ending in "/"
     int NoteLineCount() const { return m_noteLineCount; } // lines of MDATA.INI (+1 after HYOUZI)
     const QList<NoteRow> &NoteTable() const { return m_noteTable; } // index 0 unused
-    const QStringList &RunningIds() const { return m_runningIds; } // RunningId as read last
+    const QStringList &RunningIds() const { return m_runningIds; }  // RunningId as read last
 
     // Sets ProgramDir and AppDir and counts the lines of MDATA.INI. Fails when the file exists
     // but cannot be read.

@@ -1,4 +1,6 @@
 // Whether the desktop has a notification area for the tray icon.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "NotificationArea.h"
 
 #include <QSystemTrayIcon>

@@ -1,4 +1,6 @@
 // The note windows a master started, until each one's entry carries its task identifier.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Registrations.h"
 
 #include "platform/Processes.h"
@@ -64,7 +66,8 @@ void Registrations::poll()
     const qint64 time = now();
     m_waiting.removeIf([&](const StartedWindow &window) {
         return (window.appDir == appDir && registered.contains(window.idText)) ||
-               time > window.waitUntil || !platform::isLiveNoteWindow(window.programDir, window.pid);
+               time > window.waitUntil ||
+               !platform::isLiveNoteWindow(window.programDir, window.pid);
     });
     if (!entries.ok() && !entries.busy()) {
         // A running-note file that cannot be read: the next refresh rebuilds it.

@@ -1,5 +1,7 @@
 // The note windows a master started, until each one's entry in IDDATA.INI carries its task
 // identifier.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QList>
@@ -23,8 +25,8 @@ public:
     // Waits for the window `pid` of `programDir`, which got the identifier text `idText`, to
     // register in the data folder `appDir`. `windowsStarting` started with it: on a loaded
     // machine many windows take a while, so the bound grows with their number.
-    void track(const QString &appDir, const QString &programDir, const QString &idText,
-               qint64 pid, int windowsStarting);
+    void track(const QString &appDir, const QString &programDir, const QString &idText, qint64 pid,
+               int windowsStarting);
     bool pending() const { return !m_waiting.isEmpty(); }
     // RunningId of the entries as last read.
     const QStringList &runningIds() const { return m_runningIds; }

@@ -1,4 +1,6 @@
 // The master's command line and the start that shows the notes.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "StartOptions.h"
 
 #include "Form1.h"

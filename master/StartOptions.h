@@ -1,4 +1,6 @@
 // How the master was asked to start: its one option (--show-notes) and the start it leads to.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 class QCoreApplication;

@@ -1,4 +1,6 @@
 // WrappingButton: a push button whose caption breaks into lines where it is wider than the button.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "WrappingButton.h"
 
 #include <QStyleOptionButton>

@@ -1,4 +1,6 @@
 // pinboa: the master program. One per data folder; lives in the tray and shows the notes.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form1.h"
 #include "NotificationArea.h"
 #include "StartOptions.h"

@@ -1,4 +1,6 @@
 // The note window of memlet.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form1.h"
 
 #include "platform/CloseRequest.h"

@@ -1,4 +1,6 @@
 // The note window of memlet: one note, dragged with the left button, closed by any key or "はがす".
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Result.h"

@@ -1,4 +1,6 @@
 // memlet: shows one note, handed over as one argument, until it is closed.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Form1.h"
 
 #include "platform/EndRequests.h"
@@ -51,9 +53,10 @@ int main(int argc, char *argv[])
 
     const auto load = form.Form_Load(argumentText);
     if (!load) {
-        platform::showMessage(nullptr, {QStringLiteral("付箋を表示できません。\n%1").arg(load.error()),
-                                        QStringLiteral("付箋"), platform::MessageIcon::Critical,
-                                        platform::MessageButtons::Ok});
+        platform::showMessage(nullptr,
+                              {QStringLiteral("付箋を表示できません。\n%1").arg(load.error()),
+                               QStringLiteral("付箋"), platform::MessageIcon::Critical,
+                               platform::MessageButtons::Ok});
         return 2;
     }
     if (load.value() == notewin::Form1::LoadResult::NoNote)

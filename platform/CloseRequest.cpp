@@ -1,4 +1,6 @@
 // The close request over a local socket: the note window's server and the master's connection.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "CloseRequest.h"
 
 #include "LocalSocket.h"

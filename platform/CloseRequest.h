@@ -1,5 +1,7 @@
 // The close request between the programs: "activate the window of a task identifier" and "send
 // keys and wait until processed", over a local socket that each note window listens on.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Result.h"

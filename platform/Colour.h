@@ -1,4 +1,6 @@
 // RGB colour numbers (red in the low byte, 12632256 is silver) and Qt colours.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QColor>

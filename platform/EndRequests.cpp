@@ -1,4 +1,6 @@
 // SIGTERM, SIGHUP and SIGINT through a socket pair into the event loop, and the session's end.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "EndRequests.h"
 
 #include <QGuiApplication>

@@ -1,5 +1,7 @@
 // Ways a process is asked to end from outside its windows: SIGTERM, SIGHUP, SIGINT and the end of
 // the desktop session, turned into one Qt signal on the user-interface thread.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QObject>

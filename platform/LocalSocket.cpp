@@ -1,4 +1,6 @@
 // AF_UNIX stream sockets in the abstract namespace, read from the event loop or with a deadline.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "LocalSocket.h"
 
 #include <QDeadlineTimer>

@@ -2,6 +2,8 @@
 // names in the abstract namespace, so that a killed process leaves nothing behind, and the peer's
 // user checked on every connection instead of file permissions. Enough for the close request and
 // the single-instance check; every wait is bounded.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QByteArray>

@@ -1,5 +1,7 @@
 // The programs' log: what they fall back on silently for the user, written for whoever looks
 // into a problem (on the error stream; QT_LOGGING_RULES="pinboa=false" quiets it).
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QLoggingCategory>

@@ -1,4 +1,6 @@
 // Message boxes, or the test hook that stands in for them.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "MessageBox.h"
 
 #include <QAbstractButton>

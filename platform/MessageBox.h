@@ -1,4 +1,6 @@
 // Message boxes with text, title, icon and buttons, returning the button pressed.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QMessageBox>
@@ -9,9 +11,23 @@ class QWidget;
 
 namespace platform {
 
-enum class MessageIcon { Exclamation, Question, Critical };
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageIcon
+{
+    Exclamation,
+    Question,
+    Critical
+};
+enum class MessageButtons
+{
+    Ok,
+    YesNo
+};
+enum class MessageAnswer
+{
+    Ok,
+    Yes,
+    No
+};
 
 struct Message
 {

@@ -1,4 +1,6 @@
 // The program folder, starting note windows detached, and finding live ones through /proc.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Processes.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,6 @@
 // Note window processes: the program folder, starting a note window, and finding live ones.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Result.h"

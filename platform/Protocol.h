@@ -1,4 +1,6 @@
 // Constants of the close request between the master and its note windows.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QByteArray>

@@ -1,5 +1,7 @@
 // One master per program folder: a kernel lock beside the folder's data lock, plus a local socket
 // for the first one.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "SingleInstance.h"
 
 #include "LocalSocket.h"

@@ -1,4 +1,6 @@
 // One master per program folder: a kernel lock in the folder plus a local socket for the first one.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QObject>

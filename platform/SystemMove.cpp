@@ -1,4 +1,6 @@
 // Dragging a window by its surface: the window system's own move, or a move by hand.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "SystemMove.h"
 
 #include <QApplication>
@@ -116,8 +118,8 @@ Qt::Edges WindowGrip::edgesAt(const QPoint &pos) const
 {
     Qt::Edges edges;
     const int width = m_window->width(), height = m_window->height();
-    const bool inBorder = pos.x() < m_border || pos.x() >= width - m_border ||
-                          pos.y() < m_border || pos.y() >= height - m_border;
+    const bool inBorder = pos.x() < m_border || pos.x() >= width - m_border || pos.y() < m_border ||
+                          pos.y() >= height - m_border;
     if (!inBorder)
         return edges;
     const int grip = std::max(m_border, CornerGrip);

@@ -1,5 +1,7 @@
 // Moving and sizing a window without a title bar: dragging its surface with the left button
 // alone, and sizing it by a border of its own.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QObject>

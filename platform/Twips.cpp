@@ -1,4 +1,6 @@
 // Twips and pixels through the screen's logical DPI.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Twips.h"
 
 #include <QGuiApplication>

@@ -1,4 +1,6 @@
 // Twips (1/1440 inch) and pixels: the one place where the two units meet.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QRect>
@@ -13,8 +15,8 @@ double twipsPerPixel(const QWidget *widget = nullptr);
 // Test seam: a fixed factor instead of the screen's (0 restores the screen's).
 void setTwipsPerPixelForTesting(double factor);
 
-int toPixels(double twips, double twipsPerPixel);    // nearest pixel
-double toTwips(int pixels, double twipsPerPixel);   // exact
+int toPixels(double twips, double twipsPerPixel); // nearest pixel
+double toTwips(int pixels, double twipsPerPixel); // exact
 QRect toPixels(const QRectF &twips, double twipsPerPixel);
 QRectF toTwips(const QRect &pixels, double twipsPerPixel);
 

@@ -1,4 +1,6 @@
 // Task-bar state through the X11 connection, and font substitutes.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "WindowSystem.h"
 
 #include <QApplication>

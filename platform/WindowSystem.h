@@ -1,5 +1,7 @@
 // Window-system details a plain Qt window cannot ask for: staying out of the task bar, and
 // Japanese fonts for the face names the notes were written with.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QList>

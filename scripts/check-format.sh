@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Fails, naming the files, when a C++ file of the tree differs from what .clang-format makes of
 # it (Debian's clang-format). Usage: scripts/check-format.sh [--fix]
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

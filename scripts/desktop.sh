@@ -6,6 +6,8 @@
 #       --no-window-manager  --no-tray  --xft-dpi DPI  --tray-tint 0xRRGGBB
 #   desktop_stop                                      ends what desktop_start started
 # Processes that the caller starts and adds to `started` are ended by desktop_stop too, first.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 
 started=()
 desktop_pid=""

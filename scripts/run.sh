@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds the two programs (not the tests) and starts pinboa from the build's program
 # folder, with any options given (pinboa --help lists them).
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 
 PINBOA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -4,6 +4,8 @@
 # Builds pinboa and memlet first when needed; runs them in a temporary program folder with
 # sample notes, so nothing of the user's notes is touched. Writes docs/*.png.
 # Usage: scripts/screenshots.sh [output-folder]
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 
 PINBOA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

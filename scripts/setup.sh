@@ -5,6 +5,8 @@
 #   --bench     also what bench/run.sh needs (xpad among it, for comparison)
 #   --programs  builds only pinboa and memlet (and what they link), not the tests and benchmarks
 # Quick and quiet when everything is already there; safe to run again.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -euo pipefail
 
 PINBOA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

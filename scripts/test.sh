@@ -2,6 +2,8 @@
 # Sets up, builds and runs every test (unit, widget, end-to-end) with ctest on a virtual
 # desktop of its own: Xvfb at 96 DPI, openbox as window manager, trayer as notification area.
 # Ends with ctest's summary and exit code.
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 set -uo pipefail
 
 PINBOA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -1,4 +1,6 @@
 // Code page 932 through glibc's iconv, which applies Windows' best-fit where we want it.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Cp932.h"
 
 #include <QList>

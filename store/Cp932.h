@@ -1,4 +1,6 @@
 // Code page 932 (Shift-JIS as Windows writes it), the encoding of both data files.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Result.h"
@@ -14,7 +16,6 @@ namespace store::cp932 {
 // U+00A3 -> 8192, U+00AC -> 81CA). Fails with a message naming the first character that code
 // page 932 cannot hold.
 Result<QByteArray> encode(const QString &text);
-
 
 // A character as messages name it: 「あ」（U+3042）, or U+0009 for one that does not show.
 QString describe(char32_t character);

@@ -1,4 +1,6 @@
 // The data folder rule shared by the master and the note windows.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "DataFolder.h"
 
 #include <QDir>

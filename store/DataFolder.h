@@ -1,5 +1,7 @@
 // Where the data files of a program folder live: beside the programs when the user can write
 // there, otherwise in the user's data folder. Both programs ask this one rule.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>

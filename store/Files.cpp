@@ -1,4 +1,6 @@
 // Whole-file reads, atomic rewrites and appends that land whole.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Files.h"
 
 #include "SystemError.h"

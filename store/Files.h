@@ -1,5 +1,7 @@
 // Whole-file reads, atomic rewrites and appends that land whole: the file primitives of the
 // store, with messages that name the file and the cause.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Result.h"

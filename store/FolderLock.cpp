@@ -1,5 +1,7 @@
 // The lock of one program folder, a kernel lock that dies with its holder, taken with a bounded
 // wait.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "FolderLock.h"
 
 #include "SystemError.h"

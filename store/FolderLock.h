@@ -1,4 +1,6 @@
 // The lock of one program folder: a kernel lock (flock) on ".pinboa.lock" beside the data files.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Result.h"

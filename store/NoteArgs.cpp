@@ -1,4 +1,6 @@
 // The note argument string: the ten fields of a note joined by "/\/".
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "NoteArgs.h"
 
 #include "NoteId.h"
@@ -42,7 +44,8 @@ Result<qint32> toColour(const QStringList &fields, int field)
     if (!value || !std::isfinite(*value) || std::abs(*value) > 1e18)
         return Error{notANumber(fields, field)};
     const qint64 rounded = roundHalfEven(*value);
-    if (rounded < std::numeric_limits<qint32>::min() || rounded > std::numeric_limits<qint32>::max())
+    if (rounded < std::numeric_limits<qint32>::min() ||
+        rounded > std::numeric_limits<qint32>::max())
         return Error{QStringLiteral("付箋の%1が大きすぎます（「%2」）。")
                          .arg(noteFieldLabel(field), fields[field])};
     return qint32(rounded);

@@ -1,4 +1,6 @@
 // The note argument string: the ten fields of a note joined by "/\/", handed to a note window.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Records.h"
@@ -33,7 +35,7 @@ struct WindowNote
     QString text;
     qint32 backColor = 0; // RGB number, red in the low byte
     QString fontName;
-    float fontSize = 0;                          // points
+    float fontSize = 0;                             // points
     float top = 0, left = 0, width = 0, height = 0; // twips
     qint32 foreColor = 0;
     QString id; // as received, never converted

@@ -1,4 +1,6 @@
 // Note identifiers: choosing a new one and comparing them in the one way each place uses.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "NoteId.h"
 
 #include <cmath>

@@ -1,4 +1,6 @@
 // Note identifiers: choosing a new one and the four fixed ways of comparing them.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Records.h"

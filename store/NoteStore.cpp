@@ -1,4 +1,6 @@
 // The two data files of one program folder: every read, append and rewrite, under the folder lock.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "NoteStore.h"
 
 #include "Files.h"

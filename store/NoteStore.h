@@ -1,4 +1,6 @@
 // The two data files of one program folder and every operation on them, under the folder lock.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "FolderLock.h"

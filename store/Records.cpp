@@ -1,4 +1,6 @@
 // The field syntax of MDATA.INI and IDDATA.INI: reading whole files and writing records.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Records.h"
 
 #include "Cp932.h"

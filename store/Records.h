@@ -1,4 +1,6 @@
 // The records of MDATA.INI and IDDATA.INI and the field syntax both files share.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "Result.h"

@@ -1,4 +1,6 @@
-// The outcome of a store operation: a value, or a message for the user that says what went wrong.
+// The outcome of an operation: a value, or a message for the user that says what went wrong.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>

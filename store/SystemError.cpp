@@ -1,4 +1,6 @@
 // What a failed system call means, in words for the user.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "SystemError.h"
 
 #include <cerrno>

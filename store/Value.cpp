@@ -1,4 +1,6 @@
 // A field value of the data files, kept in the kind and with the bytes it was read with.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Value.h"
 
 #include <charconv>

@@ -1,5 +1,7 @@
 // A field value of MDATA.INI or IDDATA.INI: quoted text or a bare number, kept in the kind it was
 // read with.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QByteArray>

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """A virtual desktop of one's own: Xvfb at 96 DPI on a free display, openbox as window manager
 and trayer as notification area when asked for, and the Xft.dpi that Qt reads when asked for.
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """What the end-to-end tests share, in one import: each script does `import harness`.
 
 A test script builds a temporary copy of the program folder with the data files it needs

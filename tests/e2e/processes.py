@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """Program folders and processes for the tests: a temporary copy of the program folder with its
 own data files, the processes a test starts (each ended at the test's end), and bounded waits."""
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """The bytes of the two data files and of the note argument string, as the tests build and read
 them: MDATA.INI records, IDDATA.INI entries, code page 932 text and bare numbers."""
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """The note editor on a real desktop: opened from the main window, typed into, sized, dragged;
 create complete registers the note and shows it where the editor stood."""
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """The erase dialog on a real desktop: three notes shown, the second erased with Yes."""
 
 import time

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """The end-to-end harness itself: the data it builds and the desktops it starts, for the tests
 and, through scripts/desktop.sh, for the scripts."""
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """Installing: both programs and the icon in one program folder, the menu entry and the icon
 theme in the user's folders, the autostart entry when asked for and never again once the user
 deleted it, and uninstalling from any folder without touching the notes."""

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """pinboa on a real desktop: tray icon, main window, showing and closing all notes, single
 instance, the desktop without a notification area, restart recovery and exit."""
 

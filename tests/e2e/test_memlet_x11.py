@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """memlet on a real desktop: shown where its record says, dragged, closed, position stored."""
 
 import fcntl

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """Both programs on a machine without any X display: a clear message and a non-zero status,
 never an abort, and no file touched."""
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """The Debian package: what `cpack -G DEB` puts where, and a note run from its program folder,
 read-only, with the notes in a temporary XDG_DATA_HOME."""
 

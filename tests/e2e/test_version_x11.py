@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """The version dialog on a real desktop: its button brings the main window back where the
 dialog stood; its close box leaves only the tray icon."""
 

@@ -1,5 +1,7 @@
 // memlet as a real process in a temporary copy of the program folder: start-up, the close request,
 // failures, and many windows ending at once or being killed while they close.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "platform/CloseRequest.h"
 #include "platform/Processes.h"
 #include "store/Records.h"

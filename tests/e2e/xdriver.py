@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The pinboa developers
+# SPDX-License-Identifier: MIT
 """Driving and measuring windows on an X display: xdotool for the pointer and the keys, xwininfo
 and xprop for windows, their frames and their geometry."""
 

@@ -1,10 +1,12 @@
 // What a window's layout holds at any DPI, whatever its design numbers. Header only: the unit
 // tests link no widgets.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>

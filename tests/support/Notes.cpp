@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "Notes.h"
 
 #include "store/Cp932.h"

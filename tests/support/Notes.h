@@ -1,4 +1,6 @@
 // Notes, and the bytes of the two data files, as the tests build them.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "store/Records.h"

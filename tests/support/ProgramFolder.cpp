@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "ProgramFolder.h"
 
 #include <QDir>

@@ -1,4 +1,6 @@
 // A temporary program folder for one test, and the bytes of the files in it.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QByteArray>

@@ -2,6 +2,8 @@
 // store_lock_worker <folder> <worker number> <rounds, 0 for ever>
 // store_lock_worker <folder> chaos <kills>: keeps two forked writers busy, SIGKILLs one at a
 // random moment again and again, and checks after each kill that both files still read whole.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/NoteStore.h"
 #include "tests/support/Notes.h"
 

@@ -1,4 +1,6 @@
 // Code page 932 text and the number forms of the data files.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/Cp932.h"
 #include "store/Value.h"
 

@@ -1,4 +1,6 @@
 // Note identifiers (choosing and comparing) and the note argument string.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
 #include "tests/support/Notes.h"

@@ -1,4 +1,6 @@
 // The store's operations on the two files of a temporary program folder.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/DataFolder.h"
 #include "store/NoteStore.h"
 #include "tests/support/Notes.h"

@@ -1,4 +1,6 @@
 // The field syntax of MDATA.INI and IDDATA.INI: reading, kinds kept on rewrite, refusals.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/Records.h"
 #include "tests/support/Notes.h"
 
@@ -186,7 +188,8 @@ void tst_Records::refusesMalformedFiles_data()
         << true << good + "\"b\",\"1\",\"f\",12,abc,2,3,4,5,2\r\n"
         << u"上端の位置"_qs;
     QTest::newRow("quoted size not a number")
-        << true << QByteArray("\"b\",\"1\",\"f\",\"large\",1,2,3,4,5,2\r\n") << u"フォントサイズ"_qs;
+        << true << QByteArray("\"b\",\"1\",\"f\",\"large\",1,2,3,4,5,2\r\n")
+        << u"フォントサイズ"_qs;
     QTest::newRow("empty id") << true << good + "\"b\",\"1\",\"f\",12,1,2,3,4,5,\r\n"
                               << u"2 行目"_qs;
     QTest::newRow("a double quote inside a text")

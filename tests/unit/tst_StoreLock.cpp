@@ -1,4 +1,6 @@
 // The folder lock across processes: concurrent writers lose nothing, killed writers break nothing.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "store/NoteStore.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"

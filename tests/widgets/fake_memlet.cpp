@@ -1,5 +1,7 @@
 // A note window stand-in for the master's tests: registers like a note window, answers the close
 // request, and can be told to register late or die first. Never shows anything.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "platform/CloseRequest.h"
 #include "store/NoteArgs.h"
 #include "store/NoteStore.h"

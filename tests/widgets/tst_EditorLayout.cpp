@@ -1,5 +1,7 @@
 // The note editor's resize arithmetic: the worked example, the converging second resize, the
 // limits.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/EditorLayout.h"
 
 #include <QTest>

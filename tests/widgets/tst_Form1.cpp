@@ -1,4 +1,6 @@
 // The master's main window: its design, the tray message decoding, the tray mode and the exit.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/Form1.h"
 #include "master/Form2.h"
 #include "master/NotificationArea.h"

@@ -1,4 +1,6 @@
 // The note editor: its controls and menu, create complete with real note windows, cancel, drag.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/Form1.h"
 #include "master/Form2.h"
 #include "master/Form3.h"
@@ -353,7 +355,8 @@ private slots:
                      running + "\"3\"," + QByteArray::number(windows[0].pid) + "\r\n");
         // The new note takes the position of the line count at create time.
         QCOMPARE(m_main->desktop().NoteTable().size(), 5);
-        QCOMPARE(m_main->desktop().NoteTable().at(4).note.NoteText.toText(), QStringLiteral("three"));
+        QCOMPARE(m_main->desktop().NoteTable().at(4).note.NoteText.toText(),
+                 QStringLiteral("three"));
         QCOMPARE(m_main->desktop().NoteTable().at(4).NoteTaskId, windows[0].pid);
     }
 

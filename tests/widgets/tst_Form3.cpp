@@ -1,4 +1,6 @@
 // The settings dialog: its controls, what it reads from and hands to the editor, the choosers.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/Form1.h"
 #include "master/Form2.h"
 #include "master/Form3.h"

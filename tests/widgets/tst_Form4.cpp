@@ -1,5 +1,7 @@
 // Widget tests of the erase dialog: its layout, its two messages, and what erasing leaves in
 // MDATA.INI.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/Form1.h"
 #include "master/Form4.h"
 #include "platform/MessageBox.h"

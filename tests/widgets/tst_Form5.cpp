@@ -1,4 +1,6 @@
 // Widget tests of the version dialog: its layout, and where its button brings the main window back.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/Form1.h"
 #include "master/Form5.h"
 #include "platform/Processes.h"

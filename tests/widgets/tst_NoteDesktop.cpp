@@ -1,5 +1,7 @@
 // Showing all notes and closing them, against a temporary program folder whose note window is a
 // stand-in that registers and answers the close request like the real one.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "master/NoteDesktop.h"
 
 #include "platform/Processes.h"

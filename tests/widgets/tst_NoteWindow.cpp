@@ -1,4 +1,6 @@
 // The note window of memlet in-process: start-up from an argument string, look, keys, mouse, close.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "notewin/Form1.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"

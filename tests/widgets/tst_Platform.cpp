@@ -1,4 +1,6 @@
 // The platform layer's own rules: twips at 96 and 120 DPI, reachable places, socket names, signals.
+// SPDX-FileCopyrightText: 2026 The pinboa developers
+// SPDX-License-Identifier: MIT
 #include "platform/CloseRequest.h"
 #include "platform/EndRequests.h"
 #include "platform/MessageBox.h"
