@@ -323,10 +323,13 @@ store::Result<qint64> NoteDesktop::createNote(const store::NoteRecord &note)
         return store::Error{counted.error()};
     const int n = m_noteLineCount;
     // Everything that could refuse the note first, so that a refusal leaves no trace and the
-    // user can correct the text.
-    if (const store::Status checked = store::checkNote(note); !checked)
-        return store::Error{checked.error()};
-    const QString args = store::EncodeNoteArgs(note).value();
+    // user can correct the text: the record as stored, then the string handed to the window.
+    if (const auto line = store::serializeNoteRecord(note); !line)
+        return store::Error{line.error()};
+    const auto encoded = store::EncodeNoteArgs(note);
+    if (!encoded)
+        return store::Error{encoded.error()};
+    const QString &args = encoded.value();
 
     const auto started = platform::startNoteWindow(m_programDir, args);
     if (!started)

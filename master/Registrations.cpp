@@ -37,8 +37,10 @@ Registrations::Registrations(QObject *parent) : QObject(parent), m_timer(new QTi
 void Registrations::track(const QString &appDir, const QString &programDir, const QString &idText,
                           qint64 pid, int windowsStarting)
 {
-    m_waiting.append({appDir, programDir, idText, pid,
-                      now() + RegisterBaseMs + RegisterPerWindowMs * qint64(windowsStarting)});
+    m_appDir = appDir;
+    m_programDir = programDir;
+    m_waiting.append(
+        {idText, pid, now() + RegisterBaseMs + RegisterPerWindowMs * qint64(windowsStarting)});
     if (!m_timer->isActive())
         m_timer->start(RegisterPollMs);
 }
@@ -47,14 +49,11 @@ void Registrations::track(const QString &appDir, const QString &programDir, cons
 // appended its entry. A window that died, or did not register in time, is waited for no longer.
 void Registrations::poll()
 {
-    const QString appDir = m_waiting.value(0).appDir;
     QHash<QString, qint64> pidById;
-    for (const StartedWindow &window : std::as_const(m_waiting)) {
-        if (window.appDir == appDir)
-            pidById.insert(window.idText, window.pid);
-    }
+    for (const StartedWindow &window : std::as_const(m_waiting))
+        pidById.insert(window.idText, window.pid);
     QSet<QString> registered;
-    const auto entries = store::NoteStore(appDir).recordTaskIds(pidById);
+    const auto entries = store::NoteStore(m_appDir).recordTaskIds(pidById);
     if (entries) {
         m_runningIds.clear();
         for (const store::RunningEntry &entry : entries.value()) {
@@ -62,18 +61,16 @@ void Registrations::poll()
             if (pidById.contains(entry.RunningId.toText()))
                 registered.insert(entry.RunningId.toText());
         }
+    } else if (!entries.busy()) {
+        // A running-note file that cannot be read: the next refresh rebuilds it.
+        m_message = entries.error();
+        m_waiting.clear();
     }
     const qint64 time = now();
     m_waiting.removeIf([&](const StartedWindow &window) {
-        return (window.appDir == appDir && registered.contains(window.idText)) ||
-               time > window.waitUntil ||
-               !platform::isLiveNoteWindow(window.programDir, window.pid);
+        return registered.contains(window.idText) || time > window.waitUntil ||
+               !platform::isLiveNoteWindow(m_programDir, window.pid);
     });
-    if (!entries.ok() && !entries.busy()) {
-        // A running-note file that cannot be read: the next refresh rebuilds it.
-        m_message = entries.error();
-        m_waiting.removeIf([&](const StartedWindow &window) { return window.appDir == appDir; });
-    }
     if (!m_waiting.isEmpty()) {
         m_timer->start(RegisterPollMs);
         return;

@@ -23,8 +23,9 @@ public:
     explicit Registrations(QObject *parent = nullptr);
 
     // Waits for the window `pid` of `programDir`, which got the identifier text `idText`, to
-    // register in the data folder `appDir`. `windowsStarting` started with it: on a loaded
-    // machine many windows take a while, so the bound grows with their number.
+    // register in the data folder `appDir`; the windows tracked together share the folders.
+    // `windowsStarting` started with it: on a loaded machine many windows take a while, so the
+    // bound grows with their number.
     void track(const QString &appDir, const QString &programDir, const QString &idText, qint64 pid,
                int windowsStarting);
     bool pending() const { return !m_waiting.isEmpty(); }
@@ -39,14 +40,14 @@ signals:
 private:
     struct StartedWindow
     {
-        QString appDir;
-        QString programDir;
         QString idText; // the identifier as the window received it
         qint64 pid = 0;
         qint64 waitUntil = 0; // on the monotonic clock, ms
     };
     void poll();
 
+    QString m_appDir;
+    QString m_programDir;
     QList<StartedWindow> m_waiting;
     QStringList m_runningIds;
     QString m_message;

@@ -160,11 +160,10 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     setFixedSize(size()); // a fixed frame: the note is never resized
     rescueOffScreen();
 
-    m_lastPlace = platform::outerGeometryTwips(this).topLeft();
-
     // The label covers the window but for a strip along the left and top; it reaches below the
     // bottom edge and is cut off there.
     const QRectF outer = platform::outerGeometryTwips(this);
+    m_lastPlace = outer.topLeft();
     platform::setGeometryTwips(Label1, 100, 100, outer.width() - 200, outer.height() - 100);
 
     // Key preview: every key reaches this window first, whichever control has the focus.

@@ -53,15 +53,6 @@ Result<qint32> toColour(const QStringList &fields, int field)
 
 } // namespace
 
-Status checkNote(const NoteRecord &note)
-{
-    if (const auto line = serializeNoteRecord(note); !line)
-        return Error{line.error()};
-    if (const auto args = EncodeNoteArgs(note); !args)
-        return Error{args.error()};
-    return {};
-}
-
 Result<WindowNote> convertNoteFields(const QStringList &fields)
 {
     WindowNote note;

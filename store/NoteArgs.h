@@ -23,11 +23,6 @@ inline constexpr qsizetype MaxNoteArgsBytes = 128 * 1024 - 1;
 // and, with a message naming the limit, a note whose string is longer than MaxNoteArgsBytes.
 Result<QString> EncodeNoteArgs(const NoteRecord &note);
 
-// The one check of a note before anything is written or started: it can be stored in MDATA.INI
-// (no double quote in a text, nothing that code page 932 cannot hold) and handed to its window
-// (no separator in a field, not too long). The writers refuse the same notes with the same words.
-Status checkNote(const NoteRecord &note);
-
 // A note as its window takes it from its argument string: each field converted as the window
 // uses it.
 struct WindowNote
