@@ -1,19 +1,15 @@
-// The lock of one program folder, a kernel lock that dies with its holder, taken with a bounded
-// wait.
+// The lock of one data folder, a kernel lock that dies with its holder.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "FolderLock.h"
 
 #include "SystemError.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QThread>
-#include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -23,25 +19,6 @@
 namespace store {
 
 namespace {
-
-// Waits about `ms` milliseconds. Responsive: in a nested event loop of the thread that runs the
-// application's loop; a loop that returns at once (the application is quitting) falls back to a
-// sleep, so the wait never spins.
-void pause(int ms, LockWait wait)
-{
-    QDeadlineTimer deadline(ms);
-    const QCoreApplication *app = QCoreApplication::instance();
-    if (wait == LockWait::Responsive && app && app->thread() == QThread::currentThread()) {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    const qint64 left = deadline.remainingTime();
-    if (left > 0) {
-        const timespec duration{time_t(left / 1000), long(left % 1000) * 1000000L};
-        ::nanosleep(&duration, nullptr);
-    }
-}
 
 int openLockFile(const QByteArray &native)
 {
@@ -62,12 +39,35 @@ int openLockFile(const QByteArray &native)
     return fd;
 }
 
+void sleepMs(qint64 ms)
+{
+    const timespec duration{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+    ::nanosleep(&duration, nullptr);
+}
+
+QString lockPath(const QString &appDir)
+{
+    return QDir::toNativeSeparators(QDir(appDir).filePath(FolderLock::lockFileName()));
+}
+
 } // namespace
+
+Error FolderLock::busyError(const QString &appDir, int waitedMs)
+{
+    return Error{QStringLiteral("付箋のデータファイルを別のプログラムが使用中です。\n"
+                                "ロックファイル %1 が %2 秒待っても空きませんでした。"
+                                "何も書き込んでいません。しばらくしてからもう一度お試し"
+                                "ください。")
+                     .arg(lockPath(appDir))
+                     .arg((waitedMs + 999) / 1000),
+                 true};
+}
 
 FolderLock::FolderLock(const QString &appDir, LockWait wait)
 {
+    if (wait == LockWait::Held)
+        return; // nothing to take; locked() stays false, and nobody asks
     const QString path = QDir(appDir).filePath(lockFileName());
-    const QString shownPath = QDir::toNativeSeparators(path);
     const int fd = openLockFile(QFile::encodeName(path));
     if (fd < 0) {
         const int cause = errno;
@@ -75,9 +75,9 @@ FolderLock::FolderLock(const QString &appDir, LockWait wait)
                               ? QStringLiteral("フォルダー %1 に書き込めないため、データファイルの"
                                                "ロック（%2）を作れません（%3）。")
                                     .arg(QDir::toNativeSeparators(QDir(appDir).absolutePath()),
-                                         shownPath, systemErrorText(cause))
+                                         lockPath(appDir), systemErrorText(cause))
                               : QStringLiteral("データファイルのロック（%1）を作れません（%2）。")
-                                    .arg(shownPath, systemErrorText(cause));
+                                    .arg(lockPath(appDir), systemErrorText(cause));
         return;
     }
     // Short tries at first, as a holder keeps the lock for a moment only; longer ones later.
@@ -88,25 +88,21 @@ FolderLock::FolderLock(const QString &appDir, LockWait wait)
             m_fd = fd;
             return;
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK) {
             m_error.message = QStringLiteral("データファイルのロック（%1）を取れません（%2）。")
-                                  .arg(shownPath, systemErrorText(errno));
+                                  .arg(lockPath(appDir), systemErrorText(errno));
             ::close(fd);
             return;
         }
-        if (deadline.hasExpired())
+        if (wait == LockWait::None || deadline.hasExpired())
             break;
-        pause(int(std::min<qint64>(interval, std::max<qint64>(1, deadline.remainingTime()))), wait);
+        sleepMs(std::clamp<qint64>(deadline.remainingTime(), 1, interval));
         interval = std::min(interval * 2, 50);
     }
     ::close(fd);
-    m_error.busy = true;
-    m_error.message = QStringLiteral("付箋のデータファイルを別のプログラムが使用中です。\n"
-                                     "ロックファイル %1 が %2 秒待っても空きませんでした。"
-                                     "何も書き込んでいません。しばらくしてからもう一度お試し"
-                                     "ください。")
-                          .arg(shownPath)
-                          .arg(TimeoutMs / 1000);
+    m_error = busyError(appDir);
 }
 
 FolderLock::~FolderLock()

@@ -82,6 +82,11 @@ NoteStore::NoteStore(const QString &appDir, LockWait wait) : m_appDir(appDir), m
         m_appDir += u'/';
 }
 
+bool NoteStore::holds(const FolderLock &lock) const
+{
+    return m_wait == LockWait::Held || lock.locked();
+}
+
 QString NoteStore::appDir() const
 {
     return m_appDir;
@@ -100,7 +105,7 @@ QString NoteStore::runningFilePath() const
 Result<int> NoteStore::countNoteLines() const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     auto file = files::read(noteFilePath());
     if (!file)
@@ -111,7 +116,7 @@ Result<int> NoteStore::countNoteLines() const
 Result<QList<NoteRecord>> NoteStore::readNoteRecords() const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     return readNotesAt(noteFilePath());
 }
@@ -122,7 +127,7 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
     if (!line)
         return Error{line.error()};
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     return files::append(noteFilePath(), line.value(), files::Sync::ToDisk);
 }
@@ -130,7 +135,7 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
 Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     const QString path = noteFilePath();
     auto records = readNotesAt(path);
@@ -144,7 +149,7 @@ Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &
 Result<QList<RunningEntry>> NoteStore::readRunningEntries() const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     return readEntriesAt(runningFilePath());
 }
@@ -156,7 +161,7 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
     if (!line)
         return Error{line.error()};
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     // A running entry names a live window: after a power failure it is stale whatever the disk
     // kept, so it is not worth a wait for the disk on every note window's start, which the
@@ -168,7 +173,7 @@ Status
 NoteStore::updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     const QString path = runningFilePath();
     auto entries = readEntriesAt(path);
@@ -205,7 +210,7 @@ Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64
 CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return {lock.error(), lock.error()};
     CloseResult result;
     // The entries go first: once the window is gone from IDDATA.INI the master may show the
@@ -239,7 +244,7 @@ Result<QString> NoteStore::replaceRunningFile(const QList<RunningEntry> &entries
     if (!bytes)
         return Error{bytes.error()};
     FolderLock lock(m_appDir, m_wait);
-    if (!lock.locked())
+    if (!holds(lock))
         return lock.error();
     const QString path = runningFilePath();
     auto file = files::read(path);

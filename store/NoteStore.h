@@ -34,10 +34,11 @@ struct CloseResult
 class NoteStore
 {
 public:
-    // `appDir` is the program folder; a trailing "/" is optional. `wait` says how a wait for the
-    // folder's lock passes the time; every wait is bounded (FolderLock::TimeoutMs), and a wait
-    // that runs out fails with a busy() error that names the lock file, having touched nothing.
-    explicit NoteStore(const QString &appDir, LockWait wait = LockWait::Responsive);
+    // `appDir` is the data folder; a trailing "/" is optional. `wait` says how an operation meets
+    // another holder of the folder's lock: by default it does not wait, and fails with a busy()
+    // error that names the lock file, having touched nothing (the windows try again from a timer,
+    // store::Retry). With LockWait::Held the caller holds the lock already.
+    explicit NoteStore(const QString &appDir, LockWait wait = LockWait::None);
 
     QString appDir() const; // always ends in "/"
     // The existing MDATA.INI (IDDATA.INI) in any letter case, else .../MDATA.INI (.../IDDATA.INI).
@@ -81,6 +82,8 @@ public:
     Result<QString> replaceRunningFile(const QList<RunningEntry> &entries) const;
 
 private:
+    bool holds(const FolderLock &lock) const;
+
     QString m_appDir;
     LockWait m_wait;
 };

@@ -18,7 +18,7 @@ struct Error
     bool busy = false;
 };
 
-template <typename T> class Result
+template <typename T> class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_value(std::move(value)) {}
@@ -40,7 +40,7 @@ private:
 };
 
 // Success or failure without a value.
-class Status
+class [[nodiscard]] Status
 {
 public:
     Status() = default;

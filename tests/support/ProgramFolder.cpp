@@ -2,9 +2,15 @@
 // SPDX-License-Identifier: MIT
 #include "ProgramFolder.h"
 
+#include "store/FolderLock.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -38,6 +44,25 @@ bool ProgramFolder::addProgram(const QString &program, const QString &name) cons
 QString ProgramFolder::built(const QString &name)
 {
     return qEnvironmentVariable("PINBOA_PROGRAM_DIR") + QLatin1Char('/') + name;
+}
+
+HeldLock::HeldLock(const QString &folder)
+{
+    // An open file of its own: the kernel lock is not any store's of this process.
+    const QByteArray path =
+        QFile::encodeName(QDir(folder).filePath(store::FolderLock::lockFileName()));
+    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+void HeldLock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
 } // namespace testsupport

@@ -43,4 +43,19 @@ private:
     QString m_path;
 };
 
+// Another program's hold on a data folder's lock, from construction until release() or the end.
+class HeldLock
+{
+public:
+    explicit HeldLock(const QString &folder);
+    ~HeldLock() { release(); }
+    HeldLock(const HeldLock &) = delete;
+    HeldLock &operator=(const HeldLock &) = delete;
+    bool held() const { return m_fd >= 0; }
+    void release();
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace testsupport

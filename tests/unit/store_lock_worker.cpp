@@ -134,7 +134,7 @@ int main(int argc, char **argv)
 {
     if (argc != 4)
         return 1;
-    const NoteStore store(QString::fromLocal8Bit(argv[1]));
+    const NoteStore store(QString::fromLocal8Bit(argv[1]), store::LockWait::Sleep);
     if (qstrcmp(argv[2], "chaos") == 0)
         return runChaos(store, std::atoi(argv[3]));
     return runWriter(store, std::atoi(argv[2]), std::atoi(argv[3]));

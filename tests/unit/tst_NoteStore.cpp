@@ -385,15 +385,20 @@ void tst_NoteStore::heldLockFailsInTimeAndTouchesNothing()
                           O_RDWR | O_CREAT, 0666);
     QVERIFY(fd >= 0);
     QVERIFY(::flock(fd, LOCK_EX) == 0);
+    // The programs' stores never wait; a store that may sleep waits a bounded time.
     QElapsedTimer timer;
     timer.start();
     const CloseResult closed = m_store->closeNoteWindow(u"1"_qs, 5, 5);
-    const qint64 waited = timer.elapsed();
     const Status appended = m_store->appendRunningEntry(u"2"_qs);
+    const qint64 atOnce = timer.restart();
+    const Status slept = NoteStore(m_dir->path(), LockWait::Sleep).appendRunningEntry(u"2"_qs);
+    const qint64 waited = timer.elapsed();
     ::close(fd);
     QVERIFY(closed.busy());
     QVERIFY(appended.busy());
+    QVERIFY(slept.busy());
     QVERIFY2(appended.error().contains(FolderLock::lockFileName()), qPrintable(appended.error()));
+    QVERIFY2(atOnce < 1000, qPrintable(QString::number(atOnce)));
     QVERIFY2(waited >= FolderLock::TimeoutMs - 100 && waited < FolderLock::TimeoutMs + 2000,
              qPrintable(QString::number(waited)));
     QCOMPARE(readBytes(mdata()), noteLine("1"));

@@ -2,14 +2,17 @@
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "store/NoteStore.h"
+#include "store/Retry.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
 
 using namespace store;
 
@@ -40,6 +43,7 @@ class tst_StoreLock : public QObject
 private slots:
     void concurrentWritersLoseNothing();
     void killedWritersLeaveWholeFiles();
+    void retryWaitsForTheLockAsAState();
 };
 
 void tst_StoreLock::concurrentWritersLoseNothing()
@@ -136,6 +140,55 @@ void tst_StoreLock::killedWritersLeaveWholeFiles()
                      file == u"IDDATA.INI"_qs || leftover.match(file).hasMatch(),
                  qPrintable(file));
     }
+}
+
+// A held lock makes an operation wait with the event loop running and nothing of it done; it
+// completes once the lock is free, gives up once at its deadline, and a cancelled one never runs.
+void tst_StoreLock::retryWaitsForTheLockAsAState()
+{
+    testsupport::ProgramFolder dir;
+    testsupport::HeldLock other(dir.path());
+    QVERIFY(other.held());
+    const NoteStore store(dir.path());
+    QObject owner;
+    int attempts = 0, expired = 0;
+    bool done = false;
+    const auto attempt = [&] {
+        ++attempts;
+        const Status appended = store.appendRunningEntry(QStringLiteral("1"));
+        if (appended.busy())
+            return Retry::Busy;
+        done = appended.ok();
+        return Retry::Over;
+    };
+    QPointer<Retry> waiting = Retry::start(&owner, attempt, [&] { ++expired; });
+    QVERIFY(waiting);
+    bool otherEventsRan = false;
+    QTimer::singleShot(100, [&] {
+        otherEventsRan = true;
+        QVERIFY(!done);
+        QVERIFY(attempts > 1);
+        QCOMPARE(dir.read(QStringLiteral("IDDATA.INI")), QByteArray("<missing>"));
+        other.release();
+    });
+    QTRY_VERIFY(done);
+    QVERIFY(otherEventsRan);
+    QCOMPARE(expired, 0);
+    QCOMPARE(dir.read(QStringLiteral("IDDATA.INI")), QByteArray("\"1\",\"0\"\r\n"));
+
+    testsupport::HeldLock stuck(dir.path());
+    attempts = 0;
+    Retry::start(
+        &owner, attempt, [&] { ++expired; }, 200);
+    QTRY_COMPARE(expired, 1);
+    const int triedUntilExpiry = attempts;
+    QPointer<Retry> cancelled = Retry::start(
+        &owner, attempt, [&] { ++expired; }, 200);
+    cancelled->cancel();
+    QTest::qWait(400);
+    QCOMPARE(expired, 1);
+    QCOMPARE(attempts, triedUntilExpiry + 1); // the first try only
+    QVERIFY(!cancelled);
 }
 
 QTEST_GUILESS_MAIN(tst_StoreLock)
