@@ -3,15 +3,17 @@
 // SPDX-License-Identifier: MIT
 #include "Form1.h"
 
+#include "NoteFiles.h"
+
 #include "platform/CloseRequest.h"
 #include "platform/Colour.h"
+#include "platform/Log.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemMove.h"
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
-#include "store/NoteStore.h"
 #include "store/Value.h"
 
 #include <QAction>
@@ -26,9 +28,9 @@
 #include <QPixmap>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace notewin {
 
@@ -64,7 +66,7 @@ QIcon noteIcon()
 } // namespace
 
 Form1::Form1(const QString &appDir, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_appDir(appDir)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_files(new NoteFiles(appDir, this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString());
@@ -95,6 +97,9 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     OUT = KME->addAction(QStringLiteral("はがす"));
     OUT->setObjectName(QStringLiteral("OUT"));
     connect(OUT, &QAction::triggered, this, &Form1::OUT_Click);
+
+    connect(m_files, &NoteFiles::registered, this, &Form1::registrationDone);
+    connect(m_files, &NoteFiles::closed, this, &Form1::writeBackDone);
 }
 
 Form1::~Form1()
@@ -121,7 +126,7 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
         return store::Error{converted.error()};
     const store::WindowNote &note = converted.value();
 
-    m_noteId = note.id;
+    m_files->setNoteId(note.id);
 
     // Inside Qt a line break is "\n"; the note carries CR LF.
     QString text = note.text;
@@ -169,15 +174,15 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     // Key preview: every key reaches this window first, whichever control has the focus.
     qApp->installEventFilter(this);
 
-    // Reachable by the master before the entry says that the window exists.
+    // Reachable by the master before the entry says that the window exists; until the window is
+    // up, a close request is answered "not yet".
     m_closeRequests = new platform::CloseRequestServer(this);
     m_closeRequests->onActivate = [this] { activateFromRequest(); };
-    m_closeRequests->onKeys = [this](const QString &) {
-        Form_KeyDown();
-        return m_unloaded;
+    m_closeRequests->onKeys = [this](const QString &, std::function<void(bool)> reply) {
+        closeRequested(std::move(reply));
     };
     if (const store::Status listening =
-            m_closeRequests->listen(m_appDir, QCoreApplication::applicationPid());
+            m_closeRequests->listen(m_files->appDir(), QCoreApplication::applicationPid());
         !listening) {
         delete m_closeRequests;
         m_closeRequests = nullptr;
@@ -187,21 +192,16 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     }
 
     // The last step: an entry in IDDATA.INI means a window that is up and can be reached.
-    const store::Status appended = store::NoteStore(m_appDir).appendRunningEntry(m_noteId);
-    if (!appended) {
-        delete m_closeRequests;
-        m_closeRequests = nullptr;
-        qApp->removeEventFilter(this);
-        return store::Error{appended.error()};
-    }
-    return LoadResult::Loaded;
+    m_state = State::Registering;
+    m_files->registerWindow();
+    return LoadResult::Registering;
 }
 
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // Sent before the window is mapped; the text box is made once it is.
-    if (!Text1 && !m_noteId.isNull())
+    if (!Text1 && m_state != State::Loading)
         QMetaObject::invokeMethod(this, &Form1::makeText1, Qt::QueuedConnection);
 }
 
@@ -220,7 +220,7 @@ void Form1::makeText1()
     QApplication::setFont(desktopFont);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->hide();
-    Text1->setText(store::formatNumber(store::idNumericValue(m_noteId)));
+    Text1->setText(store::formatNumber(store::idNumericValue(m_files->noteId())));
 }
 
 void Form1::rescueOffScreen()
@@ -230,74 +230,10 @@ void Form1::rescueOffScreen()
         move(place.topLeft());
 }
 
-void Form1::Form_Unload(CloseCause cause)
-{
-    if (m_unloaded)
-        return;
-    if (m_closing) {
-        // A close is waiting for the files (its wait keeps the events coming): a second key
-        // waits with it, a request to end ends the process once the wait is over.
-        if (cause == CloseCause::EndRequest)
-            m_endRequested = true;
-        return;
-    }
-    m_closing = true;
-    // Where the user left the window, frame included.
-    const QRectF outer = platform::outerGeometryTwips(this);
-    const store::CloseResult stored =
-        store::NoteStore(m_appDir).closeNoteWindow(m_noteId, outer.y(), outer.x());
-    m_closing = false;
-    const bool ending = cause == CloseCause::EndRequest || m_endRequested;
-    if (stored.busy() && !ending) {
-        // Nothing was written: the note stays, and the next key tries again.
-        platform::showMessage(
-            this, {QStringLiteral("付箋を閉じられませんでした。\n%1").arg(stored.notes.error()),
-                   QStringLiteral("付箋"), platform::MessageIcon::Exclamation,
-                   platform::MessageButtons::Ok});
-        return;
-    }
-    m_unloaded = true;
-    int exitCode = 0;
-    if (!stored.ok()) {
-        const QString text =
-            stored.notes.ok() ? QStringLiteral("付箋の位置は保存しましたが、実行中の付箋の一覧から"
-                                               "外せませんでした。\n%1")
-                                    .arg(stored.running.error())
-                              : QStringLiteral("付箋の位置を保存できませんでした。\n%1")
-                                    .arg(stored.notes.error());
-        // Asked to end from outside (a signal, the session's end): nobody may be there to
-        // press a button, so the message goes to the error stream only.
-        if (ending)
-            std::fprintf(stderr, "memlet: %s\n", qPrintable(text));
-        else
-            platform::showMessage(this,
-                                  {text, QStringLiteral("付箋"), platform::MessageIcon::Critical,
-                                   platform::MessageButtons::Ok});
-        exitCode = 1;
-    }
-    emit closed(exitCode);
-}
-
-void Form1::Form_UnloadWithoutDisplay()
-{
-    if (m_unloaded || m_noteId.isNull())
-        return;
-    m_unloaded = true;
-    // The window system is gone and the process is ending: no event loop may run again, and
-    // the last place the window was known at is all there is.
-    const store::CloseResult stored =
-        store::NoteStore(m_appDir, store::LockWait::Quiet)
-            .closeNoteWindow(m_noteId, m_lastPlace.y(), m_lastPlace.x());
-    if (!stored.notes)
-        std::fprintf(stderr, "memlet: %s\n", qPrintable(stored.notes.error()));
-    else if (!stored.running)
-        std::fprintf(stderr, "memlet: %s\n", qPrintable(stored.running.error()));
-}
-
 void Form1::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);
-    if (!m_noteId.isNull())
+    if (m_state != State::Loading)
         m_lastPlace = platform::outerGeometryTwips(this).topLeft();
 }
 
@@ -324,11 +260,13 @@ void Form1::Form_MouseMove(QMouseEvent *event)
 
 void Form1::showMenu(const QPoint &globalPos)
 {
-    KME->exec(globalPos);
+    KME->popup(globalPos);
 }
 
 void Form1::activateFromRequest()
 {
+    if (m_state != State::Shown)
+        return;
     if (isMinimized())
         showNormal();
     raise();
@@ -379,12 +317,9 @@ void Form1::keyPressEvent(QKeyEvent *)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // The window goes when its write-back is done, not before.
+    event->ignore();
     Form_Unload();
-    // A close that could not be done yet (the files were busy) leaves the note on the screen.
-    if (m_unloaded)
-        event->accept();
-    else
-        event->ignore();
 }
 
 void Form1::paintEvent(QPaintEvent *)

@@ -5,9 +5,12 @@
 
 #include "store/Result.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -17,26 +20,34 @@ class QAction;
 namespace platform {
 class CloseRequestServer;
 }
+namespace store {
+struct CloseResult;
+}
 
 namespace notewin {
+
+class NoteFiles;
 
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // `appDir` is the program folder whose data files the window registers in and writes back to.
+    // `appDir` is the data folder whose files the window registers in and writes back to.
     explicit Form1(const QString &appDir, QWidget *parent = nullptr);
     ~Form1() override;
 
     enum class LoadResult
     {
-        Loaded,
+        Registering, // the look is taken; loaded() follows once the entry is written
         NoNote
     };
     // The start-up: decodes the argument text, takes the note's look, place and size, listens
-    // for the close request and appends the running entry, in that order. A failure holds the
-    // message for the user; no file has been touched by a failed conversion.
+    // for the close request and appends the running entry, in that order. The append may wait
+    // for the files: loaded() says how it went. A failure holds the message for the user; no
+    // file has been touched by a failed conversion.
     store::Result<LoadResult> Form_Load(const QString &argumentText);
+    // The window is registered and may be shown; until then no close request is taken on.
+    void markShown();
 
     // Who asks for the close: the user (a key, "はがす", the window manager's close box), or a
     // request to end the process (a signal, the end of the desktop session).
@@ -46,16 +57,21 @@ public:
         EndRequest
     };
     // The close with its write-back; runs once, whatever asks for it, and emits closed() at its
-    // end. The wait for the files is bounded and keeps the events coming. When it runs out,
-    // nothing is written: a user's close leaves the note open (the next key tries again), a
-    // request to end ends it all the same.
+    // end. The wait for the files is a state: the window can still be dragged meanwhile, and the
+    // place it has when the files are free is stored. When the wait runs out nothing is written:
+    // a user's close leaves the note open (the next key tries again), a request to end ends it
+    // all the same. A request to end during the start-up is kept until the window is up.
     void Form_Unload(CloseCause cause = CloseCause::User);
-    // The close when the connection to the window system is lost and the process is ending
-    // (no event loop runs any more): with the last place the window was known at.
-    void Form_UnloadWithoutDisplay();
-    bool hasUnloaded() const { return m_unloaded; }
+    // The close when no event loop runs any more (the connection to the window system is lost,
+    // or the application is quitting): at once, with the last place the window was known at.
+    void Form_UnloadNow();
+    bool hasUnloaded() const { return m_state == State::Closed; }
+    // A request to end came before the window was up.
+    bool endRequested() const { return m_endRequested; }
 
 signals:
+    // The start-up's entry is written (or could not be): the window may be shown.
+    void loaded(const store::Status &status);
     // The close has run: the process should end with `exitCode` (0 when the write-back was done).
     void closed(int exitCode);
 
@@ -70,6 +86,14 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    enum class State
+    {
+        Loading,     // before Form_Load, or the start-up failed
+        Registering, // the entry is being written
+        Shown,
+        Closing, // the write-back waits for the files
+        Closed
+    };
     void Form_KeyDown();
     void Form_MouseDown(QMouseEvent *event);
     void Form_MouseMove(QMouseEvent *event);
@@ -77,15 +101,19 @@ private:
     void showMenu(const QPoint &globalPos);
     void rescueOffScreen();
     void activateFromRequest();
+    void closeRequested(std::function<void(bool)> reply);
+    void registrationDone(const store::Status &status);
+    void writeBackDone(const store::CloseResult &stored);
+    void answerRequests(bool closed);
     void makeText1();
 
-    QString m_appDir;
-    QString m_noteId; // the identifier text as received
-    bool m_unloaded = false;
-    bool m_closing = false;      // a close is waiting for the files
-    bool m_endRequested = false; // a request to end came while it waited
+    State m_state = State::Loading;
+    bool m_endRequested = false; // a request to end came while the window was not up
+    bool m_ending = false;       // the close runs for a request to end
     QPointF m_lastPlace;         // outer left (x) and top (y) in twips, as last known
+    QList<std::function<void(bool)>> m_pendingReplies; // close requests that wait for the close
 
+    NoteFiles *m_files = nullptr;
     QLabel *Label1 = nullptr;
     QLineEdit *Text1 = nullptr;
     QMenu *KME = nullptr;

@@ -4,6 +4,7 @@
 #include "Form1.h"
 
 #include "platform/EndRequests.h"
+#include "platform/Log.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/WindowSystem.h"
@@ -38,55 +39,60 @@ int main(int argc, char *argv[])
     // Registers and writes back in the data folder the master uses; the close requests are
     // named after it too.
     notewin::Form1 form(store::dataFolder(platform::programFolder()));
-    // A request to end that comes while the start-up waits for the files is kept for when the
-    // note is up (or not: a start-up that fails ends anyway).
-    bool loaded = false;
-    bool endRequestedEarly = false;
+    // A failure before the window is up is told, and the process ends once it has been read.
+    bool startFailed = false;
+    const auto fail = [&startFailed](const QString &why) {
+        startFailed = true;
+        platform::showMessage(
+            nullptr,
+            {QStringLiteral("付箋を表示できません。\n%1").arg(why), QStringLiteral("付箋"),
+             platform::MessageIcon::Critical, platform::MessageButtons::Ok},
+            [](platform::MessageAnswer) {
+                // Queued: the answer may come before the event loop runs.
+                QMetaObject::invokeMethod(
+                    qApp, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
+            });
+    };
     QObject::connect(&endRequests, &platform::EndRequests::endRequested, &form, [&] {
-        if (!loaded)
-            endRequestedEarly = true;
-        else if (form.hasUnloaded())
-            QCoreApplication::exit(1); // a second request while a failed close is reported
+        if (form.hasUnloaded() || startFailed)
+            QCoreApplication::exit(startFailed ? 2 : 1); // while a failure is being told
         else
             form.Form_Unload(notewin::Form1::CloseCause::EndRequest);
+    });
+    QObject::connect(&form, &notewin::Form1::closed, &app,
+                     [](int code) { QCoreApplication::exit(code); });
+    QObject::connect(&form, &notewin::Form1::loaded, &app, [&](const store::Status &s) {
+        if (!s && form.endRequested()) {
+            qCWarning(lcPinboa, "%s", qPrintable(s.error()));
+            QCoreApplication::exit(2); // asked to end meanwhile: nobody waits for a message
+            return;
+        }
+        if (!s)
+            return fail(s.error());
+        platform::keepOutOfTaskBar(&form);
+        form.show();
+        form.markShown();
     });
 
     const auto load = form.Form_Load(argumentText);
     if (!load) {
-        platform::showMessage(nullptr,
-                              {QStringLiteral("付箋を表示できません。\n%1").arg(load.error()),
-                               QStringLiteral("付箋"), platform::MessageIcon::Critical,
-                               platform::MessageButtons::Ok});
-        return 2;
+        fail(load.error());
+        return app.exec();
     }
     if (load.value() == notewin::Form1::LoadResult::NoNote)
         return 0;
-    loaded = true;
 
-    int exitCode = 0;
-    QObject::connect(&form, &notewin::Form1::closed, &app, [&exitCode](int code) {
-        exitCode = code;
-        QCoreApplication::exit(code);
-    });
+    // The event loop is over (the application quits, or Qt ends the process with exit() when the
+    // connection to the window system breaks): the close runs at once, with the last place the
+    // window was known at.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
-                     [&form] { form.Form_Unload(notewin::Form1::CloseCause::EndRequest); });
-    if (endRequestedEarly) {
-        form.Form_Unload(notewin::Form1::CloseCause::EndRequest);
-        return exitCode;
-    }
-
-    // When the connection to the window system breaks (the desktop ends without a session
-    // manager), Qt ends the process with exit() from inside its event handling: the close then
-    // runs from here, with the last place the window was known at.
+                     [&form] { form.Form_UnloadNow(); });
     static notewin::Form1 *s_form = nullptr;
     s_form = &form;
     std::atexit([] {
         if (s_form)
-            s_form->Form_UnloadWithoutDisplay();
+            s_form->Form_UnloadNow();
     });
-
-    platform::keepOutOfTaskBar(&form);
-    form.show();
     const int code = app.exec();
     s_form = nullptr;
     return code;

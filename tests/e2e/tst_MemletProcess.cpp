@@ -15,7 +15,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -73,6 +75,15 @@ private:
     int m_fd;
 };
 
+// The master's close request, as the master sends it; true when the window confirmed its close.
+bool askToClose(const QString &dir, qint64 pid)
+{
+    auto *closer = new platform::NoteWindowCloser(dir, pid);
+    QSignalSpy done(closer, &platform::NoteWindowCloser::done);
+    closer->start();
+    return done.wait(15000) && done.at(0).at(0).toBool();
+}
+
 } // namespace
 
 using testsupport::readBytes;
@@ -96,6 +107,7 @@ private slots:
     void manyWindowsEndingAtOnce();
     void killedWhileClosingLeavesWholeFiles();
     void heldLockBoundsEveryWait();
+    void closeRequestDuringStartUpIsNotYet();
 
 private:
     QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
@@ -390,6 +402,32 @@ void tst_MemletProcess::heldLockBoundsEveryWait()
     // Once the files are free, the next close goes through.
     QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("MDATA.INI")), record(7, 45, 60) + record(8));
+}
+
+// A close request while the start-up waits for the files is answered "not yet" and changes
+// nothing; once the window is up, the next request closes it for good.
+void tst_MemletProcess::closeRequestDuringStartUpIsNotYet()
+{
+    writeBytes(path("MDATA.INI"), record(7));
+    testsupport::HeldLock held(m_dir->path());
+    const auto started = platform::startNoteWindow(m_dir->path(), args(QStringLiteral("7")));
+    QVERIFY2(started.ok(), qPrintable(started.error()));
+    const qint64 pid = started.value();
+    m_started.append(pid);
+    const QByteArray name = '@' + platform::noteWindowSocketName(m_dir->path(), pid).toUtf8();
+    QVERIFY(waitFor([&] { return readBytes(QStringLiteral("/proc/net/unix")).contains(name); }));
+
+    // The files come free a moment after the request: the window must not close meanwhile.
+    QTimer::singleShot(200, [&held] { held.release(); });
+    QVERIFY(!askToClose(m_dir->path(), pid));
+    QVERIFY(alive(pid));
+    QCOMPARE(readBytes(path("MDATA.INI")), record(7));
+
+    QVERIFY(waitFor([&] { return readBytes(path("IDDATA.INI")) == "\"7\",\"0\"\r\n"; }));
+    QVERIFY(askToClose(m_dir->path(), pid));
+    QVERIFY(waitFor([&] { return !alive(pid); }));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
+    QCOMPARE(readBytes(path("MDATA.INI")), record(7, 1500, 3000));
 }
 
 QTEST_GUILESS_MAIN(tst_MemletProcess)

@@ -57,6 +57,21 @@ QRectF labelTwips(const QLabel *label)
     return platform::toTwips(label->geometry(), platform::twipsPerPixel());
 }
 
+// The start-up as memlet runs it: the look, the entry, then the window is up.
+bool load(Form1 &form, const QString &argumentText)
+{
+    QSignalSpy loaded(&form, &Form1::loaded);
+    const auto started = form.Form_Load(argumentText);
+    if (!started || started.value() != Form1::LoadResult::Registering)
+        return false;
+    if (loaded.isEmpty() && !loaded.wait(10000))
+        return false;
+    if (!loaded.at(0).at(0).value<store::Status>().ok())
+        return false;
+    form.markShown();
+    return true;
+}
+
 void mouse(QWidget *target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
            Qt::MouseButtons buttons)
 {
@@ -83,6 +98,7 @@ private slots:
     void anyKeyClosesAndWritesBack();
     void closeRunsOnceWhateverAsks();
     void failedWriteBackIsReported();
+    void dragDuringTheWaitIsWhatIsStored();
     void rightButtonOpensTheMenu();
     void otherButtonsOpenNoMenu();
     void leftButtonAloneDrags();
@@ -121,7 +137,7 @@ void tst_NoteWindow::startsFromTheArgumentString()
     QStringList fields = noteFields(QStringLiteral("05"));
     fields[3] = QStringLiteral("10.5");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(fields)));
 
     auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
     QVERIFY(label);
@@ -174,7 +190,7 @@ void tst_NoteWindow::lineBreaksAndMarkupShowAsWritten()
     QStringList fields = noteFields();
     fields[0] = QStringLiteral("<b>一行目</b>\r\n二行目 & \"三\"");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(fields)));
     auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
     QCOMPARE(label->text(), QStringLiteral("<b>一行目</b>\n二行目 & \"三\""));
     QCOMPARE(label->textFormat(), Qt::PlainText);
@@ -252,7 +268,7 @@ void tst_NoteWindow::anyKeyClosesAndWritesBack()
                                     "\"b\",\"12632256\",\"ＭＳ Ｐゴシック\",12,15,30,5430,250,0,"
                                     "\"07\"\r\n")));
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(noteFields())));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -262,7 +278,7 @@ void tst_NoteWindow::anyKeyClosesAndWritesBack()
                                    : form.findChild<QWidget *>(QStringLiteral("Label1"));
     QTest::keyClick(target, Qt::Key(key));
 
-    QCOMPARE(closed.count(), 1);
+    QTRY_COMPARE(closed.count(), 1);
     QCOMPARE(closed.at(0).at(0).toInt(), 0);
     // The entry "07" is another note's text; the records 7 and "07" are this note's number.
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"07\",\"0\"\r\n"));
@@ -281,13 +297,13 @@ void tst_NoteWindow::closeRunsOnceWhateverAsks()
         path("MDATA.INI"),
         cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(noteFields())));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
 
     form.close(); // the window manager's close
-    QCOMPARE(closed.count(), 1);
+    QTRY_COMPARE(closed.count(), 1);
     QVERIFY(form.hasUnloaded());
     // A second entry after another process appended one: a later request must not remove it.
     writeBytes(path("IDDATA.INI"), "\"7\",\"0\"\r\n");
@@ -295,6 +311,7 @@ void tst_NoteWindow::closeRunsOnceWhateverAsks()
     QTest::keyClick(&form, Qt::Key_Escape);
     form.findChild<QAction *>(QStringLiteral("OUT"))->trigger();
     form.Form_Unload();
+    QTest::qWait(50);
     QCOMPARE(closed.count(), 1);
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"7\",\"0\"\r\n"));
     QVERIFY(readBytes(path("MDATA.INI")).contains(",1215,8910,"));
@@ -306,20 +323,47 @@ void tst_NoteWindow::failedWriteBackIsReported()
     const QByteArray broken = cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0"));
     writeBytes(path("MDATA.INI"), broken);
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(noteFields())));
     QSignalSpy closed(&form, &Form1::closed);
     form.findChild<QAction *>(QStringLiteral("OUT"))->trigger();
-    QCOMPARE(closed.count(), 1);
+    QTRY_COMPARE(closed.count(), 1);
     QVERIFY(closed.at(0).at(0).toInt() != 0);
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.at(0).text.contains(QStringLiteral("保存できません")));
     QCOMPARE(readBytes(path("MDATA.INI")), broken);
 }
 
+// The close waits for files another program holds: the note can still be dragged, and the
+// place it has when the files are free is the one stored.
+void tst_NoteWindow::dragDuringTheWaitIsWhatIsStored()
+{
+    writeBytes(
+        path("MDATA.INI"),
+        cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,5430,250,0,7\r\n")));
+    Form1 form(m_dir->path());
+    QVERIFY(load(form, args(noteFields())));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy closed(&form, &Form1::closed);
+    testsupport::HeldLock other(m_dir->path());
+    QTest::keyClick(&form, Qt::Key_A);
+    QTest::qWait(100);
+    QCOMPARE(closed.count(), 0);
+    form.move(form.pos() + QPoint(60, 30));
+    QTest::keyClick(&form, Qt::Key_B); // waits with the first
+    other.release();
+    QTRY_COMPARE(closed.count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY2(readBytes(path("MDATA.INI")).contains(",1665,9810,"),
+             readBytes(path("MDATA.INI")).constData());
+    QVERIFY(m_messages.isEmpty());
+}
+
 void tst_NoteWindow::rightButtonOpensTheMenu()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(noteFields())));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -328,37 +372,28 @@ void tst_NoteWindow::rightButtonOpensTheMenu()
 
     // Dismissed without a choice, from the label and from the strip at the left edge.
     for (QWidget *target : {label, static_cast<QWidget *>(&form)}) {
-        QWidget *shown = nullptr;
-        QPoint shownAt;
-        QTimer::singleShot(50, [&] {
-            shown = QApplication::activePopupWidget();
-            shownAt = shown ? shown->pos() : QPoint();
-            if (shown)
-                shown->close();
-        });
         const QPoint at = target == label ? QPoint(40, 5) : QPoint(2, 10);
         mouse(target, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
-        QCOMPARE(shown, menu);
-        QCOMPARE(shownAt, target->mapToGlobal(at));
+        QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+        QCOMPARE(menu->pos(), target->mapToGlobal(at));
+        menu->close();
+        QTest::qWait(20);
         QCOMPARE(closed.count(), 0);
     }
 
     // "はがす" closes the note.
-    QTimer::singleShot(50, [&] {
-        if (QApplication::activePopupWidget() == menu) {
-            QTest::keyClick(menu, Qt::Key_Down);
-            QTest::keyClick(menu, Qt::Key_Return);
-        }
-    });
     mouse(label, QEvent::MouseButtonPress, QPoint(10, 5), Qt::RightButton, Qt::RightButton);
-    QCOMPARE(closed.count(), 1);
+    QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QTRY_COMPARE(closed.count(), 1);
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
 }
 
 void tst_NoteWindow::otherButtonsOpenNoMenu()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(noteFields())));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -381,7 +416,7 @@ void tst_NoteWindow::otherButtonsOpenNoMenu()
 void tst_NoteWindow::leftButtonAloneDrags()
 {
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(noteFields())).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(noteFields())));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
@@ -433,7 +468,7 @@ void tst_NoteWindow::offScreenNoteIsBroughtBack()
     fields[4] = QStringLiteral("300000");
     fields[5] = QStringLiteral("300000");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(fields)));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QVERIFY(screen.contains(form.frameGeometry()));
     // Nearest place: the bottom-right corner.
@@ -448,7 +483,7 @@ void tst_NoteWindow::partlyOffScreenNoteStays()
     fields[4] = QStringLiteral("-150");
     fields[5] = QStringLiteral("-1500");
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(fields)));
     QCOMPARE(form.frameGeometry().topLeft(), QPoint(-100, -10));
 }
 
@@ -464,12 +499,14 @@ void tst_NoteWindow::placesByTwipsAt120Dpi()
         path("MDATA.INI"),
         cp932(QStringLiteral("\"a\",\"12632256\",\"ＭＳ Ｐゴシック\",12,0,0,4800,600,0,7\r\n")));
     Form1 form(m_dir->path());
-    QCOMPARE(form.Form_Load(args(fields)).value(), Form1::LoadResult::Loaded);
+    QVERIFY(load(form, args(fields)));
     QCOMPARE(form.frameGeometry(), QRect(200, 100, 400, 50));
     auto *label = form.findChild<QWidget *>(QStringLiteral("Label1"));
     QCOMPARE(label->geometry(), QRect(8, 8, 383, 42)); // 8.3, 8.3, 383.3, 41.7 pixels
     form.move(203, 97);
+    QSignalSpy closed(&form, &Form1::closed);
     form.Form_Unload();
+    QTRY_COMPARE(closed.count(), 1);
     QVERIFY(readBytes(path("MDATA.INI")).contains(",1164,2436,4800,600,"));
 }
 
