@@ -44,7 +44,8 @@ float sizeIn(const QLineEdit *box)
 
 } // namespace
 
-FontChoice chooseFont(QWidget *parent, const FontChoice &preset)
+void chooseFont(QWidget *parent, const FontChoice &preset,
+                std::function<void(const FontChoice &)> chosen)
 {
     QFont wanted(preset.FontName);
     if (preset.FontSize > 0)
@@ -54,12 +55,13 @@ FontChoice chooseFont(QWidget *parent, const FontChoice &preset)
     if (preset.FontSize > 0)
         shown.setPointSizeF(preset.FontSize);
 
-    QFontDialog dialog(parent);
-    dialog.setOption(QFontDialog::DontUseNativeDialog);
-    dialog.setWindowTitle(QStringLiteral("フォント"));
-    dialog.setCurrentFont(shown);
+    auto *dialog = new QFontDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setOption(QFontDialog::DontUseNativeDialog);
+    dialog->setWindowTitle(QStringLiteral("フォント"));
+    dialog->setCurrentFont(shown);
 
-    QLineEdit *box = sizeBox(&dialog);
+    QLineEdit *box = sizeBox(dialog);
     if (box) {
         // Up to 999 points with two decimals, as the size box of the settings dialog takes them.
         box->setValidator(new QRegularExpressionValidator(
@@ -67,7 +69,7 @@ FontChoice chooseFont(QWidget *parent, const FontChoice &preset)
         if (preset.FontSize > 0)
             box->setText(store::formatNumber(double(preset.FontSize)));
         // Qt's sample takes the whole number of the box; show the size as typed.
-        QLineEdit *sample = sampleText(&dialog);
+        QLineEdit *sample = sampleText(dialog);
         const auto showSize = [box, sample] {
             if (!sample || sizeIn(box) <= 0)
                 return;
@@ -75,19 +77,25 @@ FontChoice chooseFont(QWidget *parent, const FontChoice &preset)
             font.setPointSizeF(sizeIn(box));
             sample->setFont(font);
         };
-        QObject::connect(box, &QLineEdit::textChanged, &dialog, showSize);
-        QObject::connect(&dialog, &QFontDialog::currentFontChanged, &dialog, showSize);
+        QObject::connect(box, &QLineEdit::textChanged, dialog, showSize);
+        QObject::connect(dialog, &QFontDialog::currentFontChanged, dialog, showSize);
         showSize();
     }
 
-    if (dialog.exec() != QDialog::Accepted)
-        return preset;
-    const QFont chosen = dialog.selectedFont();
-    float size = box ? sizeIn(box) : float(chosen.pointSizeF());
-    if (size <= 0)
-        size = preset.FontSize;
-    const QString face = chosen.family() == shownFace ? preset.FontName : chosen.family();
-    return {face, size};
+    // Answered when the dialog closes; a dialog closed with its parent answers nothing.
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, box, preset, shownFace, chosen = std::move(chosen)](int result) {
+                         if (result != QDialog::Accepted)
+                             return chosen(preset);
+                         const QFont font = dialog->selectedFont();
+                         float size = box ? sizeIn(box) : float(font.pointSizeF());
+                         if (size <= 0)
+                             size = preset.FontSize;
+                         const QString face =
+                             font.family() == shownFace ? preset.FontName : font.family();
+                         chosen({face, size});
+                     });
+    dialog->open();
 }
 
 } // namespace master

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace master {
@@ -15,11 +17,12 @@ struct FontChoice
     float FontSize = 0; // points
 };
 
-// Shows Qt's font dialog modally, opened on `preset`: a face that is not installed shows as the
-// face that stands in for it, and the size as it is (10.5, 14.25), which Qt's own size box, made
-// for whole points, cannot hold. Returns the preset when the user cancels; the preset's face name
-// when the user keeps the face that stood in for it, so that the note keeps the name it was
-// written with.
-FontChoice chooseFont(QWidget *parent, const FontChoice &preset);
+// Opens Qt's font dialog over `parent` and returns at once. It opens on `preset`: a face that is
+// not installed shows as the face that stands in for it, and the size as it is (10.5, 14.25),
+// which Qt's own size box, made for whole points, cannot hold. `chosen` gets the preset when the
+// user cancels, and the preset's face name when the user keeps the face that stood in for it, so
+// that the note keeps the name it was written with.
+void chooseFont(QWidget *parent, const FontChoice &preset,
+                std::function<void(const FontChoice &)> chosen);
 
 } // namespace master

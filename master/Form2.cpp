@@ -181,8 +181,8 @@ void Form2::buildMenu()
 
 void Form2::Form_Load()
 {
-    // A folder that cannot be read now leaves NewNoteId at 0; create complete chooses again
-    // and reports the failure then, when the user is looking at the editor.
+    // A folder that cannot be read now, or that is busy, leaves NewNoteId at 0: create complete
+    // chooses then, under the folder's lock, and reports a failure when the user is looking.
     if (const auto chosen = m_desktop.chooseNewNoteId())
         NewNoteId = chosen.value();
 
@@ -216,24 +216,37 @@ store::NoteRecord Form2::newNote() const
 
 void Form2::Command1_Click()
 {
-    if (m_unloaded)
+    // One registration at a time: a second press while the first waits for the files does
+    // nothing (the button is off meanwhile, and so is its Alt+F).
+    if (m_unloaded || m_creating)
         return;
-    if (NewNoteId <= 0) {
-        const auto chosen = m_desktop.chooseNewNoteId();
-        if (!chosen) {
-            showFailure(chosen.error());
-            return;
-        }
-        NewNoteId = chosen.value();
-    }
     // A note that cannot be stored or shown is refused before anything is written or started:
-    // the text stays in the editor for the user to correct.
-    if (const auto created = m_desktop.createNote(newNote()); !created) {
-        showFailure(created.error());
-        return;
-    }
-    emit returnTo(TTP, LLF);
-    unload();
+    // the text stays in the editor for the user to correct. Closing the editor meanwhile drops
+    // the registration before anything is written.
+    // Busy first: the registration may be over before createNote() returns.
+    setCreating(true);
+    const bool taken =
+        m_desktop.createNote(newNote(), this, [this](const store::Result<qint64> &created) {
+            setCreating(false);
+            if (!created) {
+                showFailure(created.error());
+                return;
+            }
+            emit returnTo(TTP, LLF);
+            unload();
+        });
+    if (!taken)
+        setCreating(false);
+}
+
+void Form2::setCreating(bool creating)
+{
+    m_creating = creating;
+    m_command1->setEnabled(!creating);
+    if (creating)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 void Form2::Command2_Click()
@@ -292,6 +305,7 @@ void Form2::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    m_desktop.cancelCreate(this);
     if (m_settings)
         m_settings->close();
     hide();

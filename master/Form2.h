@@ -51,7 +51,7 @@ public:
 
     QTextEdit *Text1 = nullptr;
 
-    void Command1_Click(); // create complete
+    void Command1_Click(); // create complete: from the event loop, see NoteDesktop::createNote
     void Command2_Click(); // open the settings dialog
     void Command3_Click(); // cancel
 
@@ -89,6 +89,7 @@ private:
     // Close and forget: the next reference loads a fresh editor.
     void unload();
     void showFailure(const QString &text);
+    void setCreating(bool creating);
 
     NoteDesktop &m_desktop;
     QWidget *m_client = nullptr; // the client area inside the sizable border
@@ -102,6 +103,7 @@ private:
     float m_text1Height = 360; // twips; the layout depends on it, so it is kept unrounded
     int m_border = 4;          // pixels of the sizable border
     bool m_unloaded = false;
+    bool m_creating = false; // create complete waits for the files
 };
 
 } // namespace master

@@ -50,10 +50,19 @@ QString sizeText(float size)
     return store::formatNumber(double(size));
 }
 
-QColor showColorDialog(QWidget *parent, const QColor &current)
+void showColorDialog(QWidget *parent, const QColor &current,
+                     std::function<void(const QColor &)> chosen)
 {
-    const QColor chosen = QColorDialog::getColor(current, parent, QStringLiteral("色の設定"));
-    return chosen.isValid() ? chosen : current;
+    auto *dialog = new QColorDialog(current, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("色の設定"));
+    // Cancel keeps the colour; a dialog closed with its parent answers nothing.
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, current, chosen = std::move(chosen)](int result) {
+                         const QColor colour = dialog->selectedColor();
+                         chosen(result == QDialog::Accepted && colour.isValid() ? colour : current);
+                     });
+    dialog->open();
 }
 
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
@@ -174,23 +183,25 @@ void Form3::Command1_Click()
         return;
     const FontChoice preset{m_text1->text(), *size};
     setFontName(m_label2, preset.FontName);
-    const FontChoice chosen = ShowFont(this, preset);
-    setFontName(m_label2, chosen.FontName);
-    m_text1->setText(chosen.FontName);
-    m_text2->setText(sizeText(chosen.FontSize));
+    ShowFont(this, preset, [this](const FontChoice &chosen) {
+        setFontName(m_label2, chosen.FontName);
+        m_text1->setText(chosen.FontName);
+        m_text2->setText(sizeText(chosen.FontSize));
+    });
 }
 
 void Form3::Command2_Click()
 {
-    const QColor chosen = ShowColor(this, m_label1->palette().color(QPalette::Window));
-    setBackground(m_label1, chosen);
-    setBackground(m_label2, chosen);
+    ShowColor(this, m_label1->palette().color(QPalette::Window), [this](const QColor &chosen) {
+        setBackground(m_label1, chosen);
+        setBackground(m_label2, chosen);
+    });
 }
 
 void Form3::Command3_Click()
 {
-    const QColor chosen = ShowColor(this, m_label2->palette().color(QPalette::WindowText));
-    setForeground(m_label2, chosen);
+    ShowColor(this, m_label2->palette().color(QPalette::WindowText),
+              [this](const QColor &chosen) { setForeground(m_label2, chosen); });
 }
 
 void Form3::Command4_Click()

@@ -36,13 +36,17 @@ public:
     Form3(const Appearance &current, QWidget *editor);
     ~Form3() override;
 
-    // The font and colour choosers (CommonDialog1). Each shows its chooser modally and returns
-    // what the user chose, or the preset when the user cancels. Qt's font and colour dialogs
-    // by default; tests put fakes here.
+    // The font and colour choosers (CommonDialog1). Each opens its chooser over the dialog and
+    // hands what the user chose, or the preset when the user cancels, to its last argument.
+    // Qt's font and colour dialogs by default; tests put fakes here.
     using FontChoice = master::FontChoice;
-    std::function<FontChoice(QWidget *parent, const FontChoice &preset)> ShowFont;
+    std::function<void(QWidget *parent, const FontChoice &preset,
+                       std::function<void(const FontChoice &)> chosen)>
+        ShowFont;
     // `current` is the colour that the target of the choice holds now.
-    std::function<QColor(QWidget *parent, const QColor &current)> ShowColor;
+    std::function<void(QWidget *parent, const QColor &current,
+                       std::function<void(const QColor &)> chosen)>
+        ShowColor;
 
     void Command1_Click(); // font and size
     void Command2_Click(); // background colour

@@ -9,6 +9,7 @@
 #include "platform/WindowSystem.h"
 #include "store/DataFolder.h"
 #include "store/NoteStore.h"
+#include "store/Retry.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -141,24 +142,35 @@ void Form4::DHYOZI()
                                      platform::MessageButtons::Ok});
         return;
     }
-    const auto records = noteStore.readNoteRecords();
-    if (!records) {
-        // A file that cannot be read whole is listed as empty, so nothing can be erased from it.
-        platform::showMessage(
-            this,
-            {QStringLiteral("付箋データファイル MDATA.INI を読み込めません。\n") + records.error(),
-             QStringLiteral("消去"), platform::MessageIcon::Critical,
-             platform::MessageButtons::Ok});
-        return;
-    }
-    EraseCount = int(records->size());
-    EraseTable.append(*records);
-    for (int k = 1; k <= EraseCount; ++k)
-        List1->addItem(listLine(EraseTable[k].NoteText.toText()));
+    // Listed once the folder is free; closing the dialog meanwhile ends the wait.
+    if (m_listing)
+        m_listing->cancel();
+    m_listing = store::Retry::start(
+        this,
+        [this, noteStore] {
+            const auto records = noteStore.readNoteRecords();
+            if (records.busy())
+                return store::Retry::Busy;
+            if (!records) {
+                // A file that cannot be read whole is listed as empty, so nothing can be erased
+                // from it.
+                showError(QStringLiteral("付箋データファイル MDATA.INI を読み込めません。\n") +
+                          records.error());
+                return store::Retry::Over;
+            }
+            EraseCount = int(records->size());
+            EraseTable.append(*records);
+            for (int k = 1; k <= EraseCount; ++k)
+                List1->addItem(listLine(EraseTable[k].NoteText.toText()));
+            return store::Retry::Over;
+        },
+        [this] { showError(store::FolderLock::busyError(AppDir).message); });
 }
 
 void Form4::Command1_Click()
 {
+    if (m_erasing)
+        return; // the erase asked for waits for the files
     QList<QPair<int, store::NoteRecord>> chosen;
     for (int line = 0; line < List1->count() && line < EraseCount; ++line) {
         if (List1->item(line)->isSelected())
@@ -171,31 +183,67 @@ void Form4::Command1_Click()
                    platform::MessageIcon::Exclamation, platform::MessageButtons::Ok});
         return;
     }
-    const auto answer =
-        platform::showMessage(this, {QStringLiteral("これら") + QString::number(n) +
-                                         QStringLiteral("個の付箋を消去します。\nよろしいですか？"),
-                                     QStringLiteral("消去確認"), platform::MessageIcon::Question,
-                                     platform::MessageButtons::YesNo});
-    if (answer != platform::MessageAnswer::Yes)
-        return;
+    platform::showMessage(this,
+                          {QStringLiteral("これら") + QString::number(n) +
+                               QStringLiteral("個の付箋を消去します。\nよろしいですか？"),
+                           QStringLiteral("消去確認"), platform::MessageIcon::Question,
+                           platform::MessageButtons::YesNo},
+                          [this, chosen](platform::MessageAnswer answer) {
+                              if (answer == platform::MessageAnswer::Yes)
+                                  erase(chosen);
+                          });
+}
 
+void Form4::erase(const QList<QPair<int, store::NoteRecord>> &chosen)
+{
+    setErasing(true);
     // The file is re-read under the folder lock, so a note created or a position written back
-    // since the list was filled is kept.
-    const store::Status written = store::NoteStore(AppDir).updateNoteRecords(
-        [&chosen](QList<store::NoteRecord> &records) { return removeChosen(records, chosen); });
+    // since the list was filled is kept. The wait belongs to the dialog: closing it drops the
+    // erase before anything is written.
+    store::Retry::start(
+        this,
+        [this, chosen] {
+            const store::Status written = store::NoteStore(AppDir).updateNoteRecords(
+                [&chosen](QList<store::NoteRecord> &records) {
+                    return removeChosen(records, chosen);
+                });
+            if (written.busy())
+                return store::Retry::Busy;
+            eraseDone(written);
+            return store::Retry::Over;
+        },
+        [this] { eraseDone(store::FolderLock::busyError(AppDir)); });
+}
 
+void Form4::eraseDone(const store::Status &written)
+{
+    setErasing(false);
     List1->clear();
     DHYOZI();
     if (!written) {
-        platform::showMessage(this,
-                              {written.error(), QStringLiteral("消去"),
-                               platform::MessageIcon::Critical, platform::MessageButtons::Ok});
+        showError(written.error());
         return;
     }
     emit erased();
     activateWindow();
     raise();
     List1->setFocus();
+}
+
+void Form4::setErasing(bool erasing)
+{
+    m_erasing = erasing;
+    Command1->setEnabled(!erasing);
+    if (erasing)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+}
+
+void Form4::showError(const QString &text)
+{
+    platform::showMessage(this, {text, QStringLiteral("消去"), platform::MessageIcon::Critical,
+                                 platform::MessageButtons::Ok});
 }
 
 void Form4::Command2_Click()

@@ -4,9 +4,12 @@
 #pragma once
 
 #include "store/Records.h"
+#include "store/Retry.h"
 
 #include "Form.h"
 #include <QList>
+#include <QPair>
+#include <QPointer>
 #include <QString>
 
 class QLabel;
@@ -33,9 +36,10 @@ public:
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
 
-    // Re-reads MDATA.INI and appends one line per record to List1 (callers clear it first).
+    // Re-reads MDATA.INI and appends one line per record to List1 (callers clear it first); at
+    // once when the folder is free, otherwise once it is (the list stays empty meanwhile).
     void DHYOZI();
-    void Command1_Click(); // erase the chosen notes
+    void Command1_Click(); // erase the chosen notes, once confirmed and the folder is free
     void Command2_Click(); // cancel
 
     // How a note text shows on its one line of the list: line breaks become spaces.
@@ -49,6 +53,14 @@ signals:
 
 private:
     void Form_Load();
+    void erase(const QList<QPair<int, store::NoteRecord>> &chosen);
+    // The erase is over: `written` says how.
+    void eraseDone(const store::Status &written);
+    void setErasing(bool erasing);
+    void showError(const QString &text);
+
+    bool m_erasing = false;
+    QPointer<store::Retry> m_listing;
 };
 
 } // namespace master

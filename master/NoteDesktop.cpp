@@ -13,7 +13,9 @@
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
 #include "store/NoteStore.h"
+#include "store/Retry.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QTimer>
@@ -54,6 +56,14 @@ QString nameOf(const store::NoteRecord &note)
     return QStringLiteral("付箋番号 %1「%2」").arg(note.NoteId.toText(), text);
 }
 
+qint64 now()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
+// A registration waits this long for a show or a close that runs to end.
+constexpr int CreateWaitMs = 30000;
+
 } // namespace
 
 NoteDesktop::NoteDesktop(QObject *parent)
@@ -64,14 +74,19 @@ NoteDesktop::NoteDesktop(QObject *parent)
 
 NoteDesktop::~NoteDesktop() = default;
 
-store::Status NoteDesktop::APC()
+void NoteDesktop::setFolders()
 {
     m_programDir = platform::programFolder();
     m_appDir = store::dataFolder(m_programDir);
+}
+
+store::Status NoteDesktop::APC()
+{
+    setFolders();
     m_noteLineCount = 0;
     const auto count = store::NoteStore(m_appDir).countNoteLines();
     if (!count.ok())
-        return store::Error{count.error()};
+        return store::Error{count.error(), count.busy()};
     m_noteLineCount = count.value();
     return {};
 }
@@ -86,11 +101,21 @@ bool NoteDesktop::begin(Step step)
     return true;
 }
 
+void NoteDesktop::runLocked(std::function<bool()> step)
+{
+    m_retry = store::Retry::start(
+        this, [step] { return step() ? store::Retry::Over : store::Retry::Busy; },
+        [this] {
+            m_messages.append(store::FolderLock::busyError(m_appDir).message);
+            finish();
+        });
+}
+
 bool NoteDesktop::HYOUZI()
 {
     if (!begin(Step::Showing))
         return false;
-    QTimer::singleShot(0, this, &NoteDesktop::show);
+    QTimer::singleShot(0, this, [this] { runLocked([this] { return show(); }); });
     return true;
 }
 
@@ -107,13 +132,27 @@ bool NoteDesktop::UL()
     if (!begin(Step::Closing))
         return false;
     m_showAfterClosing = false;
-    m_toClose.clear();
-    APC(); // only the running entries matter here
-    bool ok = false;
-    const QList<store::RunningEntry> entries = readEntriesOrRebuild(&ok);
+    QTimer::singleShot(0, this, [this] { runLocked([this] { return closeStart(); }); });
+    return true;
+}
 
+bool NoteDesktop::closeStart()
+{
+    setFolders();
+    QList<store::RunningEntry> entries;
+    {
+        const store::FolderLock lock(m_appDir);
+        if (lock.error().busy)
+            return false;
+        bool ok = false;
+        if (lock.locked())
+            entries = readEntriesOrRebuild(store::NoteStore(m_appDir, store::LockWait::Held), &ok);
+        else
+            m_messages.append(lock.error().message);
+    }
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
+    m_toClose.clear();
     const LiveWindows live = LiveWindows::scan(m_programDir, m_closed);
     for (const store::RunningEntry &entry : entries) {
         for (const qint64 pid : live.windowsOf(entry)) {
@@ -121,7 +160,7 @@ bool NoteDesktop::UL()
                 m_toClose.append(pid);
         }
     }
-    QTimer::singleShot(0, this, &NoteDesktop::closeNext);
+    closeNext();
     return true;
 }
 
@@ -132,7 +171,7 @@ void NoteDesktop::closeNext()
             return finish();
         m_showAfterClosing = false;
         m_step = Step::Showing;
-        return show();
+        return runLocked([this] { return show(); });
     }
     const qint64 pid = m_toClose.takeFirst();
     // A window that cannot be reached gets nothing; no key goes anywhere else. Only a window
@@ -147,10 +186,10 @@ void NoteDesktop::closeNext()
     closer->start();
 }
 
-QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
+QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(const store::NoteStore &files,
+                                                             bool *ok)
 {
     *ok = false;
-    const store::NoteStore files(m_appDir);
     auto entries = files.readRunningEntries();
     if (entries.ok()) {
         *ok = true;
@@ -178,20 +217,34 @@ QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(bool *ok)
     return rebuilt;
 }
 
-void NoteDesktop::show()
+bool NoteDesktop::show()
 {
-    if (const store::Status counted = APC(); !counted) {
-        m_messages.append(counted.error());
-        return finish();
+    setFolders();
+    const store::FolderLock lock(m_appDir);
+    if (lock.error().busy)
+        return false;
+    if (!lock.locked()) {
+        m_messages.append(lock.error().message);
+        finish();
+        return true;
     }
-    const store::NoteStore files(m_appDir);
-    m_noteLineCount += 1;
+    // One look at the folder, under its lock: the line count, the notes and the running entries
+    // as they stand together.
+    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const auto count = files.countNoteLines();
+    if (!count.ok()) {
+        m_messages.append(count.error());
+        finish();
+        return true;
+    }
+    m_noteLineCount = count.value() + 1;
     m_noteTable = QList<NoteRow>(1);
 
     const auto records = files.readNoteRecords();
     if (!records.ok()) {
         m_messages.append(records.error());
-        return finish();
+        finish();
+        return true;
     }
     for (const store::NoteRecord &record : records.value())
         m_noteTable.append(NoteRow{record, 0});
@@ -199,9 +252,11 @@ void NoteDesktop::show()
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.
     bool readable = false;
-    const QList<store::RunningEntry> entries = readEntriesOrRebuild(&readable);
-    if (!readable)
-        return finish();
+    const QList<store::RunningEntry> entries = readEntriesOrRebuild(files, &readable);
+    if (!readable) {
+        finish();
+        return true;
+    }
     // A window closed by UL stops counting once it asked; its number can name another later.
     m_closed.removeIf(
         [this](qint64 pid) { return !platform::isLiveNoteWindow(m_programDir, pid); });
@@ -239,7 +294,8 @@ void NoteDesktop::show()
         m_messages.append(startFailureMessage(
             QStringLiteral("%1 がありません。").arg(platform::noteWindowProgram(m_programDir))));
         m_toStart.clear();
-        return finish();
+        finish();
+        return true;
     }
 
     // Dead entries go before anything starts: once the note's new window runs, a stale "0"
@@ -259,11 +315,14 @@ void NoteDesktop::show()
         if (!status.ok()) {
             m_messages.append(status.error());
             m_toStart.clear();
-            return finish();
+            finish();
+            return true;
         }
     }
     m_step = Step::Registering;
-    startNext();
+    // The windows start from the event loop, once the folder is free again for them to register.
+    QTimer::singleShot(0, this, &NoteDesktop::startNext);
+    return true;
 }
 
 void NoteDesktop::startNext()
@@ -307,54 +366,134 @@ void NoteDesktop::registrationsSettled(const QString &message)
 
 store::Result<qint64> NoteDesktop::chooseNewNoteId()
 {
-    const store::Status counted = APC();
+    if (busy())
+        return store::Error{QString(), true}; // the table is the running operation's now
+    setFolders();
+    const store::FolderLock lock(m_appDir);
+    if (!lock.locked())
+        return lock.error();
+    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const auto count = files.countNoteLines();
+    m_noteLineCount = count ? count.value() : 0;
     m_noteTable = QList<NoteRow>(qMax(0, m_noteLineCount) + 1);
-    if (!counted)
-        return store::Error{counted.error()};
-    const auto records = store::NoteStore(m_appDir).readNoteRecords();
+    if (!count)
+        return store::Error{count.error()};
+    const auto records = files.readNoteRecords();
     if (!records)
         return store::Error{records.error()};
     return store::chooseNewNoteId(m_noteLineCount, records.value());
 }
 
-store::Result<qint64> NoteDesktop::createNote(const store::NoteRecord &note)
+bool NoteDesktop::createNote(const store::NoteRecord &note, QObject *asker,
+                             std::function<void(const store::Result<qint64> &)> done)
 {
-    if (const store::Status counted = APC(); !counted)
-        return store::Error{counted.error()};
-    const int n = m_noteLineCount;
+    if (m_creation)
+        return false;
+    m_creation = Creation{asker, note, std::move(done)};
+    m_creationRetry = store::Retry::start(
+        this, [this] { return tryCreate() ? store::Retry::Over : store::Retry::Busy; },
+        [this] {
+            Creation creation = std::move(*m_creation);
+            m_creation.reset();
+            const QString why =
+                busy() ? QStringLiteral("付箋の表示・再表示が終わらないため、登録できませんでした。"
+                                        "何も書き込んでいません。しばらくしてからもう一度お試し"
+                                        "ください。")
+                       : store::FolderLock::busyError(m_appDir).message;
+            if (creation.asker)
+                creation.done(store::Error{why, true});
+        },
+        CreateWaitMs);
+    return true;
+}
+
+void NoteDesktop::cancelCreate(const QObject *asker)
+{
+    if (!m_creation || m_creation->asker != asker)
+        return;
+    m_creation.reset();
+    if (m_creationRetry)
+        m_creationRetry->cancel();
+}
+
+// One try of a registration: false while it has to wait (another operation runs, or the folder's
+// lock is held), true when it is over.
+bool NoteDesktop::tryCreate()
+{
+    if (!m_creation || !m_creation->asker) {
+        m_creation.reset(); // the window that asked is gone: nothing is written
+        return true;
+    }
+    if (busy())
+        return false;
+    const auto over = [this](const store::Result<qint64> &result) {
+        Creation creation = std::move(*m_creation);
+        m_creation.reset();
+        creation.done(result);
+        return true;
+    };
+    setFolders();
+    const store::FolderLock lock(m_appDir);
+    if (lock.error().busy) {
+        // A holder that keeps the lock is waited for as long as any other step waits for it.
+        const qint64 since = m_creation->lockBusySince ? m_creation->lockBusySince : now();
+        m_creation->lockBusySince = since;
+        if (now() - since < store::FolderLock::TimeoutMs)
+            return false;
+        return over(store::FolderLock::busyError(m_appDir));
+    }
+    m_creation->lockBusySince = 0;
+    if (!lock.locked())
+        return over(lock.error());
+    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const auto counted = files.countNoteLines();
+    if (!counted)
+        return over(store::Error{counted.error()});
+    const int n = counted.value();
+    m_noteLineCount = n;
+    store::NoteRecord note = m_creation->note;
+    if (note.NoteId.toNumber().value_or(0) <= 0) {
+        // The editor could not choose when it loaded: chosen now, by the same rule.
+        const auto records = files.readNoteRecords();
+        if (!records)
+            return over(store::Error{records.error()});
+        note.NoteId = store::Value::number(double(store::chooseNewNoteId(n, records.value())));
+    }
     // Everything that could refuse the note first, so that a refusal leaves no trace and the
     // user can correct the text: the record as stored, then the string handed to the window.
     if (const auto line = store::serializeNoteRecord(note); !line)
-        return store::Error{line.error()};
+        return over(store::Error{line.error()});
     const auto encoded = store::EncodeNoteArgs(note);
     if (!encoded)
-        return store::Error{encoded.error()};
+        return over(store::Error{encoded.error()});
     const QString &args = encoded.value();
 
     const auto started = platform::startNoteWindow(m_programDir, args);
     if (!started)
-        return store::Error{startFailureMessage(started.error())};
+        return over(store::Error{startFailureMessage(started.error())});
     const qint64 pid = started.value();
     m_closed.remove(pid);
-    if (const store::Status appended = store::NoteStore(m_appDir).appendNoteRecord(note);
-        !appended) {
+    if (const store::Status appended = files.appendNoteRecord(note); !appended) {
         // An unregistered window would vanish at the next refresh: it is taken down again.
         // Asked to end, it closes as on any request to end: its entry goes, and it has no
         // record to write to.
         platform::endNoteWindow(m_programDir, pid);
-        return store::Error{appended.error()};
+        return over(store::Error{appended.error()});
     }
     m_registrations->track(m_appDir, m_programDir, idTextOf(args), pid, 1);
     if (m_noteTable.size() < n + 1)
         m_noteTable.resize(n + 1);
     m_noteTable[n] = NoteRow{note, pid};
-    return pid;
+    return over(pid);
 }
 
 void NoteDesktop::finish()
 {
     m_step = Step::Idle;
+    if (m_retry)
+        m_retry->cancel();
     QStringList messages = m_messages;
+    messages.removeDuplicates(); // one wait, one paragraph
     if (!m_failedNotes.isEmpty())
         messages.append(
             QStringLiteral("次の付箋は表示できませんでした。ほかの付箋は表示しています。"

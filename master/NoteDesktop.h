@@ -7,12 +7,21 @@
 
 #include "store/Records.h"
 #include "store/Result.h"
+#include "store/Retry.h"
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace store {
+class NoteStore;
+}
 
 namespace master {
 
@@ -27,7 +36,8 @@ struct NoteRow
 };
 
 // Showing and closing many windows takes a while: every step runs from the event loop (socket
-// signals and timers), so that the master's windows and its tray menu respond meanwhile. One
+// signals and timers), so that the master's windows and its tray menu respond meanwhile. A wait
+// for the folder's lock is a state of the step, tried again from a timer until its deadline. One
 // operation runs at a time; finished() tells when it is over.
 class NoteDesktop : public QObject
 {
@@ -43,7 +53,7 @@ public:
     const QStringList &RunningIds() const { return m_runningIds; }  // RunningId as read last
 
     // Sets ProgramDir and AppDir and counts the lines of MDATA.INI. Fails when the file exists
-    // but cannot be read.
+    // but cannot be read, or when another program holds the folder's lock (busy(), at once).
     store::Status APC();
 
     // Each starts its operation and returns at once; false, doing nothing, while another one
@@ -65,13 +75,20 @@ public:
 
     // The identifier for the note about to be written: the smallest one not below the line
     // count plus one that no record uses. The note table is made afresh, one position per line.
+    // Never waits: while an operation runs or the folder is busy it fails, and the note's
+    // registration chooses then.
     store::Result<qint64> chooseNewNoteId();
-    // Registers a new note: checks it (nothing is written or started for a note that cannot be
-    // stored or handed to its window), starts its window, appends its record and puts it in the
-    // note table at the line count. A record that cannot be appended takes its window down again,
-    // so that the user can try once more. Gives the window's task identifier, which is written
-    // into its entry once the window has registered.
-    store::Result<qint64> createNote(const store::NoteRecord &note);
+    // Registers a new note once no other operation runs and the folder's lock is free: checks it
+    // (nothing is written or started for a note that cannot be stored or handed to its window),
+    // chooses its identifier when it has none (0), starts its window, appends its record and puts
+    // it in the note table at the line count. A record that cannot be appended takes its window
+    // down again, so that the user can try once more. `done` gets the window's task identifier
+    // or why there is none, unless `asker` is gone by then or cancelled the registration first:
+    // then nothing is written. One registration at a time; false while one waits.
+    bool createNote(const store::NoteRecord &note, QObject *asker,
+                    std::function<void(const store::Result<qint64> &)> done);
+    // The registration that `asker` asked for is dropped if it has not been written yet.
+    void cancelCreate(const QObject *asker);
 
 signals:
     // The operation is over; `message` is what the user should be told (empty when all went
@@ -94,9 +111,14 @@ private:
     };
 
     bool begin(Step step);
-    QList<store::RunningEntry> readEntriesOrRebuild(bool *ok);
+    // Runs `step` now and, while the folder's lock is busy, again until the deadline.
+    void runLocked(std::function<bool()> step);
+    void setFolders();
+    QList<store::RunningEntry> readEntriesOrRebuild(const store::NoteStore &files, bool *ok);
+    bool closeStart();
     void closeNext();
-    void show();
+    bool show();
+    bool tryCreate();
     void startNext();
     void registrationsSettled(const QString &message);
     void finish();
@@ -115,6 +137,16 @@ private:
     QSet<qint64> m_closed;
     QList<ToStart> m_toStart;
     Registrations *m_registrations;
+    QPointer<store::Retry> m_retry; // the step that waits for the folder's lock
+    struct Creation
+    {
+        QPointer<QObject> asker;
+        store::NoteRecord note;
+        std::function<void(const store::Result<qint64> &)> done;
+        qint64 lockBusySince = 0;
+    };
+    std::optional<Creation> m_creation;
+    QPointer<store::Retry> m_creationRetry;
     QStringList m_messages;    // for the user, at the end of the operation
     QStringList m_failedNotes; // notes whose window could not start
 };

@@ -43,11 +43,18 @@ int main(int argc, char *argv[])
         platform::showMessage(nullptr,
                               {QStringLiteral("このアプリケーションは、複数起動はできません。"),
                                QStringLiteral("警告"), platform::MessageIcon::Exclamation,
-                               platform::MessageButtons::Ok});
-        // Without a notification area a hidden master could not be reached any other way.
-        if (!master::tray::notificationAreaAvailable())
-            instance.askRunningToShow();
-        return 0;
+                               platform::MessageButtons::Ok},
+                              [&instance](platform::MessageAnswer) {
+                                  // Without a notification area a hidden master could not be
+                                  // reached any other way.
+                                  if (!master::tray::notificationAreaAvailable())
+                                      instance.askRunningToShow();
+                                  // Queued: the answer may come before the event loop runs.
+                                  QMetaObject::invokeMethod(
+                                      qApp, [] { QCoreApplication::exit(0); },
+                                      Qt::QueuedConnection);
+                              });
+        return app.exec();
     }
 
     master::Form1 form;

@@ -72,12 +72,17 @@ void CloseRequestServer::acceptConnection(LocalSocket *socket)
             } else if (request.startsWith(QByteArray(protocol::Keys).trimmed())) {
                 const QString keys =
                     QString::fromUtf8(request.mid(qstrlen(protocol::Keys))).trimmed();
-                // Returns when the keys' work (the close) is done.
-                const bool closed = onKeys ? onKeys(keys) : false;
+                const auto reply = [alive](bool closed) {
+                    if (alive)
+                        alive->write(line(closed ? protocol::Done : protocol::NotDone),
+                                     protocol::ConnectTimeoutMs);
+                };
+                if (onKeys)
+                    onKeys(keys, reply);
+                else
+                    reply(false);
                 if (!alive)
                     return;
-                socket->write(line(closed ? protocol::Done : protocol::NotDone),
-                              protocol::ConnectTimeoutMs);
             }
         }
     });

@@ -32,10 +32,10 @@ public:
 
     // Called for "activate"; must raise and activate the window.
     std::function<void()> onActivate;
-    // Called for a key sequence; must handle it exactly as a key press and return only when
-    // that handling (the close with its write-back) is done, telling whether the window closed.
-    // The answer is sent after it.
-    std::function<bool(const QString &keys)> onKeys;
+    // Called for a key sequence; must handle it exactly as a key press, and call `reply` when
+    // that handling (the close with its write-back) is done, telling whether the window closed
+    // (false: "not yet"). The answer is sent then, if the asker still listens.
+    std::function<void(const QString &keys, std::function<void(bool closed)> reply)> onKeys;
 
 private:
     void acceptConnection(LocalSocket *socket);

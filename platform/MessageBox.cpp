@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPointer>
 
 #include <cstdio>
 
@@ -37,45 +38,62 @@ QWidget *shownOwner(QWidget *parent)
 
 } // namespace
 
-MessageAnswer showMessage(QWidget *parent, const Message &message)
+void showMessage(QWidget *parent, const Message &message, std::function<void(MessageAnswer)> then)
 {
+    const auto answer = [&then](MessageAnswer a) {
+        if (then)
+            then(a);
+    };
     if (hook())
-        return hook()(message);
+        return answer(hook()(message));
     // Unattended runs (the end-to-end tests) have nobody to press a button: the message goes to
     // the error stream and the default button counts as pressed.
     static const bool toStderr = qEnvironmentVariableIsSet("PINBOA_MESSAGES_TO_STDERR");
     if (toStderr) {
         std::fprintf(stderr, "%s: %s\n", message.title.toLocal8Bit().constData(),
                      message.text.toLocal8Bit().constData());
-        return message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return answer(message.buttons == MessageButtons::YesNo ? MessageAnswer::Yes
+                                                               : MessageAnswer::Ok);
     }
 
-    QMessageBox box(shownOwner(parent)); // centred over the window it concerns
-    box.setText(message.text);
-    box.setWindowTitle(message.title);
+    auto *box = new QMessageBox(shownOwner(parent)); // centred over the window it concerns
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setText(message.text);
+    box->setWindowTitle(message.title);
     switch (message.icon) {
     case MessageIcon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
+        box->setIcon(QMessageBox::Warning);
         break;
     case MessageIcon::Question:
-        box.setIcon(QMessageBox::Question);
+        box->setIcon(QMessageBox::Question);
         break;
     case MessageIcon::Critical:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     }
     if (message.buttons == MessageButtons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
         // The desktop's buttons speak Japanese whatever translations are installed.
-        box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
-        box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
-        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+        box->button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box->button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    } else {
+        box->setStandardButtons(QMessageBox::Ok);
     }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return MessageAnswer::Ok;
+    // The answer goes to the window that asked only while it exists.
+    const QPointer<QWidget> asker(parent);
+    const bool hasAsker = parent != nullptr;
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, asker, hasAsker, then = std::move(then)](int) {
+                         if (!then || (hasAsker && !asker))
+                             return;
+                         const bool yes = box->clickedButton() == box->button(QMessageBox::Yes);
+                         then(box->standardButtons() & QMessageBox::Yes
+                                  ? (yes ? MessageAnswer::Yes : MessageAnswer::No)
+                                  : MessageAnswer::Ok);
+                     });
+    box->open();
 }
 
 void setMessageHookForTesting(std::function<MessageAnswer(const Message &)> h)

@@ -37,10 +37,14 @@ struct Message
     MessageButtons buttons = MessageButtons::Ok;
 };
 
-// Modal; with Yes and No, Yes is the default button.
-MessageAnswer showMessage(QWidget *parent, const Message &message);
+// Shows the box over the window it concerns and returns at once: no event loop of its own runs
+// the program meanwhile. `then` gets the button pressed, unless `parent` is gone by then. With
+// Yes and No, Yes is the default button.
+void showMessage(QWidget *parent, const Message &message,
+                 std::function<void(MessageAnswer)> then = {});
 
-// Test seam: every message goes to `hook` instead of the screen (an empty function restores it).
+// Test seam: every message goes to `hook` instead of the screen, and its answer to `then` at once
+// (an empty function restores the screen).
 void setMessageHookForTesting(std::function<MessageAnswer(const Message &)> hook);
 
 } // namespace platform

@@ -38,24 +38,25 @@ int main(int argc, char *argv[])
         return 3;
     platform::CloseRequestServer server;
     server.onActivate = [] {};
-    server.onKeys = [&](const QString &keys) {
+    server.onKeys = [&](const QString &keys, std::function<void(bool)> reply) {
         // A window stuck in its close (on a message of its own, say) answers far too late.
         if (qEnvironmentVariable("FAKE_MEMLET_STUCK") == id)
             QThread::sleep(8);
         // As a window does, at the place its note gave it.
         const QStringList fields = *decoded.value();
-        store::NoteStore(appDir).closeNoteWindow(id, fields[store::NoteRecord::Top].toDouble(),
-                                                 fields[store::NoteRecord::Left].toDouble());
+        store::NoteStore(appDir, store::LockWait::Sleep)
+            .closeNoteWindow(id, fields[store::NoteRecord::Top].toDouble(),
+                             fields[store::NoteRecord::Left].toDouble());
         log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
         // A real window takes a moment to end after its write-back.
         QTimer::singleShot(qEnvironmentVariableIntValue("FAKE_MEMLET_EXIT_DELAY_MS"), &app,
                            &QCoreApplication::quit);
-        return true;
+        reply(true);
     };
     if (!server.listen(appDir, pid).ok())
         return 4;
     QThread::msleep(qEnvironmentVariableIntValue("FAKE_MEMLET_DELAY_MS"));
-    if (!store::NoteStore(appDir).appendRunningEntry(id).ok())
+    if (!store::NoteStore(appDir, store::LockWait::Sleep).appendRunningEntry(id).ok())
         return 5;
     return app.exec();
 }

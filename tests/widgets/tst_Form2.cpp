@@ -21,6 +21,7 @@
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
@@ -325,6 +326,52 @@ private slots:
         editor->Text1->setPlainText(QStringLiteral("fixed"));
         editor->Command1_Click();
         QVERIFY(readBytes(mdata()).startsWith("\"fixed\","));
+    }
+
+    // While create complete waits for the files, a second press and Alt+F do nothing, and
+    // closing the editor drops the note before anything is written; once the files are free,
+    // a single press registers exactly one note.
+    void createCompleteWaitsForTheFilesOnce_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("pressed again") << false;
+        QTest::newRow("cancelled meanwhile") << true;
+    }
+    void createCompleteWaitsForTheFilesOnce()
+    {
+        QFETCH(bool, cancel);
+        Form2 *editor = openEditor();
+        QPointer<Form2> watch(editor);
+        editor->Text1->setPlainText(QStringLiteral("一度だけ"));
+        testsupport::HeldLock other(m_dir->path());
+        QVERIFY(other.held());
+        QTest::mouseClick(child<QPushButton>(editor, "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(editor, "Command1"), Qt::LeftButton);
+        QTest::keyClick(editor, Qt::Key_F, Qt::AltModifier);
+        editor->Command1_Click();
+        QTest::qWait(100);
+        QVERIFY(watch && watch->isVisible());
+        QVERIFY(!QFile::exists(mdata()));
+        if (cancel) {
+            QTest::mouseClick(child<QPushButton>(editor, "Command3"), Qt::LeftButton);
+            processDeletes();
+            QVERIFY(!watch);
+            QVERIFY(m_main->isVisible());
+        }
+        other.release();
+        if (cancel) {
+            QTest::qWait(300);
+            QVERIFY(!QFile::exists(mdata()));
+            QVERIFY(platform::liveNoteWindows(appDir()).isEmpty());
+        } else {
+            QTRY_VERIFY(QFile::exists(mdata()));
+            processDeletes();
+            QVERIFY(!watch);
+            QTest::qWait(300);
+            QCOMPARE(store::countLines(readBytes(mdata())), 1);
+            QCOMPARE(platform::liveNoteWindows(appDir()).size(), 1);
+        }
+        QVERIFY(m_messages.isEmpty());
     }
 
     void everyRunningEntryIsKeptWhenTheFileGrew()

@@ -20,8 +20,10 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
+
 #include <QTextEdit>
 #include <QTimer>
+#include <optional>
 
 using master::Form1;
 using master::Form2;
@@ -159,9 +161,9 @@ private slots:
         Form3 *settings = openSettings();
         QList<Form3::FontChoice> presets;
         Form3::FontChoice answer{QStringLiteral("Noto Serif CJK JP"), 10.5f};
-        settings->ShowFont = [&](QWidget *, const Form3::FontChoice &preset) {
+        settings->ShowFont = [&](QWidget *, const Form3::FontChoice &preset, auto chosen) {
             presets << preset;
-            return answer;
+            chosen(answer);
         };
         auto *name = child<QLineEdit>(settings, "Text1");
         auto *size = child<QLineEdit>(settings, "Text2");
@@ -180,7 +182,9 @@ private slots:
         // name in the box.
         name->setText(QStringLiteral("Noto Sans CJK JP"));
         size->setText(QStringLiteral("12.0"));
-        settings->ShowFont = [&](QWidget *, const Form3::FontChoice &preset) { return preset; };
+        settings->ShowFont = [&](QWidget *, const Form3::FontChoice &preset, auto chosen) {
+            chosen(preset);
+        };
         settings->Command1_Click();
         QCOMPARE(name->text(), QStringLiteral("Noto Sans CJK JP"));
         QCOMPARE(size->text(), QStringLiteral("12"));
@@ -215,35 +219,40 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, face);
         QFETCH(float, chosen);
-        QString shownSize, shownFace;
-        QTimer::singleShot(0, [&] {
-            auto *dialog = qobject_cast<QFontDialog *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            shownFace = dialog->currentFont().family();
-            for (QLineEdit *edit : dialog->findChildren<QLineEdit *>()) {
-                if (edit->text() == store::formatNumber(preset)) {
-                    shownSize = edit->text();
-                    if (!typed.isEmpty()) {
-                        edit->clear();
-                        QTest::keyClicks(edit, typed);
-                    }
+        std::optional<master::FontChoice> answer;
+        master::chooseFont(nullptr, {Gothic, preset},
+                           [&](const master::FontChoice &choice) { answer = choice; });
+        QFontDialog *dialog = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *font = qobject_cast<QFontDialog *>(window); font && font->isVisible())
+                dialog = font;
+        }
+        QVERIFY(dialog);
+        QVERIFY(!answer); // nothing is chosen before the dialog closes
+        QCOMPARE(dialog->currentFont().family(), QFontInfo(QFont(Gothic)).family());
+        QString shownSize;
+        for (QLineEdit *edit : dialog->findChildren<QLineEdit *>()) {
+            if (edit->text() == store::formatNumber(preset)) {
+                shownSize = edit->text();
+                if (!typed.isEmpty()) {
+                    edit->clear();
+                    QTest::keyClicks(edit, typed);
                 }
             }
-            if (!face.isEmpty()) { // chosen in the list of faces, the first list
-                auto *faces = dialog->findChildren<QListView *>().value(0);
-                QVERIFY(faces);
-                const QModelIndexList found = faces->model()->match(
-                    faces->model()->index(0, 0), Qt::DisplayRole, face, 1, Qt::MatchExactly);
-                QCOMPARE(found.size(), 1);
-                faces->setCurrentIndex(found[0]);
-            }
-            dialog->accept();
-        });
-        const master::FontChoice answer = master::chooseFont(nullptr, {Gothic, preset});
-        QCOMPARE(shownFace, QFontInfo(QFont(Gothic)).family());
+        }
+        if (!face.isEmpty()) { // chosen in the list of faces, the first list
+            auto *faces = dialog->findChildren<QListView *>().value(0);
+            QVERIFY(faces);
+            const QModelIndexList found = faces->model()->match(
+                faces->model()->index(0, 0), Qt::DisplayRole, face, 1, Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            faces->setCurrentIndex(found[0]);
+        }
+        dialog->accept();
+        QVERIFY(answer);
         QCOMPARE(shownSize, store::formatNumber(preset));
-        QCOMPARE(answer.FontName, face.isEmpty() ? Gothic : face);
-        QCOMPARE(answer.FontSize, chosen);
+        QCOMPARE(answer->FontName, face.isEmpty() ? Gothic : face);
+        QCOMPARE(answer->FontSize, chosen);
     }
 
     void colourChoosersOpenOnTheirTargetsColour()
@@ -251,9 +260,9 @@ private slots:
         Form3 *settings = openSettings();
         QList<QColor> opened;
         QColor answer;
-        settings->ShowColor = [&](QWidget *, const QColor &current) {
+        settings->ShowColor = [&](QWidget *, const QColor &current, auto chosen) {
             opened << current;
-            return answer.isValid() ? answer : current;
+            chosen(answer.isValid() ? answer : current);
         };
         auto *panel = child<QLabel>(settings, "Label1");
         auto *test = child<QLabel>(settings, "Label2");
@@ -301,11 +310,13 @@ private slots:
         QFETCH(QString, size);
         Form3 *settings = openSettings();
         bool chooserOpened = false;
-        settings->ShowFont = [&](QWidget *, const Form3::FontChoice &preset) {
+        settings->ShowFont = [&](QWidget *, const Form3::FontChoice &preset, auto chosen) {
             chooserOpened = true;
-            return preset;
+            chosen(preset);
         };
-        settings->ShowColor = [&](QWidget *, const QColor &) { return QColor(255, 0, 0); };
+        settings->ShowColor = [&](QWidget *, const QColor &, auto chosen) {
+            chosen(QColor(255, 0, 0));
+        };
         settings->Command2_Click(); // a changed look that must not reach the editor
         child<QLineEdit>(settings, "Text2")->setText(size);
         const QPoint editorAt = m_editor->pos();
@@ -330,7 +341,9 @@ private slots:
     {
         Form3 *settings = openSettings();
         QPointer<Form3> watch(settings);
-        settings->ShowColor = [](QWidget *, const QColor &) { return QColor(255, 0, 0); };
+        settings->ShowColor = [](QWidget *, const QColor &, auto chosen) {
+            chosen(QColor(255, 0, 0));
+        };
         settings->Command2_Click();
         settings->move(260, 130);
         QTest::mouseClick(child<QPushButton>(settings, "Command5"), Qt::LeftButton);

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using platform::Message;
@@ -192,6 +193,30 @@ private slots:
         QCOMPARE(dialog->List1->item(1)->text(), QStringLiteral("a, b"));
         QVERIFY(dialog->List1->selectedItems().isEmpty());
         delete dialog;
+    }
+
+    // While the erase waits for the files, the button is off; closing the dialog drops the erase
+    // before anything is written, and no handler runs on the dialog that is gone.
+    void closingTheDialogDuringItsWaitErasesNothing()
+    {
+        const QByteArray before = Rec1 + Rec2 + Rec3;
+        writeData(before);
+        QPointer<master::Form4> dialog = new master::Form4(nullptr);
+        QSignalSpy erased(dialog.data(), &master::Form4::erased);
+        choose(dialog, {1});
+        m_answers = {MessageAnswer::Yes};
+        testsupport::HeldLock other(m_dir->path());
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        QVERIFY(!dialog->Command1->isEnabled());
+        QTest::qWait(100);
+        dialog->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!dialog);
+        other.release();
+        QTest::qWait(300);
+        QCOMPARE(readData(), before);
+        QCOMPARE(erased.count(), 0);
+        QCOMPARE(m_messages.size(), 1); // the confirmation only
     }
 
     void erasingEveryRecordLeavesAnEmptyFile()

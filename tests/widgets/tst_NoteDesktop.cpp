@@ -130,7 +130,7 @@ private slots:
         QVERIFY(created(desktop, note(Value::number(99))) > 0);
         waitRegistered(desktop);
         const qint64 dead = endedPid();
-        QVERIFY(store::NoteStore(m_appDir)
+        QVERIFY(store::NoteStore(m_appDir, store::LockWait::Sleep)
                     .updateRunningEntries([&](QList<RunningEntry> &entries) {
                         entries = {entry("1", Value::number(dead)), entry("2", Value::text("0")),
                                    entry("3", Value::number(pid3)),
@@ -301,7 +301,7 @@ private slots:
         QVERIFY(pid10 > 0 && pid9 > 0);
         waitRegistered(desktop);
         const qint64 dead = endedPid();
-        QVERIFY(store::NoteStore(m_appDir)
+        QVERIFY(store::NoteStore(m_appDir, store::LockWait::Sleep)
                     .updateRunningEntries([&](QList<RunningEntry> &entries) {
                         // Window 9 is not listed; window 10 lost its task identifier.
                         entries.removeIf([](const RunningEntry &e) {
@@ -380,8 +380,15 @@ private:
     // A note registered as the editor does; its window's task identifier, or 0.
     static qint64 created(NoteDesktop &desktop, const store::NoteRecord &record)
     {
-        const auto pid = desktop.createNote(record);
-        return pid ? pid.value() : 0;
+        QObject asker;
+        std::optional<qint64> pid;
+        if (!desktop.createNote(record, &asker, [&pid](const store::Result<qint64> &result) {
+                pid = result ? result.value() : 0;
+            }))
+            return 0;
+        for (int waited = 0; !pid && waited < 40000; waited += 10)
+            QTest::qWait(10);
+        return pid.value_or(0);
     }
     static RunningEntry entry(const char *id, const Value &taskId)
     {
@@ -390,7 +397,8 @@ private:
     QString running_path() const { return m_appDir + QStringLiteral("IDDATA.INI"); }
     QList<RunningEntry> running() const
     {
-        const auto entries = store::NoteStore(m_appDir).readRunningEntries();
+        const auto entries =
+            store::NoteStore(m_appDir, store::LockWait::Sleep).readRunningEntries();
         return entries.ok() ? entries.value() : QList<RunningEntry>{};
     }
     static QList<qint64> taskIdsOf(const QList<RunningEntry> &entries, const QString &id)

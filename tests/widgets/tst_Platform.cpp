@@ -10,10 +10,13 @@
 #include "tests/support/ProgramFolder.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 #include <csignal>
 #include <cstring>
@@ -174,9 +177,9 @@ void tst_Platform::closeRequestOnlyFromThisUser()
     int activations = 0;
     QStringList keys;
     server.onActivate = [&] { ++activations; };
-    server.onKeys = [&](const QString &sequence) {
+    server.onKeys = [&](const QString &sequence, std::function<void(bool)> reply) {
         keys.append(sequence);
-        return true;
+        reply(true);
     };
     QVERIFY(server.listen(dir.path(), fakePid));
 
@@ -245,16 +248,19 @@ void tst_Platform::messageStandsOverTheShownWindow()
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QWidget loading; // hidden, its place not chosen yet
-    QRect box;
-    QTimer::singleShot(0, [&] {
-        QWidget *shown = QApplication::activeModalWidget();
-        QVERIFY(shown);
-        box = shown->frameGeometry();
-        shown->close();
-    });
-    platform::showMessage(&loading, {QStringLiteral("付箋データファイルがありません。"),
-                                     QStringLiteral("確認メッセージ")});
-    QVERIFY(main.frameGeometry().contains(box.center()));
+    std::optional<platform::MessageAnswer> answer;
+    platform::showMessage(
+        &loading,
+        {QStringLiteral("付箋データファイルがありません。"), QStringLiteral("確認メッセージ")},
+        [&answer](platform::MessageAnswer a) { answer = a; });
+    // Shown without an event loop of its own: the caller is back before anyone answered.
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())));
+    QVERIFY(!answer);
+    QVERIFY(main.frameGeometry().contains(box->frameGeometry().center()));
+    box->accept();
+    QTRY_VERIFY(answer);
+    QCOMPARE(*answer, platform::MessageAnswer::Ok);
 }
 
 #include "tst_Platform.moc"
