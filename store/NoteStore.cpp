@@ -116,6 +116,18 @@ Result<QList<NoteRecord>> NoteStore::readNoteRecords() const
     return readNotesAt(noteFilePath());
 }
 
+Result<NoteReadout> NoteStore::readNoteRecordsSkippingDamaged() const
+{
+    FolderLock lock(m_appDir, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    const QString path = noteFilePath();
+    auto file = files::read(path);
+    if (!file)
+        return Error{file.error()};
+    return parseNoteRecordsSkippingDamaged(file->bytes, files::shownName(path));
+}
+
 Status NoteStore::appendNoteRecord(const NoteRecord &record) const
 {
     auto line = serializeNoteRecord(record); // refuses before anything is touched
@@ -225,8 +237,8 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
         return result; // no note data file: no record to store the position in
     for (NoteRecord &record : records.value()) {
         if (ownIdMatchesRecord(idText, record.NoteId)) {
-            record.NoteTop = Value::number(top);
-            record.NoteLeft = Value::number(left);
+            record.NoteTop = Value::single(top);
+            record.NoteLeft = Value::single(left);
         }
     }
     result.notes = writeNotesAt(path, records.value());

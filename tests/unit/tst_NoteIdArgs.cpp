@@ -56,6 +56,8 @@ private slots:
     void refusesSeparatorInField();
     void decodesArgumentStrings();
     void refusesTooFewFields();
+    void convertsTheFontSize_data();
+    void convertsTheFontSize();
 };
 
 void tst_NoteIdArgs::choosesTheNextUnusedId()
@@ -251,6 +253,36 @@ void tst_NoteIdArgs::refusesTooFewFields()
     QVERIFY(!decoded.ok());
     QVERIFY2(decoded.error().contains(u"9 個"_qs), qPrintable(decoded.error()));
     QVERIFY(!DecodeNoteArgs(u"just a text"_qs).ok());
+}
+
+void tst_NoteIdArgs::convertsTheFontSize_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<float>("points"); // 0: refused
+    QTest::newRow("12") << u"12"_qs << 12.0f;
+    QTest::newRow("10.5") << u"10.5"_qs << 10.5f;
+    QTest::newRow("full-width 12") << u"１２"_qs << 12.0f;
+    QTest::newRow("full-width 10.5") << u"１０．５"_qs << 10.5f;
+    QTest::newRow("letters") << u"large"_qs << 0.0f;
+    QTest::newRow("empty") << u""_qs << 0.0f;
+}
+
+void tst_NoteIdArgs::convertsTheFontSize()
+{
+    QFETCH(QString, size);
+    QFETCH(float, points);
+    QStringList fields = **DecodeNoteArgs(ExampleArgs);
+    fields[NoteRecord::FontSize] = size;
+    const auto note = convertNoteFields(fields);
+    QCOMPARE(note.ok(), points != 0);
+    if (!note.ok()) {
+        QVERIFY2(note.error().contains(u"フォントサイズ"_qs), qPrintable(note.error()));
+        return;
+    }
+    QCOMPARE(note->fontSize, points);
+    QCOMPARE(note->backColor, 12632256);
+    QCOMPARE(note->width, 5430.0f);
+    QCOMPARE(note->id, u"7"_qs);
 }
 
 QTEST_APPLESS_MAIN(tst_NoteIdArgs)
