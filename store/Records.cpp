@@ -56,8 +56,8 @@ struct Damage
 // left out and the lines they start on are listed there.
 template <typename Record, int FieldCount, typename FieldAt, typename NeedsNumber,
           typename FieldName>
-Result<QList<Record>> parseRecords(const QByteArray &file, const QString &fileName,
-                                   FieldAt fieldAt, NeedsNumber needsNumber, FieldName fieldName,
+Result<QList<Record>> parseRecords(const QByteArray &file, const QString &fileName, FieldAt fieldAt,
+                                   NeedsNumber needsNumber, FieldName fieldName,
                                    QList<int> *badLines = nullptr)
 {
     const QByteArray bytes = file.left(textLength(file));
@@ -160,7 +160,8 @@ Result<QList<Record>> parseRecords(const QByteArray &file, const QString &fileNa
             } else if (pos < n) {
                 if (b[pos] == ',')
                     return Damage{
-                        line, QStringLiteral("レコードの欄が %1 個より多くあります").arg(FieldCount)};
+                        line,
+                        QStringLiteral("レコードの欄が %1 個より多くあります").arg(FieldCount)};
                 skipLineEnd();
             }
         }

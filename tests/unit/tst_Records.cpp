@@ -171,7 +171,8 @@ void tst_Records::endsAtTheEndOfFileMark_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QByteArray>("rewritten");
     const QByteArray two = "\"5\",\"0\"\r\n\"6\",4711";
-    QTest::newRow("notes, after the last CR LF") << true << SampleNotes + "\x1A" << 2 << SampleNotes;
+    QTest::newRow("notes, after the last CR LF")
+        << true << SampleNotes + "\x1A" << 2 << SampleNotes;
     QTest::newRow("notes, right after the last record")
         << true << SampleNotes.chopped(2) + "\x1A" << 2 << SampleNotes;
     QTest::newRow("notes, anything after the mark")
