@@ -42,8 +42,8 @@ void tst_DataFolder::followsTheNotes_data()
         << u"MDATA.INI/"_qs << false << xdg << u"データ home/pinboa"_qs;
     QTest::newRow("relative XDG_DATA_HOME ignored")
         << u""_qs << false << u"relative/data"_qs << u"home/.local/share/pinboa"_qs;
-    QTest::newRow("empty XDG_DATA_HOME") << u""_qs << false << u""_qs
-                                         << u"home/.local/share/pinboa"_qs;
+    QTest::newRow("empty XDG_DATA_HOME")
+        << u""_qs << false << u""_qs << u"home/.local/share/pinboa"_qs;
     QTest::newRow("no XDG_DATA_HOME") << u""_qs << false << unset << u"home/.local/share/pinboa"_qs;
 }
 
@@ -68,8 +68,7 @@ void tst_DataFolder::followsTheNotes()
     if (xdg == u"<unset>"_qs)
         qunsetenv("XDG_DATA_HOME");
     else
-        qputenv("XDG_DATA_HOME",
-                QFile::encodeName(xdg.startsWith(u'/') ? root.path() + xdg : xdg));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(xdg.startsWith(u'/') ? root.path() + xdg : xdg));
 
     const QString folder = dataFolder(programs, [&](const QString &) { return writable; });
     QCOMPARE(folder, root.filePath(expected) + u'/');

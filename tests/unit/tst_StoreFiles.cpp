@@ -41,7 +41,6 @@ private:
 
 } // namespace
 
-
 class tst_StoreFiles : public QObject
 {
     Q_OBJECT
@@ -143,9 +142,11 @@ void tst_StoreFiles::folderInAFilesPlaceNamesTheCause_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("operation");
     for (const char *operation : {"read notes", "update notes", "append record", "close"})
-        QTest::addRow("MDATA.INI, %s", operation) << u"MDATA.INI"_qs << QString::fromLatin1(operation);
+        QTest::addRow("MDATA.INI, %s", operation)
+            << u"MDATA.INI"_qs << QString::fromLatin1(operation);
     for (const char *operation : {"read entries", "append entry", "close"})
-        QTest::addRow("IDDATA.INI, %s", operation) << u"IDDATA.INI"_qs << QString::fromLatin1(operation);
+        QTest::addRow("IDDATA.INI, %s", operation)
+            << u"IDDATA.INI"_qs << QString::fromLatin1(operation);
     QTest::newRow("lock file") << FolderLock::lockFileName() << u"read notes"_qs;
 }
 
@@ -221,9 +222,8 @@ void tst_StoreFiles::removesStaleTemporariesOnly()
     // Left by saves killed between their link and their rename, full size.
     const QStringList stale{u"MDATA.INI.kajlgP"_qs, u"MDATA.INI.QwErTy"_qs};
     // The user's, or another file's.
-    const QStringList kept{u"MDATA.INI.backup"_qs, u"MDATA.INI.Backup"_qs,
-                           u"MDATA.INI.BEFORE"_qs, u"MDATA.INI.kajlg1"_qs,
-                           u"MDATA.INI.kajlgPQ"_qs, u"mdata.ini.kajlgP"_qs,
+    const QStringList kept{u"MDATA.INI.backup"_qs,  u"MDATA.INI.Backup"_qs,  u"MDATA.INI.BEFORE"_qs,
+                           u"MDATA.INI.kajlg1"_qs,  u"MDATA.INI.kajlgPQ"_qs, u"mdata.ini.kajlgP"_qs,
                            u"IDDATA.INI.kajlgP"_qs, u"MDATA.INI.LnKxYz"_qs};
     for (const QString &name : stale + kept.mid(0, kept.size() - 1))
         writeBytes(m_dir->filePath(name), noteLine("1") + noteLine("2"));
