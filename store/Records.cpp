@@ -38,11 +38,6 @@ QString lineError(const QString &fileName, int line, const QString &why)
 
 const QString CutShort = QStringLiteral("レコードが途中で終わっています");
 
-QString invalidBytes()
-{
-    return QStringLiteral("Shift_JIS（コードページ 932）の文字ではないバイトがあります");
-}
-
 // What is wrong with a record, and on which line.
 struct Damage
 {
@@ -64,7 +59,9 @@ Result<QList<Record>> parseRecords(const QByteArray &file, const QString &fileNa
     const qsizetype firstInvalid = cp932::firstInvalidOffset(bytes);
     if (firstInvalid >= 0 && !badLines) {
         const int line = countLines(bytes.left(firstInvalid + 1));
-        return Error{lineError(fileName, qMax(line, 1), invalidBytes())};
+        return Error{lineError(fileName, qMax(line, 1),
+                               QStringLiteral("Shift_JIS（コードページ 932）の文字ではない"
+                                              "バイトがあります"))};
     }
 
     cp932::Decoder decoder;
@@ -186,19 +183,18 @@ Result<QList<Record>> parseRecords(const QByteArray &file, const QString &fileNa
         const qsizetype recordStart = pos;
         fieldBreak = -1;
         const std::optional<Damage> damage = readRecord(records.emplace_back(), recordLine);
-        if (!damage) {
-            // Only a lenient read gets here with bytes that are not code page 932.
-            if (firstInvalid < 0 || pos <= firstInvalid ||
-                decoder.decode(b + recordStart, pos - recordStart))
-                continue;
-            records.removeLast();
-            damaged.append(recordLine);
+        // Only a lenient read gets here with bytes that are not code page 932: such a record is
+        // whole, and reading goes on after it.
+        const bool invalid = !damage && firstInvalid >= 0 && pos > firstInvalid &&
+                             !decoder.decode(b + recordStart, pos - recordStart);
+        if (!damage && !invalid)
             continue;
-        }
         if (!badLines)
             return Error{lineError(fileName, damage->line, damage->why)};
         records.removeLast();
         damaged.append(recordLine);
+        if (invalid)
+            continue;
         if (fieldBreak >= 0) {
             pos = fieldBreak;
             line = fieldBreakLine;
