@@ -203,8 +203,6 @@ void tst_Codec::writesPlacesInSinglePrecision_data()
     QTest::newRow("168 DPI") << 142 * 1440.0 / 168 << u"1217.143"_qs;
     QTest::newRow("168 DPI, one pixel") << 1440.0 / 168 << u"8.571429"_qs;
     QTest::newRow("negative") << -1440.0 / 168 * 7 << u"-60"_qs;
-    QTest::newRow("144 DPI") << 183 * 10.0 << u"1830"_qs;
-    QTest::newRow("a quarter") << 14.25 << u"14.25"_qs;
     QTest::newRow("large") << 123456789.0 << u"123456800"_qs;
 }
 
@@ -214,7 +212,6 @@ void tst_Codec::writesPlacesInSinglePrecision()
     QFETCH(QString, text);
     const Value place = Value::single(twips);
     QCOMPARE(place.toText(), text);
-    QVERIFY(place.isNumber());
     QCOMPARE(*place.toNumber(), double(float(*place.toNumber()))); // a single-precision value
 }
 

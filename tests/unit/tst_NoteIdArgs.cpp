@@ -56,8 +56,7 @@ private slots:
     void refusesSeparatorInField();
     void decodesArgumentStrings();
     void refusesTooFewFields();
-    void convertsTheFontSize_data();
-    void convertsTheFontSize();
+    void convertsFullWidthSize();
 };
 
 void tst_NoteIdArgs::choosesTheNextUnusedId()
@@ -255,34 +254,16 @@ void tst_NoteIdArgs::refusesTooFewFields()
     QVERIFY(!DecodeNoteArgs(u"just a text"_qs).ok());
 }
 
-void tst_NoteIdArgs::convertsTheFontSize_data()
+void tst_NoteIdArgs::convertsFullWidthSize()
 {
-    QTest::addColumn<QString>("size");
-    QTest::addColumn<float>("points"); // 0: refused
-    QTest::newRow("12") << u"12"_qs << 12.0f;
-    QTest::newRow("10.5") << u"10.5"_qs << 10.5f;
-    QTest::newRow("full-width 12") << u"１２"_qs << 12.0f;
-    QTest::newRow("full-width 10.5") << u"１０．５"_qs << 10.5f;
-    QTest::newRow("letters") << u"large"_qs << 0.0f;
-    QTest::newRow("empty") << u""_qs << 0.0f;
-}
-
-void tst_NoteIdArgs::convertsTheFontSize()
-{
-    QFETCH(QString, size);
-    QFETCH(float, points);
+    // A size typed with full-width digits and read from the file as it stands.
     QStringList fields = **DecodeNoteArgs(ExampleArgs);
-    fields[NoteRecord::FontSize] = size;
+    fields[NoteRecord::FontSize] = u"１０．５"_qs;
     const auto note = convertNoteFields(fields);
-    QCOMPARE(note.ok(), points != 0);
-    if (!note.ok()) {
-        QVERIFY2(note.error().contains(u"フォントサイズ"_qs), qPrintable(note.error()));
-        return;
-    }
-    QCOMPARE(note->fontSize, points);
-    QCOMPARE(note->backColor, 12632256);
-    QCOMPARE(note->width, 5430.0f);
-    QCOMPARE(note->id, u"7"_qs);
+    QVERIFY2(note.ok(), qPrintable(note.error()));
+    QCOMPARE(note->fontSize, 10.5f);
+    fields[NoteRecord::FontSize] = u"１２ｐｔ"_qs;
+    QVERIFY(convertNoteFields(fields).error().contains(u"フォントサイズ"_qs));
 }
 
 QTEST_APPLESS_MAIN(tst_NoteIdArgs)

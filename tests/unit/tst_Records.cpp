@@ -33,8 +33,6 @@ private slots:
     void countsLines_data();
     void countsLines();
     void readsLooseSyntax();
-    void endsAtTheEndOfFileMark_data();
-    void endsAtTheEndOfFileMark();
     void readsFullWidthSize();
     void skipsDamagedRecords_data();
     void skipsDamagedRecords();
@@ -164,45 +162,6 @@ void tst_Records::readsLooseSyntax()
              QByteArray("\"t\",\"1\",\"f\",\"12\",1,2,3,4,5,6\r\n"));
 }
 
-void tst_Records::endsAtTheEndOfFileMark_data()
-{
-    QTest::addColumn<bool>("notes");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QByteArray>("rewritten");
-    const QByteArray two = "\"5\",\"0\"\r\n\"6\",4711";
-    QTest::newRow("notes, after the last CR LF")
-        << true << SampleNotes + "\x1A" << 2 << SampleNotes;
-    QTest::newRow("notes, right after the last record")
-        << true << SampleNotes.chopped(2) + "\x1A" << 2 << SampleNotes;
-    QTest::newRow("notes, anything after the mark")
-        << true << SampleNotes + "\x1A\"cut\",\x82" << 2 << SampleNotes;
-    QTest::newRow("entries, after the last CR LF")
-        << false << two + "\r\n\x1A" << 2 << two + "\r\n";
-    QTest::newRow("entries, right after the last entry")
-        << false << two + "\x1A" << 2 << two + "\r\n";
-}
-
-void tst_Records::endsAtTheEndOfFileMark()
-{
-    QFETCH(bool, notes);
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, count);
-    QFETCH(QByteArray, rewritten);
-    if (notes) {
-        const auto records = parseNoteRecords(bytes);
-        QVERIFY2(records.ok(), qPrintable(records.error()));
-        QCOMPARE(records->size(), count);
-        QCOMPARE(serializeNoteRecords(records.value()).value(), rewritten);
-        QCOMPARE(parseNoteRecordsSkippingDamaged(bytes).badLines, QList<int>());
-    } else {
-        const auto entries = parseRunningEntries(bytes);
-        QVERIFY2(entries.ok(), qPrintable(entries.error()));
-        QCOMPARE(entries->size(), count);
-        QCOMPARE(serializeRunningEntries(entries.value()).value(), rewritten);
-    }
-}
-
 void tst_Records::readsFullWidthSize()
 {
     // "１２" bare and quoted, as a Japanese input method types it: the size 12, bytes kept.
@@ -224,6 +183,8 @@ void tst_Records::skipsDamagedRecords_data()
         return "\"" + QByteArray(text) + "\",\"1\",\"f\",12,1,2,3,4,5," + id + "\r\n";
     };
     QTest::newRow("all whole") << line("1") + line("2") << QList<double>{1, 2} << QList<int>();
+    QTest::newRow("anything after the end mark")
+        << line("1") + line("2").chopped(2) + "\x1A\"x\x80" << QList<double>{1, 2} << QList<int>();
     QTest::newRow("a number that is not one")
         << line("1") + line("x") + line("3") << QList<double>{1, 3} << QList<int>{2};
     QTest::newRow("short of a field: the next record stays")
