@@ -205,10 +205,10 @@ store::NoteRecord Form2::newNote() const
     note.NoteBackColor = store::Value::text(decimalText(IRO2));
     note.NoteFontName = store::Value::text(FNT2.toString());
     note.NoteFontSize = recordValue(FSIZE2);
-    note.NoteTop = store::Value::number(outer.y());
-    note.NoteLeft = store::Value::number(outer.x());
-    note.NoteWidth = store::Value::number(outer.width());
-    note.NoteHeight = store::Value::number(outer.height() - NoteHeightAllowance);
+    note.NoteTop = store::Value::single(outer.y());
+    note.NoteLeft = store::Value::single(outer.x());
+    note.NoteWidth = store::Value::single(outer.width());
+    note.NoteHeight = store::Value::single(outer.height() - NoteHeightAllowance);
     note.NoteForeColor = recordValue(FIRO2);
     note.NoteId = store::Value::number(double(NewNoteId));
     return note;

@@ -10,6 +10,7 @@
 #include "platform/Log.h"
 #include "platform/Processes.h"
 #include "store/DataFolder.h"
+#include "store/Files.h"
 #include "store/NoteArgs.h"
 #include "store/NoteId.h"
 #include "store/NoteStore.h"
@@ -240,14 +241,24 @@ bool NoteDesktop::show()
     m_noteLineCount = count.value() + 1;
     m_noteTable = QList<NoteRow>(1);
 
-    const auto records = files.readNoteRecords();
-    if (!records.ok()) {
-        m_messages.append(records.error());
+    // Every note that can be read is shown; the records that cannot are named at the end.
+    const auto readout = files.readNoteRecordsSkippingDamaged();
+    if (!readout.ok()) {
+        m_messages.append(readout.error());
         finish();
         return true;
     }
-    for (const store::NoteRecord &record : records.value())
+    for (const store::NoteRecord &record : readout->records)
         m_noteTable.append(NoteRow{record, 0});
+    if (!readout->badLines.isEmpty()) {
+        QStringList lines;
+        for (const int line : readout->badLines)
+            lines.append(QString::number(line));
+        m_messages.append(QStringLiteral("%1 の %2 行目の付箋は読み取れないため、表示していません。"
+                                         "ほかの付箋は表示しています。")
+                              .arg(store::files::shownName(files.noteFilePath()),
+                                   lines.join(QStringLiteral("、"))));
+    }
 
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.

@@ -11,11 +11,13 @@
 #include "platform/SingleInstance.h"
 #include "platform/WindowSystem.h"
 #include "store/DataFolder.h"
+#include "store/Files.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    store::files::ignoreFileSizeSignal();
     if (master::asksForHelp(argc, argv)) {
         // The help needs no desktop.
         QCoreApplication app(argc, argv);

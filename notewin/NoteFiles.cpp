@@ -9,9 +9,7 @@
 
 namespace notewin {
 
-NoteFiles::NoteFiles(const QString &appDir, QObject *parent) : QObject(parent), m_appDir(appDir)
-{
-}
+NoteFiles::NoteFiles(const QString &appDir, QObject *parent) : QObject(parent), m_appDir(appDir) {}
 
 void NoteFiles::registerWindow()
 {

@@ -9,6 +9,7 @@
 #include "platform/Processes.h"
 #include "platform/WindowSystem.h"
 #include "store/DataFolder.h"
+#include "store/Files.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,6 +18,7 @@
 
 int main(int argc, char *argv[])
 {
+    store::files::ignoreFileSizeSignal();
     // No note, no window: end before anything else is set up or opened.
     if (argc < 2 || argv[1][0] == '\0')
         return 0;

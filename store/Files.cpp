@@ -3,13 +3,16 @@
 // SPDX-License-Identifier: MIT
 #include "Files.h"
 
+#include "Records.h"
 #include "SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,25 +38,110 @@ QString shownName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
-// A missing file reads as an empty one.
+namespace {
+
+// Why a folder, a pipe or a device in a data file's place is not read or written.
+QString notAPlainFile(mode_t mode)
+{
+    return S_ISDIR(mode) ? systemErrorText(EISDIR)
+                         : QStringLiteral("ファイルではなく、特別な種類の項目です");
+}
+
+} // namespace
+
+// A missing file reads as an empty one. Read with the system calls themselves, so that a failure
+// names the cause of the call that failed (Qt's own open leaves a stale error number behind when
+// it refuses a folder).
 Result<Bytes> read(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return Bytes{};
-    if (!file.open(QIODevice::ReadOnly)) {
+    auto cannot = [&](const QString &why) {
+        return Error{QStringLiteral("%1 を読めません（%2）。").arg(shownName(path), why)};
+    };
+    int fd;
+    do {
+        // Not blocking: a pipe in the file's place must not hold the program up.
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return Bytes{};
+        return cannot(systemErrorText(errno));
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
         const int cause = errno;
-        return Error{
-            QStringLiteral("%1 を開けません（%2）。")
-                .arg(shownName(path), cause ? systemErrorText(cause) : file.errorString())};
+        ::close(fd);
+        return cannot(systemErrorText(cause));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return cannot(notAPlainFile(info.st_mode));
     }
     Bytes result;
     result.exists = true;
-    result.bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Error{
-            QStringLiteral("%1 を読めません（%2）。").arg(shownName(path), file.errorString())};
+    // One byte more than the size, so that the end shows without another allocation.
+    result.bytes.resize(qsizetype(info.st_size) + 1);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == result.bytes.size())
+            result.bytes.resize(got * 2); // grown since the stat
+        const ssize_t n = ::read(fd, result.bytes.data() + got, size_t(result.bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int cause = errno;
+            ::close(fd);
+            return cannot(systemErrorText(cause));
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    result.bytes.truncate(got);
     return result;
+}
+
+namespace {
+
+// Six letters in a word's shape: "backup", "BACKUP", "Backup".
+bool wordShaped(QStringView letters)
+{
+    auto allLower = [](QStringView s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'a' && c <= u'z'; });
+    };
+    auto allUpper = [](QStringView s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; });
+    };
+    return allLower(letters) || allUpper(letters) ||
+           (allUpper(letters.first(1)) && allLower(letters.sliced(1)));
+}
+
+} // namespace
+
+void removeStaleTemporaries(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + u'.';
+    constexpr int RandomLetters = 6;
+    const QDir dir = target.absoluteDir();
+    const QStringList entries =
+        dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString &entry : entries) {
+        if (entry.size() != prefix.size() + RandomLetters || !entry.startsWith(prefix))
+            continue;
+        const QStringView letters = QStringView(entry).sliced(prefix.size());
+        const bool random = std::all_of(letters.begin(), letters.end(), [](QChar c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        });
+        if (!random || wordShaped(letters))
+            continue;
+        const QByteArray native = QFile::encodeName(dir.filePath(entry));
+        struct stat info;
+        if (::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid())
+            ::unlink(native.constData());
+    }
 }
 
 // Writes a temporary file beside the old one, syncs it and renames it over the old one, so that
@@ -65,14 +153,22 @@ Status save(const QString &path, const QByteArray &bytes)
         return Error{QStringLiteral("%1 に書き込めません（%2）。")
                          .arg(shownName(path), systemErrorText(cause))};
     };
+    struct stat existing;
+    if (::stat(QFile::encodeName(path).constData(), &existing) == 0 && S_ISDIR(existing.st_mode))
+        return failed(EISDIR); // QSaveFile refuses it without an error number
+    removeStaleTemporaries(path);
     const QString dir = QFileInfo(path).absolutePath();
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
+        const int cause = errno;
         // The new file is made beside the old one: a folder that cannot be written says so.
         if (::access(QFile::encodeName(dir).constData(), W_OK) != 0)
             return Error{
                 QStringLiteral("フォルダー %1 に書き込めないため、%2 を保存できません（%3）。")
                     .arg(QDir::toNativeSeparators(dir), shownName(path), systemErrorText(errno))};
+        if (cause != 0)
+            return failed(cause);
         return Error{
             QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), file.errorString())};
     }
@@ -115,6 +211,7 @@ Status append(const QString &path, const QByteArray &line, Sync sync)
         return Error{QStringLiteral("%1 に書き込めません（%2）。")
                          .arg(shownName(path), systemErrorText(cause))};
     };
+    removeStaleTemporaries(path);
     const QByteArray native = QFile::encodeName(path);
     int fd;
     do {
@@ -129,19 +226,34 @@ Status append(const QString &path, const QByteArray &line, Sync sync)
         ::close(fd);
         return failed(cause);
     }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Error{QStringLiteral("%1 に書き込めません（%2）。")
+                         .arg(shownName(path), notAPlainFile(info.st_mode))};
+    }
     const off_t oldSize = info.st_size;
-    QByteArray out;
-    if (oldSize > 0) {
-        char last = 0;
-        if (::pread(fd, &last, 1, oldSize - 1) != 1) {
-            const int cause = errno;
+    // The whole old text, for a 0x1A mark anywhere in it.
+    QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
+    for (qsizetype got = 0; got < old.size();) {
+        const ssize_t n = ::pread(fd, old.data() + got, size_t(old.size() - got), off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int cause = n < 0 ? errno : EIO;
             ::close(fd);
             return failed(cause);
         }
-        if (last != '\n' && last != '\r')
-            out = "\r\n";
+        got += n;
     }
+    const qsizetype text = textLength(old);
+    QByteArray out;
+    if (text > 0 && old[text - 1] != '\n' && old[text - 1] != '\r')
+        out = "\r\n";
     out += line;
+    if (text < old.size()) {
+        ::close(fd);
+        return save(path, old.left(text) + out);
+    }
 
     auto cutBack = [&](int cause) {
         // Back to the old length; a file that did not exist before stays, empty, as a missing
@@ -167,6 +279,11 @@ Status append(const QString &path, const QByteArray &line, Sync sync)
     if (::close(fd) != 0)
         return failed(errno);
     return {};
+}
+
+void ignoreFileSizeSignal()
+{
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 } // namespace store::files

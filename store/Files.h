@@ -22,12 +22,20 @@ struct Bytes
     bool exists = false;
     QByteArray bytes;
 };
-// A missing file reads as an empty one.
+// A missing file reads as an empty one. Anything but a plain file (a folder, a pipe) is refused.
 Result<Bytes> read(const QString &path);
 
 // Writes a temporary file beside the old one, syncs it and renames it over the old one, so that
-// a crash at any moment leaves one of the two whole.
+// a crash at any moment leaves one of the two whole. A temporary file of an earlier save that was
+// killed before its rename is removed first (see removeStaleTemporaries).
 Status save(const QString &path, const QByteArray &bytes);
+
+// Removes what a killed save of `path` left beside it: QSaveFile names its temporary file after
+// the file, a dot and six random letters ("MDATA.INI.kajlgP"). Only plain files of this user
+// whose six letters are not a word's shape (all small, all capital, or one capital and then
+// small) go, so that no file of the user's ("MDATA.INI.backup") is ever taken. The caller holds
+// the folder's lock, so no live save of ours owns one.
+void removeStaleTemporaries(const QString &path);
 
 enum class Sync
 {
@@ -36,7 +44,14 @@ enum class Sync
 };
 // Appends one whole record. A file whose last line has no line break gets CR LF first, so that
 // the new record starts on a line of its own. A write that fails part-way (a full disk) is cut
-// back to the old length: a half line would make the whole file unreadable to everyone.
+// back to the old length: a half line would make the whole file unreadable to everyone. A file
+// whose text ends at a 0x1A mark is saved again whole, the record in place of the mark, as a
+// record after the mark would be lost to every reader.
 Status append(const QString &path, const QByteArray &line, Sync sync);
+
+// A write past the file-size limit (ulimit -f) must fail with EFBIG, so that an append is cut
+// back and the user is told, rather than end the process between the write and its cut-back.
+// Both programs call this first thing.
+void ignoreFileSizeSignal();
 
 } // namespace store::files

@@ -65,8 +65,9 @@ Error FolderLock::busyError(const QString &appDir, int waitedMs)
 
 FolderLock::FolderLock(const QString &appDir, LockWait wait)
 {
-    if (wait == LockWait::Held)
-        return; // nothing to take; locked() stays false, and nobody asks
+    m_held = wait == LockWait::Held;
+    if (m_held)
+        return; // taken already, by the caller
     const QString path = QDir(appDir).filePath(lockFileName());
     const int fd = openLockFile(QFile::encodeName(path));
     if (fd < 0) {

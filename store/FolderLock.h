@@ -35,7 +35,8 @@ public:
     FolderLock(const FolderLock &) = delete;
     FolderLock &operator=(const FolderLock &) = delete;
 
-    bool locked() const { return m_fd >= 0; }
+    // True also for LockWait::Held: the caller's own lock covers this one.
+    bool locked() const { return m_fd >= 0 || m_held; }
     // Why it could not be taken; busy() when another holder has it.
     const Error &error() const { return m_error; }
 
@@ -47,6 +48,7 @@ public:
 
 private:
     int m_fd = -1;
+    bool m_held = false;
     Error m_error;
 };
 

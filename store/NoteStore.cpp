@@ -82,11 +82,6 @@ NoteStore::NoteStore(const QString &appDir, LockWait wait) : m_appDir(appDir), m
         m_appDir += u'/';
 }
 
-bool NoteStore::holds(const FolderLock &lock) const
-{
-    return m_wait == LockWait::Held || lock.locked();
-}
-
 QString NoteStore::appDir() const
 {
     return m_appDir;
@@ -105,7 +100,7 @@ QString NoteStore::runningFilePath() const
 Result<int> NoteStore::countNoteLines() const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     auto file = files::read(noteFilePath());
     if (!file)
@@ -116,9 +111,21 @@ Result<int> NoteStore::countNoteLines() const
 Result<QList<NoteRecord>> NoteStore::readNoteRecords() const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     return readNotesAt(noteFilePath());
+}
+
+Result<NoteReadout> NoteStore::readNoteRecordsSkippingDamaged() const
+{
+    FolderLock lock(m_appDir, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    const QString path = noteFilePath();
+    auto file = files::read(path);
+    if (!file)
+        return Error{file.error()};
+    return parseNoteRecordsSkippingDamaged(file->bytes, files::shownName(path));
 }
 
 Status NoteStore::appendNoteRecord(const NoteRecord &record) const
@@ -127,7 +134,7 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
     if (!line)
         return Error{line.error()};
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     return files::append(noteFilePath(), line.value(), files::Sync::ToDisk);
 }
@@ -135,7 +142,7 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
 Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     const QString path = noteFilePath();
     auto records = readNotesAt(path);
@@ -149,7 +156,7 @@ Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &
 Result<QList<RunningEntry>> NoteStore::readRunningEntries() const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     return readEntriesAt(runningFilePath());
 }
@@ -161,7 +168,7 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
     if (!line)
         return Error{line.error()};
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     // A running entry names a live window: after a power failure it is stale whatever the disk
     // kept, so it is not worth a wait for the disk on every note window's start, which the
@@ -173,7 +180,7 @@ Status
 NoteStore::updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     const QString path = runningFilePath();
     auto entries = readEntriesAt(path);
@@ -210,7 +217,7 @@ Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64
 CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
 {
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return {lock.error(), lock.error()};
     CloseResult result;
     // The entries go first: once the window is gone from IDDATA.INI the master may show the
@@ -230,8 +237,8 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
         return result; // no note data file: no record to store the position in
     for (NoteRecord &record : records.value()) {
         if (ownIdMatchesRecord(idText, record.NoteId)) {
-            record.NoteTop = Value::number(top);
-            record.NoteLeft = Value::number(left);
+            record.NoteTop = Value::single(top);
+            record.NoteLeft = Value::single(left);
         }
     }
     result.notes = writeNotesAt(path, records.value());
@@ -244,7 +251,7 @@ Result<QString> NoteStore::replaceRunningFile(const QList<RunningEntry> &entries
     if (!bytes)
         return Error{bytes.error()};
     FolderLock lock(m_appDir, m_wait);
-    if (!holds(lock))
+    if (!lock.locked())
         return lock.error();
     const QString path = runningFilePath();
     auto file = files::read(path);

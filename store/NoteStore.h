@@ -48,6 +48,10 @@ public:
     // MDATA.INI
     Result<int> countNoteLines() const;
     Result<QList<NoteRecord>> readNoteRecords() const;
+    // For showing the notes: every record that reads whole, and the lines of the damaged ones,
+    // so that one damaged record does not hide every note. Fails only when the file cannot be
+    // read at all. Nothing may be rewritten from it.
+    Result<NoteReadout> readNoteRecordsSkippingDamaged() const;
     // Appends one record. Refuses a record it cannot store (a double quote or a character outside
     // code page 932 in a text) without writing anything. A file whose last line has no CR LF gets
     // one first, so the new record never runs into the last one.
@@ -70,8 +74,9 @@ public:
     Result<QList<RunningEntry>> recordTaskIds(const QHash<QString, qint64> &taskIds) const;
 
     // The note window's close, holding the lock once for both files: removes its entries from
-    // IDDATA.INI, then stores `top` and `left` (twips) in every record that matches `idText`
-    // numerically and rewrites MDATA.INI with exactly the records read. The position is stored
+    // IDDATA.INI, then stores `top` and `left` (twips, as single-precision numbers) in every
+    // record that matches `idText` numerically and rewrites MDATA.INI with exactly the records
+    // read. The position is stored
     // even when IDDATA.INI cannot be read or rewritten (a missing one reads as empty).
     CloseResult closeNoteWindow(const QString &idText, double top, double left) const;
 
@@ -82,8 +87,6 @@ public:
     Result<QString> replaceRunningFile(const QList<RunningEntry> &entries) const;
 
 private:
-    bool holds(const FolderLock &lock) const;
-
     QString m_appDir;
     LockWait m_wait;
 };

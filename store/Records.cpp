@@ -5,6 +5,8 @@
 
 #include "Cp932.h"
 
+#include <optional>
+
 namespace store {
 
 namespace {
@@ -34,15 +36,29 @@ QString lineError(const QString &fileName, int line, const QString &why)
     return QStringLiteral("%1 の %2 行目を読めません（%3）。").arg(fileName).arg(line).arg(why);
 }
 
+const QString CutShort = QStringLiteral("レコードが途中で終わっています");
+
+// What is wrong with a record, and on which line.
+struct Damage
+{
+    int line;
+    QString why;
+};
+
 // Reads records of `FieldCount` fields from the bytes of a whole file; `fieldAt` gives a field.
 // `needsNumber` says which fields must hold a number, `fieldName` names a field in messages.
+// Without `badLines` the first damaged record fails the whole read; with it, damaged records are
+// left out and the lines they start on are listed there.
 template <typename Record, int FieldCount, typename FieldAt, typename NeedsNumber,
           typename FieldName>
-Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileName,
-                                   FieldAt fieldAt, NeedsNumber needsNumber, FieldName fieldName)
+Result<QList<Record>> parseRecords(const QByteArray &file, const QString &fileName, FieldAt fieldAt,
+                                   NeedsNumber needsNumber, FieldName fieldName,
+                                   QList<int> *badLines = nullptr)
 {
-    if (const qsizetype bad = cp932::firstInvalidOffset(bytes); bad >= 0) {
-        const int line = countLines(bytes.left(bad + 1));
+    const QByteArray bytes = file.left(textLength(file));
+    const qsizetype firstInvalid = cp932::firstInvalidOffset(bytes);
+    if (firstInvalid >= 0 && !badLines) {
+        const int line = countLines(bytes.left(firstInvalid + 1));
         return Error{lineError(fileName, qMax(line, 1),
                                QStringLiteral("Shift_JIS（コードページ 932）の文字ではない"
                                               "バイトがあります"))};
@@ -67,41 +83,29 @@ Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileN
         return true;
     };
     auto decodeField = [&](const QByteArray &raw) {
-        // Every byte was checked above, and a field never splits a character: the delimiters are
-        // below 0x40, which no second byte uses.
+        // Every byte was checked above (a lenient read drops a record with bad bytes anyway), and
+        // a field never splits a character: the delimiters are below 0x40, which no second byte
+        // uses.
         return decoder.decode(raw.constData(), raw.size()).value_or(QString());
     };
 
-    QList<Record> records;
-    records.reserve(qMin(bytes.count('\n') + 1, n / (2 * FieldCount) + 1));
-    while (true) {
-        // Empty lines between records are skipped.
-        while (pos < n && (isBlank(b[pos]) || isLineEnd(b[pos]))) {
-            if (isLineEnd(b[pos]))
-                skipLineEnd();
-            else
-                ++pos;
-        }
-        if (pos == n)
-            break;
-
-        const int recordLine = line;
-        Record &record = records.emplace_back();
+    // The first line end of a record that stood between two of its fields: a record short of
+    // fields takes the next line's first ones, so a damaged one is read again from there.
+    qsizetype fieldBreak = -1;
+    int fieldBreakLine = 0;
+    auto readRecord = [&](Record &record, int recordLine) -> std::optional<Damage> {
         for (int f = 0; f < FieldCount; ++f) {
             while (pos < n && isBlank(b[pos]))
                 ++pos;
             if (pos == n)
-                return Error{lineError(fileName, recordLine,
-                                       QStringLiteral("レコードが途中で終わっています"))};
+                return Damage{recordLine, CutShort};
             const int fieldLine = line;
-            if (pos < n && b[pos] == '"') {
+            if (b[pos] == '"') {
                 const qsizetype start = pos + 1;
                 const qsizetype close = bytes.indexOf('"', start);
                 if (close < 0)
-                    return Error{lineError(
-                        fileName, fieldLine,
-                        QStringLiteral(
-                            "レコードが途中で終わっています。文字列を閉じる \" がありません"))};
+                    return Damage{fieldLine,
+                                  CutShort + QStringLiteral("。文字列を閉じる \" がありません")};
                 for (pos = start; pos < close;) {
                     if (isLineEnd(b[pos]))
                         skipLineEnd();
@@ -116,10 +120,9 @@ Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileN
                 while (pos < n && isBlank(b[pos]))
                     ++pos;
                 if (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
-                    return Error{
-                        lineError(fileName, line,
+                    return Damage{line,
                                   QStringLiteral("文字列を閉じる \" のあとに余分な文字があります。"
-                                                 "文字列に \" が含まれている可能性があります"))};
+                                                 "文字列に \" が含まれている可能性があります")};
             } else {
                 qsizetype start = pos;
                 while (pos < n && b[pos] != ',' && !isLineEnd(b[pos]))
@@ -133,30 +136,77 @@ Result<QList<Record>> parseRecords(const QByteArray &bytes, const QString &fileN
                                          : Value::fromFile(Kind::Number, decodeField(raw), raw);
             }
             if (needsNumber(f) && !fieldAt(record, f).toNumber())
-                return Error{lineError(fileName, fieldLine,
-                                       QStringLiteral("%1 番目の欄（%2）が数値ではありません")
-                                           .arg(f + 1)
-                                           .arg(fieldName(f)))};
+                return Damage{fieldLine, QStringLiteral("%1 番目の欄（%2）が数値ではありません")
+                                             .arg(f + 1)
+                                             .arg(fieldName(f))};
 
             // The delimiter: a comma or a line end between fields, a line end or the end of
             // the file after the last one.
             if (f < FieldCount - 1) {
                 if (pos == n)
-                    return Error{lineError(fileName, recordLine,
-                                           QStringLiteral("レコードが途中で終わっています"))};
-                if (b[pos] == ',')
+                    return Damage{recordLine, CutShort};
+                if (b[pos] == ',') {
                     ++pos;
-                else
+                } else {
                     skipLineEnd();
+                    if (fieldBreak < 0) {
+                        fieldBreak = pos;
+                        fieldBreakLine = line;
+                    }
+                }
             } else if (pos < n) {
                 if (b[pos] == ',')
-                    return Error{lineError(
-                        fileName, line,
-                        QStringLiteral("レコードの欄が %1 個より多くあります").arg(FieldCount))};
+                    return Damage{
+                        line,
+                        QStringLiteral("レコードの欄が %1 個より多くあります").arg(FieldCount)};
                 skipLineEnd();
             }
         }
+        return std::nullopt;
+    };
+
+    QList<Record> records;
+    records.reserve(qMin(bytes.count('\n') + 1, n / (2 * FieldCount) + 1));
+    QList<int> damaged;
+    while (true) {
+        // Empty lines between records are skipped.
+        while (pos < n && (isBlank(b[pos]) || isLineEnd(b[pos]))) {
+            if (isLineEnd(b[pos]))
+                skipLineEnd();
+            else
+                ++pos;
+        }
+        if (pos == n)
+            break;
+
+        const int recordLine = line;
+        const qsizetype recordStart = pos;
+        fieldBreak = -1;
+        const std::optional<Damage> damage = readRecord(records.emplace_back(), recordLine);
+        // Only a lenient read gets here with bytes that are not code page 932: such a record is
+        // whole, and reading goes on after it.
+        const bool invalid = !damage && firstInvalid >= 0 && pos > firstInvalid &&
+                             !decoder.decode(b + recordStart, pos - recordStart);
+        if (!damage && !invalid)
+            continue;
+        if (!badLines)
+            return Error{lineError(fileName, damage->line, damage->why)};
+        records.removeLast();
+        damaged.append(recordLine);
+        if (invalid)
+            continue;
+        if (fieldBreak >= 0) {
+            pos = fieldBreak;
+            line = fieldBreakLine;
+        } else {
+            while (pos < n && !isLineEnd(b[pos]))
+                ++pos;
+            if (pos < n)
+                skipLineEnd();
+        }
     }
+    if (badLines)
+        *badLines = std::move(damaged);
     return records;
 }
 
@@ -261,6 +311,16 @@ Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes, const QStrin
         noteFieldNeedsNumber, noteFieldLabel);
 }
 
+NoteReadout parseNoteRecordsSkippingDamaged(const QByteArray &bytes, const QString &fileName)
+{
+    NoteReadout readout;
+    auto records = parseRecords<NoteRecord, NoteRecord::FieldCount>(
+        bytes, fileName, [](NoteRecord &r, int f) -> Value & { return r.field(f); },
+        noteFieldNeedsNumber, noteFieldLabel, &readout.badLines);
+    readout.records = std::move(records.value());
+    return readout;
+}
+
 Result<QList<RunningEntry>> parseRunningEntries(const QByteArray &bytes, const QString &fileName)
 {
     return parseRecords<RunningEntry, 2>(
@@ -303,10 +363,16 @@ Result<QByteArray> serializeRunningEntries(const QList<RunningEntry> &entries)
     return out;
 }
 
+qsizetype textLength(const QByteArray &bytes)
+{
+    const qsizetype mark = bytes.indexOf('\x1A');
+    return mark < 0 ? bytes.size() : mark;
+}
+
 int countLines(const QByteArray &bytes)
 {
     int lines = 0;
-    const qsizetype n = bytes.size();
+    const qsizetype n = textLength(bytes);
     qsizetype pos = 0;
     while (pos < n) {
         const char c = bytes[pos];

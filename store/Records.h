@@ -67,8 +67,21 @@ namespace store {
 // (a record cut short, a number field that is not a number, text after a closing quote, bytes
 // that are not code page 932) fails with a message that names the file's line, so that nothing
 // is ever rewritten from a partial read. `fileName` only names the file in messages.
+// A file's text ends at its first 0x1A, the end-of-file mark of older tools (see textLength).
 Result<QList<NoteRecord>> parseNoteRecords(const QByteArray &bytes,
                                            const QString &fileName = QStringLiteral("MDATA.INI"));
+
+// What can be read of a file that may hold damaged records: every record that reads whole, and
+// the line (from 1) on which each of the others starts. Reading goes on at the next line start
+// after the damage, or, for a record that ran short of fields into the next line, at that line.
+// Only for showing notes: a file is never rewritten from it.
+struct NoteReadout
+{
+    QList<NoteRecord> records;
+    QList<int> badLines;
+};
+NoteReadout parseNoteRecordsSkippingDamaged(const QByteArray &bytes,
+                                            const QString &fileName = QStringLiteral("MDATA.INI"));
 Result<QList<RunningEntry>>
 parseRunningEntries(const QByteArray &bytes,
                     const QString &fileName = QStringLiteral("IDDATA.INI"));
@@ -82,7 +95,13 @@ Result<QByteArray> serializeRunningEntries(const QList<RunningEntry> &entries);
 // How a user knows note field `index` (0..9), for messages: "メッセージ" ... "付箋番号".
 QString noteFieldLabel(int index);
 
-// Physical lines: CR LF, CR or LF each end a line; an unterminated last line counts; empty is 0.
+// Physical lines of the text: CR LF, CR or LF each end a line; an unterminated last line counts;
+// empty is 0.
 int countLines(const QByteArray &bytes);
+
+// How many of a file's bytes are its text: all of them up to the first 0x1A. Older tools ended a
+// file there (the DOS end-of-file mark) and read nothing after it; it is never the second byte of
+// a code page 932 character, so the cut never splits one.
+qsizetype textLength(const QByteArray &bytes);
 
 } // namespace store

@@ -23,8 +23,8 @@ constexpr int LongestIntervalMs = 50;
 
 } // namespace
 
-Retry *Retry::start(QObject *owner, std::function<Outcome()> attempt,
-                    std::function<void()> expired, int timeoutMs)
+Retry *Retry::start(QObject *owner, std::function<Outcome()> attempt, std::function<void()> expired,
+                    int timeoutMs)
 {
     if (attempt() == Over)
         return nullptr;

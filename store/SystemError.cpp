@@ -28,6 +28,8 @@ QString systemErrorText(int errorNumber)
         return QStringLiteral("ファイルまたはフォルダーがありません");
     case ENOTDIR:
         return QStringLiteral("フォルダーではありません");
+    case EISDIR:
+        return QStringLiteral("ファイルではなくフォルダーです");
     case EMFILE:
     case ENFILE:
         return QStringLiteral("開いているファイルが多すぎます");

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace store {
 
@@ -18,6 +19,15 @@ bool isBlank(QChar c)
 bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
+}
+
+// The ASCII form of a full-width digit, point or sign ("１" -> "1"); any other character as it is.
+QChar narrow(QChar c)
+{
+    const char16_t u = c.unicode();
+    if ((u >= u'０' && u <= u'９') || u == u'．' || u == u'＋' || u == u'－')
+        return QChar(char16_t(u - (u'０' - u'0')));
+    return c;
 }
 
 } // namespace
@@ -38,6 +48,20 @@ Value Value::number(double number)
     v.m_hasNumber = true;
     v.m_text = formatNumber(number);
     return v;
+}
+
+Value Value::single(double number)
+{
+    if (!std::isfinite(number) || std::abs(number) > std::numeric_limits<float>::max())
+        return Value::number(number);
+    // 7 significant digits first, then the nearest single: that single's shortest form, which is
+    // what is written, has at most those 7 digits.
+    char buffer[32];
+    const auto printed =
+        std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::scientific, 6);
+    double rounded = number;
+    std::from_chars(buffer, printed.ptr, rounded);
+    return Value::number(double(float(rounded)));
 }
 
 Value Value::fromFile(Kind kind, const QString &text, const QByteArray &raw)
@@ -118,7 +142,7 @@ namespace {
 
 template <typename Text> std::optional<double> parseNumberText(Text text)
 {
-    auto at = [&](qsizetype i) { return QChar(text[i]); };
+    auto at = [&](qsizetype i) { return narrow(QChar(text[i])); };
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isBlank(at(begin)))

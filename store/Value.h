@@ -24,6 +24,10 @@ public:
 
     static Value text(const QString &text);
     static Value number(double number);
+    // A place or size of a note record: single precision, as the older tool held it, and so never
+    // more than 7 significant digits in the file (1217.143 where 1440 / 168 DPI gives
+    // 1217.142857142857). Every position or size stored in a record is made with this.
+    static Value single(double number);
     // A value as the reader found it: `raw` is the field's bytes in the file (without the quotes
     // of a text), written back unchanged as long as the value is not replaced, so that a rewrite
     // keeps every byte of what it did not change (a code page 932 character with two codes, a
@@ -72,7 +76,8 @@ namespace store {
 QString formatNumber(double value);
 
 // Parses the number form of a field ("600", "-15", "14.25", ".5", "1E+3", blanks around it
-// allowed). Nothing when the text is not wholly a number.
+// allowed). Full-width digits, point and signs, as a Japanese input method types them, are the
+// characters they stand for ("１２" is 12). Nothing when the text is not wholly a number.
 std::optional<double> parseNumber(QStringView text);
 std::optional<double> parseNumber(QLatin1StringView text);
 

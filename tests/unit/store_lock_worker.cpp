@@ -2,8 +2,12 @@
 // store_lock_worker <folder> <worker number> <rounds, 0 for ever>
 // store_lock_worker <folder> chaos <kills>: keeps two forked writers busy, SIGKILLs one at a
 // random moment again and again, and checks after each kill that both files still read whole.
+// store_lock_worker <folder> filesize 0: under a file-size limit, with SIGXFSZ as the programs
+// set it, tries an append of each file and a rewrite; prints each failure, and exits with 0 when
+// each failed with its message and left both files as they were.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
+#include "store/Files.h"
 #include "store/NoteStore.h"
 #include "tests/support/Notes.h"
 
@@ -13,7 +17,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,6 +134,47 @@ int runChaos(const NoteStore &store, int kills)
     return 0;
 }
 
+int runFileSizeLimit(const NoteStore &store)
+{
+    files::ignoreFileSizeSignal();
+    const QByteArray notes = readAll(store.noteFilePath());
+    const QByteArray entries = readAll(store.runningFilePath());
+    struct Write
+    {
+        const char *name;
+        qint64 limit; // a few bytes past the file, or short of the rewritten one
+        std::function<Status()> run;
+    };
+    const Write writes[] = {
+        {"append entry", entries.size() + 3, [&] { return store.appendRunningEntry(u"3"_qs); }},
+        {"append record", notes.size() + 3, [&] { return store.appendNoteRecord(makeNote(3)); }},
+        {"rewrite", 20, [&] {
+             return store.updateNoteRecords([](QList<NoteRecord> &records) {
+                 records.first().NoteTop = Value::number(99);
+                 return true;
+             });
+         }}};
+    int failures = 0;
+    for (const Write &write : writes) {
+        rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limit{rlim_t(write.limit), old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const Status status = write.run();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::printf("%s: %s\n", write.name, qPrintable(status.error()));
+        const bool named = !status.ok() && status.error().contains(u"ファイルが大きすぎます"_qs);
+        const bool kept =
+            readAll(store.noteFilePath()) == notes && readAll(store.runningFilePath()) == entries;
+        if (!named || !kept) {
+            std::fprintf(stderr, "%s: %s\n", write.name,
+                         !named ? "no failure with its cause" : "a file changed");
+            ++failures;
+        }
+    }
+    return failures == 0 ? 0 : 4;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -137,5 +184,7 @@ int main(int argc, char **argv)
     const NoteStore store(QString::fromLocal8Bit(argv[1]), store::LockWait::Sleep);
     if (qstrcmp(argv[2], "chaos") == 0)
         return runChaos(store, std::atoi(argv[3]));
+    if (qstrcmp(argv[2], "filesize") == 0)
+        return runFileSizeLimit(store);
     return runWriter(store, std::atoi(argv[2]), std::atoi(argv[3]));
 }

@@ -36,6 +36,8 @@ private slots:
     void formatsShortestPlainDecimal();
     void parsesNumberForms_data();
     void parsesNumberForms();
+    void writesPlacesInSinglePrecision_data();
+    void writesPlacesInSinglePrecision();
 };
 
 void tst_Codec::encodesWindowsBestFit_data()
@@ -177,7 +179,9 @@ void tst_Codec::parsesNumberForms_data()
     QTest::newRow("thousands") << u"1,000"_qs << false << 0.0;
     QTest::newRow("inner blank") << u"1 2"_qs << false << 0.0;
     QTest::newRow("overflow") << u"1E+999"_qs << false << 0.0;
-    QTest::newRow("full-width digits") << u"１２"_qs << false << 0.0;
+    QTest::newRow("full-width digits") << u"１２"_qs << true << 12.0;
+    QTest::newRow("full-width fraction, sign") << u" －１０．５"_qs << true << -10.5;
+    QTest::newRow("full-width and letters") << u"１２ｐｔ"_qs << false << 0.0;
 }
 
 void tst_Codec::parsesNumberForms()
@@ -189,6 +193,26 @@ void tst_Codec::parsesNumberForms()
     QCOMPARE(parsed.has_value(), isNumber);
     if (isNumber)
         QCOMPARE(*parsed, value);
+}
+
+void tst_Codec::writesPlacesInSinglePrecision_data()
+{
+    QTest::addColumn<double>("twips");
+    QTest::addColumn<QString>("text");
+    // 142 and 1 pixels at 168 DPI (8.571428... twips each), 183 at 144 DPI.
+    QTest::newRow("168 DPI") << 142 * 1440.0 / 168 << u"1217.143"_qs;
+    QTest::newRow("168 DPI, one pixel") << 1440.0 / 168 << u"8.571429"_qs;
+    QTest::newRow("negative") << -1440.0 / 168 * 7 << u"-60"_qs;
+    QTest::newRow("large") << 123456789.0 << u"123456800"_qs;
+}
+
+void tst_Codec::writesPlacesInSinglePrecision()
+{
+    QFETCH(double, twips);
+    QFETCH(QString, text);
+    const Value place = Value::single(twips);
+    QCOMPARE(place.toText(), text);
+    QCOMPARE(*place.toNumber(), double(float(*place.toNumber()))); // a single-precision value
 }
 
 QTEST_APPLESS_MAIN(tst_Codec)

@@ -56,6 +56,7 @@ private slots:
     void refusesSeparatorInField();
     void decodesArgumentStrings();
     void refusesTooFewFields();
+    void convertsFullWidthSize();
 };
 
 void tst_NoteIdArgs::choosesTheNextUnusedId()
@@ -251,6 +252,18 @@ void tst_NoteIdArgs::refusesTooFewFields()
     QVERIFY(!decoded.ok());
     QVERIFY2(decoded.error().contains(u"9 個"_qs), qPrintable(decoded.error()));
     QVERIFY(!DecodeNoteArgs(u"just a text"_qs).ok());
+}
+
+void tst_NoteIdArgs::convertsFullWidthSize()
+{
+    // A size typed with full-width digits and read from the file as it stands.
+    QStringList fields = **DecodeNoteArgs(ExampleArgs);
+    fields[NoteRecord::FontSize] = u"１０．５"_qs;
+    const auto note = convertNoteFields(fields);
+    QVERIFY2(note.ok(), qPrintable(note.error()));
+    QCOMPARE(note->fontSize, 10.5f);
+    fields[NoteRecord::FontSize] = u"１２ｐｔ"_qs;
+    QVERIFY(convertNoteFields(fields).error().contains(u"フォントサイズ"_qs));
 }
 
 QTEST_APPLESS_MAIN(tst_NoteIdArgs)

@@ -1,50 +1,21 @@
 // The store's operations on the two files of a temporary program folder.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
-#include "store/DataFolder.h"
 #include "store/NoteStore.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
-#include <QFileInfo>
-
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace store;
 using namespace testsupport;
-
-namespace {
-
-// Every write of this process that would take a file past `bytes` more than `path` holds now
-// fails (as on a full disk, after the bytes that still fit), until the object goes.
-class FailingWrites
-{
-public:
-    FailingWrites(const QString &path, qint64 bytes)
-    {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        const rlimit limit{rlim_t(QFileInfo(path).size() + bytes), m_old.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FailingWrites() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old;
-};
-
-} // namespace
 
 class tst_NoteStore : public QObject
 {
@@ -62,19 +33,17 @@ private slots:
     void closeComparesIdentifiersEachInItsWay();
     void closeWritesExactlyTheRecordsRead();
     void closeKeepsOtherBytes();
+    void closeStoresPlacesInSinglePrecision();
     void closeWithoutRunningFileStoresThePosition();
     void closeWithoutNoteFileRemovesTheEntry();
     void closeLeavesMalformedNoteFile();
     void closeStoresPositionDespiteMalformedRunningFile();
     void neverRewritesMalformedFile_data();
     void neverRewritesMalformedFile();
+    void showingReadsAroundDamagedRecords();
     void updateWritesOnlyWhenAsked();
-    void failedWritesLeaveFilesWhole_data();
-    void failedWritesLeaveFilesWhole();
     void heldLockFailsInTimeAndTouchesNothing();
     void setsAsideUnreadableRunningFile();
-    void readOnlyFolderNamesTheCause();
-    void dataFolderIsTheProgramFolderWhenWritable();
 
 private:
     QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
@@ -240,6 +209,14 @@ void tst_NoteStore::closeKeepsOtherBytes()
     QCOMPARE(readBytes(mdata()), other + noteLine("2", "\xFA\x54", "0,0"));
 }
 
+void tst_NoteStore::closeStoresPlacesInSinglePrecision()
+{
+    // 142 and 1 pixels at 168 DPI: at most 7 significant digits reach the file.
+    writeBytes(mdata(), noteLine("1"));
+    QVERIFY(m_store->closeNoteWindow(u"1"_qs, 142 * 1440.0 / 168, 1440.0 / 168));
+    QCOMPARE(readBytes(mdata()), noteLine("1", "t", "1217.143,8.571429"));
+}
+
 void tst_NoteStore::closeWithoutRunningFileStoresThePosition()
 {
     writeBytes(mdata(), noteLine("1"));
@@ -309,6 +286,21 @@ void tst_NoteStore::neverRewritesMalformedFile()
     QCOMPARE(readBytes(mdata()), bytes);
 }
 
+void tst_NoteStore::showingReadsAroundDamagedRecords()
+{
+    const QByteArray bytes = noteLine("1") + noteLine("x") + noteLine("3") + "\x1A";
+    writeBytes(mdata(), bytes);
+    const auto readout = m_store->readNoteRecordsSkippingDamaged();
+    QVERIFY2(readout.ok(), qPrintable(readout.error()));
+    QCOMPARE(readout->records.size(), 2);
+    QCOMPARE(readout->records.at(1).NoteId.toNumber(), 3.0);
+    QCOMPARE(readout->badLines, QList<int>{2});
+    // A rewrite still refuses the file and names the line.
+    const Status update = m_store->updateNoteRecords([](QList<NoteRecord> &) { return true; });
+    QVERIFY2(update.error().contains(u"MDATA.INI の 2 行目"_qs), qPrintable(update.error()));
+    QCOMPARE(readBytes(mdata()), bytes);
+}
+
 void tst_NoteStore::updateWritesOnlyWhenAsked()
 {
     writeBytes(mdata(), noteLine("1") + noteLine("2"));
@@ -330,50 +322,6 @@ void tst_NoteStore::updateWritesOnlyWhenAsked()
     }));
     QCOMPARE(readBytes(mdata()), QByteArray()); // every note erased: an empty file
     QCOMPARE(m_store->countNoteLines().value(), 0);
-}
-
-void tst_NoteStore::failedWritesLeaveFilesWhole_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<qint64>("bytesThatFit");
-    for (const char *operation : {"append entry", "append record", "close"}) {
-        for (qint64 fit : {0, 3, 9})
-            QTest::addRow("%s, %lld bytes fit", operation, fit)
-                << QString::fromLatin1(operation) << fit;
-    }
-}
-
-void tst_NoteStore::failedWritesLeaveFilesWhole()
-{
-    QFETCH(QString, operation);
-    QFETCH(qint64, bytesThatFit);
-    // The last line has no line break: the append must also take back the one it adds.
-    const QByteArray notes = noteLine("1") + noteLine("2").chopped(2);
-    const QByteArray entries = "\"1\",77\r\n\"2\",\"0\"";
-    writeBytes(mdata(), notes);
-    writeBytes(iddata(), entries);
-    Status status;
-    {
-        const FailingWrites full(operation == u"append record"_qs ? mdata() : iddata(),
-                                 bytesThatFit);
-        if (operation == u"append entry"_qs)
-            status = m_store->appendRunningEntry(u"3"_qs);
-        else if (operation == u"append record"_qs)
-            status = m_store->appendNoteRecord(note(3, u"新しい付箋"_qs));
-        else
-            status = m_store->closeNoteWindow(u"2"_qs, 30, 45).notes;
-    }
-    QVERIFY(!status.ok());
-    QVERIFY2(status.error().contains(u"ファイルが大きすぎます"_qs), qPrintable(status.error()));
-    QCOMPARE(readBytes(mdata()), notes);
-    if (operation != u"close"_qs)
-        QCOMPARE(readBytes(iddata()), entries);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
-             QStringList({u"IDDATA.INI"_qs, u"MDATA.INI"_qs}));
-    // Both files still read whole, and the next close stores its position.
-    QVERIFY(m_store->readRunningEntries().ok());
-    QVERIFY(m_store->closeNoteWindow(u"2"_qs, 30, 45));
-    QCOMPARE(readBytes(mdata()), noteLine("1") + noteLine("2", "t", "30,45"));
 }
 
 void tst_NoteStore::heldLockFailsInTimeAndTouchesNothing()
@@ -420,48 +368,6 @@ void tst_NoteStore::setsAsideUnreadableRunningFile()
     const auto again = m_store->replaceRunningFile({});
     QVERIFY(again.ok() && again->isEmpty());
     QCOMPARE(readBytes(iddata()), QByteArray("\"1\",4711\r\n"));
-}
-
-void tst_NoteStore::readOnlyFolderNamesTheCause()
-{
-    // A folder without a lock file that its user may only read. The check runs as a user
-    // without privileges, as a privileged one may write anywhere.
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner |
-                                                     QFile::ReadOther | QFile::ExeOther));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && ::setuid(65534) != 0)
-            ::_exit(3);
-        const Status status = m_store->appendRunningEntry(u"1"_qs);
-        const bool named = !status.ok() && status.error().contains(u"書き込めない"_qs) &&
-                           !status.error().contains(u"No such file"_qs);
-        ::_exit(named ? 0 : 1);
-    }
-    int wstatus = 0;
-    QCOMPARE(::waitpid(child, &wstatus, 0), child);
-    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(WIFEXITED(wstatus));
-    QCOMPARE(WEXITSTATUS(wstatus), 0);
-}
-
-void tst_NoteStore::dataFolderIsTheProgramFolderWhenWritable()
-{
-    const QString programs = m_dir->path() + u"/programs"_qs;
-    QVERIFY(QDir().mkpath(programs));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir->path() + u"/データ home"_qs));
-    QCOMPARE(dataFolder(programs), programs + u"/"_qs);
-
-    // The kernel lets root write anywhere: there a folder that is not there stands in for one
-    // that cannot be written.
-    QString readOnly = m_dir->path() + u"/gone"_qs;
-    if (::geteuid() != 0) {
-        readOnly = programs;
-        QVERIFY(QFile::setPermissions(programs, QFile::ReadOwner | QFile::ExeOwner));
-    }
-    const QString data = m_dir->path() + u"/データ home/pinboa/"_qs;
-    QCOMPARE(dataFolder(readOnly), data);
-    QCOMPARE(int(QFileInfo(data).permissions() & 0x0077), 0); // the user's alone
-    QFile::setPermissions(programs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QTEST_APPLESS_MAIN(tst_NoteStore)

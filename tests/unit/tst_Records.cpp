@@ -33,6 +33,9 @@ private slots:
     void countsLines_data();
     void countsLines();
     void readsLooseSyntax();
+    void readsFullWidthSize();
+    void skipsDamagedRecords_data();
+    void skipsDamagedRecords();
     void runningEntriesKeepKinds();
     void refusesMalformedFiles_data();
     void refusesMalformedFiles();
@@ -134,6 +137,9 @@ void tst_Records::countsLines_data()
     QTest::newRow("empty lines") << QByteArray("\r\n\r\n") << 2;
     QTest::newRow("lone CR and LF") << QByteArray("a\rb\nc") << 3;
     QTest::newRow("sample: a line break inside a text") << SampleNotes << 3;
+    QTest::newRow("0x1A after the last CR LF") << QByteArray("a\r\nb\r\n\x1A") << 2;
+    QTest::newRow("0x1A right after the last line") << QByteArray("a\r\nb\x1A") << 2;
+    QTest::newRow("lines after 0x1A") << QByteArray("a\r\n\x1A\r\nb\r\n") << 1;
 }
 
 void tst_Records::countsLines()
@@ -154,6 +160,60 @@ void tst_Records::readsLooseSyntax()
     QCOMPARE(notes->at(0).NoteId.toNumber(), 6.0);
     QCOMPARE(serializeNoteRecords(notes.value()).value(),
              QByteArray("\"t\",\"1\",\"f\",\"12\",1,2,3,4,5,6\r\n"));
+}
+
+void tst_Records::readsFullWidthSize()
+{
+    // "１２" bare and quoted, as a Japanese input method types it: the size 12, bytes kept.
+    const QByteArray bytes = "\"a\",\"1\",\"f\",\x82\x50\x82\x51,1,2,3,4,5,1\r\n"
+                             "\"b\",\"1\",\"f\",\"\x82\x50\x82\x51\",1,2,3,4,5,2\r\n";
+    const auto notes = parseNoteRecords(bytes);
+    QVERIFY2(notes.ok(), qPrintable(notes.error()));
+    QCOMPARE(notes->at(0).NoteFontSize.toNumber(), 12.0);
+    QCOMPARE(notes->at(1).NoteFontSize.toNumber(), 12.0);
+    QCOMPARE(serializeNoteRecords(notes.value()).value(), bytes);
+}
+
+void tst_Records::skipsDamagedRecords_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<double>>("ids");
+    QTest::addColumn<QList<int>>("badLines");
+    auto line = [](const char *id, const char *text = "t") {
+        return "\"" + QByteArray(text) + "\",\"1\",\"f\",12,1,2,3,4,5," + id + "\r\n";
+    };
+    QTest::newRow("all whole") << line("1") + line("2") << QList<double>{1, 2} << QList<int>();
+    QTest::newRow("anything after the end mark")
+        << line("1") + line("2").chopped(2) + "\x1A\"x\x80" << QList<double>{1, 2} << QList<int>();
+    QTest::newRow("a number that is not one")
+        << line("1") + line("x") + line("3") << QList<double>{1, 3} << QList<int>{2};
+    QTest::newRow("short of a field: the next record stays")
+        << line("1") + "\"b\",\"1\",\"f\",12,1,2,3,4,5\r\n" + line("3") << QList<double>{1, 3}
+        << QList<int>{2};
+    QTest::newRow("damage after a line break in the text")
+        << line("1") + line("x", "a\r\nb") + line("4") << QList<double>{1, 4} << QList<int>{2};
+    QTest::newRow("bytes that are not code page 932")
+        << line("1") + line("2", "\x80") + line("3") + line("4", "\x82\xA0\xFF")
+        << QList<double>{1, 3} << QList<int>{2, 4};
+    QTest::newRow("a double quote inside a text")
+        << line("1", "say \"hi\"") + line("2") << QList<double>{2} << QList<int>{1};
+    QTest::newRow("last record cut short")
+        << line("1") + line("2").left(20) << QList<double>{1} << QList<int>{2};
+}
+
+void tst_Records::skipsDamagedRecords()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<double>, ids);
+    QFETCH(QList<int>, badLines);
+    const NoteReadout readout = parseNoteRecordsSkippingDamaged(bytes);
+    QList<double> read;
+    for (const NoteRecord &record : readout.records)
+        read.append(*record.NoteId.toNumber());
+    QCOMPARE(read, ids);
+    QCOMPARE(readout.badLines, badLines);
+    // The strict read, which every rewrite uses, refuses the same file.
+    QCOMPARE(parseNoteRecords(bytes).ok(), badLines.isEmpty());
 }
 
 void tst_Records::runningEntriesKeepKinds()

@@ -44,6 +44,7 @@ private slots:
     void concurrentWritersLoseNothing();
     void killedWritersLeaveWholeFiles();
     void retryWaitsForTheLockAsAState();
+    void fileSizeLimitFailsWritesWithTheirCause();
 };
 
 void tst_StoreLock::concurrentWritersLoseNothing()
@@ -189,6 +190,30 @@ void tst_StoreLock::retryWaitsForTheLockAsAState()
     QCOMPARE(expired, 1);
     QCOMPARE(attempts, triedUntilExpiry + 1); // the first try only
     QVERIFY(!cancelled);
+}
+
+void tst_StoreLock::fileSizeLimitFailsWritesWithTheirCause()
+{
+    // With SIGXFSZ at its default the worker would die between a partial append and its
+    // cut-back; as the programs set it, each write fails and says why.
+    testsupport::ProgramFolder dir;
+    QVERIFY(dir.isValid());
+    const QByteArray notes = testsupport::noteLine("1") + testsupport::noteLine("2");
+    const QByteArray entries = "\"1\",77\r\n\"2\",\"0\"\r\n";
+    dir.write(u"MDATA.INI"_qs, notes);
+    dir.write(u"IDDATA.INI"_qs, entries);
+    QProcess worker;
+    worker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    worker.start(Worker, {dir.path(), QStringLiteral("filesize"), QStringLiteral("0")});
+    QVERIFY(worker.waitForFinished(30000));
+    const QString report = QString::fromUtf8(worker.readAllStandardOutput());
+    QCOMPARE(worker.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(worker.exitCode() == 0, qPrintable(report));
+    QCOMPARE(report.count(u"ファイルが大きすぎます"_qs), 3);
+    QCOMPARE(dir.read(u"MDATA.INI"_qs), notes);
+    QCOMPARE(dir.read(u"IDDATA.INI"_qs), entries);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({FolderLock::lockFileName(), u"IDDATA.INI"_qs, u"MDATA.INI"_qs}));
 }
 
 QTEST_GUILESS_MAIN(tst_StoreLock)
