@@ -172,9 +172,9 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     // Reachable by the master before the entry says that the window exists.
     m_closeRequests = new platform::CloseRequestServer(this);
     m_closeRequests->onActivate = [this] { activateFromRequest(); };
-    m_closeRequests->onKeys = [this](const QString &) {
+    m_closeRequests->onKeys = [this](const QString &, const std::function<void(bool)> &reply) {
         Form_KeyDown();
-        return m_unloaded;
+        reply(m_unloaded);
     };
     if (const store::Status listening =
             m_closeRequests->listen(m_appDir, QCoreApplication::applicationPid());

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <csignal>
@@ -48,6 +49,15 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
         QTest::qWait(10);
     }
     return true;
+}
+
+// Asks the note window `pid` to close, the way the master does; true when it confirmed.
+bool closeWindow(const QString &dir, qint64 pid)
+{
+    auto *closer = new platform::NoteWindowCloser(dir, pid);
+    QSignalSpy done(closer, &platform::NoteWindowCloser::done);
+    closer->start();
+    return done.wait(10000) && done.at(0).at(0).toBool();
 }
 
 bool alive(qint64 pid)
@@ -171,7 +181,7 @@ void tst_MemletProcess::startAppendsItsEntryAndCloseRequestWritesBack()
     QCOMPARE(live.at(0).noteArgs, noteArgs); // character for character
 
     // The call returns after the write-back.
-    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"3\",777\r\n"));
     QCOMPARE(readBytes(path("MDATA.INI")),
              record(3, 15, 15) + record(7, 1500, 3000) + record(9, 30, 30));
@@ -188,7 +198,7 @@ void tst_MemletProcess::noteTextIsNeverTakenForAnOption()
     QVERIFY(pid > 0);
     m_started.append(pid);
     QVERIFY(waitFor([&] { return readBytes(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
-    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
 }
 
@@ -229,11 +239,9 @@ void tst_MemletProcess::emptyArgumentEndsAtOnce()
 void tst_MemletProcess::unreachableWindowFailsAtOnce()
 {
     // A pid that is no note window of this folder, and a task identifier that was never one.
-    QVERIFY(!platform::closeNoteWindow(m_dir->path(), QCoreApplication::applicationPid()));
-    QVERIFY(!platform::closeNoteWindow(m_dir->path(), 0));
-    platform::NoteWindowConnection connection;
-    QVERIFY(!connection.activate(m_dir->path(), 999999));
-    QVERIFY(!connection.sendKeysAndWait(QStringLiteral("%{F10}"), 1000));
+    QVERIFY(!closeWindow(m_dir->path(), QCoreApplication::applicationPid()));
+    QVERIFY(!closeWindow(m_dir->path(), 0));
+    QVERIFY(!closeWindow(m_dir->path(), 999999));
     QVERIFY(!QFile::exists(path("IDDATA.INI")));
 }
 
@@ -378,7 +386,7 @@ void tst_MemletProcess::heldLockBoundsEveryWait()
         // A close asked for meanwhile is not done, and says so; the note stays. A request to
         // end makes its one bounded try and ends.
         const LockHolder held(m_dir->path());
-        QVERIFY(!platform::closeNoteWindow(m_dir->path(), pid));
+        QVERIFY(!closeWindow(m_dir->path(), pid));
         QVERIFY(alive(pid));
         ::kill(pid_t(other), SIGTERM);
         waited.restart();
@@ -388,7 +396,7 @@ void tst_MemletProcess::heldLockBoundsEveryWait()
         QCOMPARE(readBytes(path("MDATA.INI")), notes);
     }
     // Once the files are free, the next close goes through.
-    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("MDATA.INI")), record(7, 45, 60) + record(8));
 }
 

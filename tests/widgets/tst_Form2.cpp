@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
 
@@ -124,7 +125,10 @@ private slots:
         m_main.reset();
         processDeletes();
         for (const auto &window : platform::liveNoteWindows(appDir())) {
-            if (!platform::closeNoteWindow(appDir(), window.pid))
+            auto *closer = new platform::NoteWindowCloser(appDir(), window.pid);
+            QSignalSpy done(closer, &platform::NoteWindowCloser::done);
+            closer->start();
+            if (!done.wait(10000) || !done.at(0).at(0).toBool())
                 ::kill(pid_t(window.pid), SIGKILL);
         }
         platform::setProgramFolderForTesting(QString());

@@ -174,9 +174,9 @@ void tst_Platform::closeRequestOnlyFromThisUser()
     int activations = 0;
     QStringList keys;
     server.onActivate = [&] { ++activations; };
-    server.onKeys = [&](const QString &sequence) {
+    server.onKeys = [&](const QString &sequence, const std::function<void(bool)> &reply) {
         keys.append(sequence);
-        return true;
+        reply(true);
     };
     QVERIFY(server.listen(dir.path(), fakePid));
 
