@@ -4,6 +4,7 @@
 #include "CloseRequest.h"
 
 #include "LineRequest.h"
+#include "LocalServer.h"
 #include "LocalSocket.h"
 #include "Log.h"
 #include "Processes.h"

@@ -4,21 +4,17 @@
 #include "LocalSocket.h"
 
 #include "Log.h"
-#include "Protocol.h"
-#include "store/SystemError.h"
+#include "UnixSocket.h"
 
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
-#include <cstddef>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace platform {
+
+using namespace unixsocket;
 
 namespace {
 
@@ -30,60 +26,6 @@ constexpr int SendTimeoutMs = 3000;
 constexpr qsizetype ReadPerTurn = 64 * 1024;
 // Lines that arrived and were not read yet.
 constexpr qsizetype MaxBuffered = 256 * 1024;
-// Connections taken in one turn of the event loop.
-constexpr int AcceptsPerTurn = 16;
-// Rest after the process ran out of descriptors, instead of being woken again at once.
-constexpr int AcceptPauseMs = 250;
-
-// The name, UTF-8, after a NUL byte: the abstract namespace. The address is exactly as long as
-// the name, without padding, so that every program of the system spells it the same way.
-socklen_t abstractAddress(const QString &name, sockaddr_un *address)
-{
-    const QByteArray bytes = name.toUtf8();
-    *address = {};
-    address->sun_family = AF_UNIX;
-    if (bytes.isEmpty() || size_t(bytes.size()) >= sizeof address->sun_path)
-        return 0;
-    std::memcpy(address->sun_path + 1, bytes.constData(), size_t(bytes.size()));
-    return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(bytes.size()));
-}
-
-int newSocket()
-{
-    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-}
-
-void closeFd(int fd)
-{
-    if (fd >= 0)
-        ::close(fd); // not retried on EINTR: the descriptor is gone either way on Linux
-}
-
-// The user of the process at the other end: the listener's for a connecting socket, the
-// connecting process's for an accepted one.
-std::optional<uid_t> peerUser(int fd)
-{
-    ucred peer = {};
-    socklen_t size = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
-        return std::nullopt;
-    return peer.uid;
-}
-
-bool fromThisUser(int fd)
-{
-    return peerUser(fd) == ::getuid();
-}
-
-// A notifier may be the sender of the signal being handled: it goes from the event loop.
-void retire(QSocketNotifier *&notifier)
-{
-    if (!notifier)
-        return;
-    notifier->setEnabled(false);
-    notifier->deleteLater();
-    notifier = nullptr;
-}
 
 } // namespace
 
@@ -94,8 +36,6 @@ QStringList socketNames(const QString &name)
         names.append(QStringLiteral("%1-%2").arg(name).arg(i));
     return names;
 }
-
-// ---------------------------------------------------------------- connection
 
 LocalSocket::LocalSocket(QObject *parent)
     : QObject(parent), m_idle(new QTimer(this)), m_sendDeadline(new QTimer(this))
@@ -178,8 +118,11 @@ LocalSocket::Connect LocalSocket::tryConnect(const QString &name)
     // Whoever listens under a name of this user's programs must be this user.
     if (const std::optional<uid_t> user = peerUser(fd); user != ::getuid()) {
         closeFd(fd);
-        qCWarning(lcPinboa, "user %lld listens under %s: passed by",
-                  user ? qint64(*user) : qint64(-1), qPrintable(name));
+        if (!m_strangers.contains(name)) { // said once, however often it is tried again
+            m_strangers.append(name);
+            qCWarning(lcPinboa, "user %lld listens under %s: passed by",
+                      user ? qint64(*user) : qint64(-1), qPrintable(name));
+        }
         return Connect::Stranger;
     }
     adopt(fd);
@@ -324,101 +267,6 @@ void LocalSocket::restartIdle()
         m_idle->start(m_idleTimeoutMs);
     else
         m_idle->stop();
-}
-
-// ---------------------------------------------------------------- listener
-
-LocalServer::LocalServer(QObject *parent)
-    : QObject(parent), m_idleTimeoutMs(protocol::IdleTimeoutMs), m_resume(new QTimer(this))
-{
-    m_resume->setSingleShot(true);
-    connect(m_resume, &QTimer::timeout, this, [this] {
-        m_paused = false;
-        if (m_notifier)
-            m_notifier->setEnabled(true);
-    });
-}
-
-LocalServer::~LocalServer()
-{
-    close();
-}
-
-void LocalServer::close()
-{
-    retire(m_notifier);
-    closeFd(m_fd);
-    m_fd = -1;
-    m_resume->stop();
-    m_paused = false;
-}
-
-store::Result<QString> LocalServer::listen(const QStringList &names)
-{
-    close();
-    for (const QString &name : names) {
-        sockaddr_un address;
-        const socklen_t length = abstractAddress(name, &address);
-        if (length == 0)
-            return store::Error{QStringLiteral("窓口の名前が長すぎます (%1)").arg(name)};
-        const int fd = newSocket();
-        if (fd < 0)
-            return store::Error{store::systemErrorText(errno)};
-        if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0 &&
-            ::listen(fd, 50) == 0) {
-            if (name != names.first())
-                qCWarning(lcPinboa, "%s is taken: listening under %s", qPrintable(names.first()),
-                          qPrintable(name));
-            m_fd = fd;
-            m_notifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-            connect(m_notifier, &QSocketNotifier::activated, this, &LocalServer::acceptConnections);
-            return name;
-        }
-        const int error = errno;
-        closeFd(fd);
-        if (error != EADDRINUSE)
-            return store::Error{store::systemErrorText(error)};
-    }
-    return store::Error{
-        QStringLiteral("ほかのプログラムが同じ名前の窓口を使っています (%1)").arg(names.value(0)),
-        true};
-}
-
-void LocalServer::pause()
-{
-    if (!m_paused)
-        qCWarning(lcPinboa, "out of descriptors: connections wait a moment (%s)", strerror(errno));
-    m_paused = true;
-    m_notifier->setEnabled(false);
-    m_resume->start(AcceptPauseMs);
-}
-
-void LocalServer::acceptConnections()
-{
-    const QPointer<LocalServer> self(this);
-    for (int accepted = 0; self && m_fd >= 0 && accepted < AcceptsPerTurn;) {
-        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return; // the queue is empty
-            // EMFILE, ENFILE, ENOBUFS, ENOMEM: the queue stays full and the notifier would wake
-            // this again at once.
-            return pause();
-        }
-        ++accepted;
-        if (!fromThisUser(fd)) {
-            if (!std::exchange(m_strangerLogged, true))
-                qCWarning(lcPinboa, "a process of another user connected: refused");
-            closeFd(fd);
-            continue;
-        }
-        auto *socket = new LocalSocket(this);
-        socket->adopt(fd);
-        socket->setIdleTimeout(m_idleTimeoutMs);
-        emit newConnection(socket);
-    }
 }
 
 } // namespace platform

@@ -1,12 +1,10 @@
 // A small line-based local socket between the user's own processes: AF_UNIX stream sockets with
 // names in the abstract namespace, so that a killed process leaves nothing behind, and the peer's
-// user checked on both ends instead of file permissions. Everything runs from the event loop:
-// writes are queued, lines are capped, and no call ever waits.
+// user checked on both ends instead of file permissions (LocalServer listens). Everything runs
+// from the event loop: writes are queued, lines are capped, and no call ever waits.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
-
-#include "store/Result.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -85,43 +83,11 @@ private:
     qsizetype m_sent = 0; // of m_outgoing
     int m_idleTimeoutMs = 0;
     bool m_dropPending = false;
+    QStringList m_strangers; // names found held by another user
     QSocketNotifier *m_reader = nullptr;
     QSocketNotifier *m_writer = nullptr;
     QTimer *m_idle = nullptr;
     QTimer *m_sendDeadline = nullptr;
-};
-
-class LocalServer : public QObject
-{
-    Q_OBJECT
-public:
-    explicit LocalServer(QObject *parent = nullptr);
-    ~LocalServer() override;
-
-    // Listens under the first of `names` that is free, in the abstract namespace, and gives that
-    // name. A failure has a message for the user; it is `busy` when every name was taken.
-    store::Result<QString> listen(const QStringList &names);
-    void close();
-    // For the connections accepted from now on (protocol::IdleTimeoutMs unless set).
-    void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
-    // Accepting rests for a moment after the process ran out of descriptors.
-    bool isPaused() const { return m_paused; }
-
-signals:
-    // A connection from a process of this user, already watched; the server is its parent.
-    // Connections from other users are closed unanswered.
-    void newConnection(platform::LocalSocket *socket);
-
-private:
-    void acceptConnections();
-    void pause();
-
-    int m_fd = -1;
-    int m_idleTimeoutMs;
-    bool m_paused = false;
-    bool m_strangerLogged = false;
-    QSocketNotifier *m_notifier = nullptr;
-    QTimer *m_resume = nullptr;
 };
 
 } // namespace platform

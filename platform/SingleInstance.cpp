@@ -4,6 +4,7 @@
 #include "SingleInstance.h"
 
 #include "LineRequest.h"
+#include "LocalServer.h"
 #include "LocalSocket.h"
 #include "Log.h"
 #include "Processes.h"
@@ -142,11 +143,11 @@ SingleInstance::Claim SingleInstance::claimProgramName()
 {
     const QStringList names = socketNames(programMasterSocketName(m_programDir));
     auto server = std::make_unique<LocalServer>(this);
+    LocalSocket probe;
     qsizetype bound = -1;
     for (qsizetype i = 0; i < names.size() && bound < 0; ++i) {
         // Twice: a name free at the look may be bound by a master starting at the same moment.
         for (int look = 0; look < 2; ++look) {
-            LocalSocket probe;
             const LocalSocket::Connect found = probe.tryConnect(names.at(i));
             if (found == LocalSocket::Connect::Connected)
                 return Claim::Taken;
@@ -170,7 +171,6 @@ SingleInstance::Claim SingleInstance::claimProgramName()
         return Claim::Unavailable;
     }
     for (qsizetype i = 0; i < names.size(); ++i) {
-        LocalSocket probe;
         if (i != bound && probe.tryConnect(names.at(i)) == LocalSocket::Connect::Connected)
             return Claim::Taken;
     }

@@ -4,6 +4,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/CloseRequest.h"
 #include "platform/LineRequest.h"
+#include "platform/LocalServer.h"
 #include "platform/LocalSocket.h"
 #include "platform/SingleInstance.h"
 #include "tests/support/ProgramFolder.h"
@@ -13,7 +14,6 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <cstring>
@@ -84,6 +84,7 @@ private slots:
     void linesArriveWholeOrNotAtAll_data();
     void linesArriveWholeOrNotAtAll();
     void fullSendBufferNeverBlocks();
+    void peerThatNeverReadsIsDropped();
     void idleConnectionIsDropped();
     void acceptRestsWhenOutOfDescriptors();
     void closeRequestTakesOnlyExactLinesAndAnswersLater();
@@ -160,6 +161,21 @@ void tst_LocalSocket::fullSendBufferNeverBlocks()
     for (int i = 0; i < 4000; ++i)
         QCOMPARE(received.at(i), line + QByteArray::number(i));
     QVERIFY(sender.isConnected() && receiver.isConnected());
+}
+
+void tst_LocalSocket::peerThatNeverReadsIsDropped()
+{
+    int fds[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds), 0);
+    const auto cleanup = qScopeGuard([&] { ::close(fds[1]); });
+    LocalSocket sender;
+    sender.adopt(fds[0]);
+    QSignalSpy ended(&sender, &LocalSocket::disconnected);
+    QVERIFY(sender.write(QByteArray(4 << 20, 'a')));
+    QVERIFY(sender.bytesToWrite() > 0);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("its peer took nothing"));
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(sender.bytesToWrite(), 0);
 }
 
 void tst_LocalSocket::idleConnectionIsDropped()
@@ -270,15 +286,19 @@ void tst_LocalSocket::strangerListenerIsPassedBy()
                                            platform::programMasterSocketName(dir.path()),
                                            platform::dataMasterSocketName(dir.path())},
                                           ready[1]);
+    ::close(ready[1]);
     QVERIFY(child > 0);
+    int status = 0;
     const auto cleanup = qScopeGuard([&] {
         ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
+        ::waitpid(child, &status, 0);
         ::close(ready[0]);
-        ::close(ready[1]);
     });
     char byte = 0;
-    QCOMPARE(::read(ready[0], &byte, 1), 1);
+    if (::read(ready[0], &byte, 1) != 1 && ::waitpid(child, &status, 0) == child &&
+        WEXITSTATUS(status) == 2)
+        QSKIP("this system does not let root become another user");
+    QCOMPARE(byte, 'r');
 
     // The note window still starts, and its master still closes it.
     platform::CloseRequestServer server;
