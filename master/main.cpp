@@ -1,4 +1,4 @@
-// pinboa: the master program. One per data folder; lives in the tray and shows the notes.
+// pinboa: the master program. One per program and data folder; lives in the tray, shows the notes.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "Form1.h"
@@ -6,6 +6,7 @@
 #include "StartOptions.h"
 
 #include "platform/EndRequests.h"
+#include "platform/LineRequest.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/SingleInstance.h"
@@ -14,6 +15,7 @@
 #include "store/Files.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -36,26 +38,39 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     const master::StartOptions options = master::readStartOptions(app);
 
-    // One master per data folder, settled before anything touches its files.
-    platform::SingleInstance instance(store::dataFolder(platform::programFolder()));
+    // One master per program folder and per data folder, settled before anything touches files.
+    platform::SingleInstance instance(platform::programFolder(),
+                                      store::dataFolder(platform::programFolder()));
     if (!instance.claim()) {
-        // Started to show the notes (at login, say) while a master runs: that one refreshes.
-        if (options.showNotes && instance.askRunningToRefresh())
-            return 0;
-        platform::showMessage(nullptr,
-                              {QStringLiteral("このアプリケーションは、複数起動はできません。"),
-                               QStringLiteral("警告"), platform::MessageIcon::Exclamation,
-                               platform::MessageButtons::Ok},
-                              [&instance](platform::MessageAnswer) {
-                                  // Without a notification area a hidden master could not be
-                                  // reached any other way.
-                                  if (!master::tray::notificationAreaAvailable())
-                                      instance.askRunningToShow();
-                                  // Queued: the answer may come before the event loop runs.
-                                  QMetaObject::invokeMethod(
-                                      qApp, [] { QCoreApplication::exit(0); },
-                                      Qt::QueuedConnection);
-                              });
+        // Another master runs: asked from the event loop, and this start ends once it is done.
+        using Outcome = platform::LineRequest::Outcome;
+        const auto warnAndEnd = [&app, &instance] {
+            platform::showMessage(nullptr,
+                                  {QStringLiteral("このアプリケーションは、複数起動はできません。"),
+                                   QStringLiteral("警告"), platform::MessageIcon::Exclamation,
+                                   platform::MessageButtons::Ok},
+                                  [&app, &instance](platform::MessageAnswer) {
+                                      // Without a notification area a hidden master could not be
+                                      // reached any other way.
+                                      if (master::tray::notificationAreaAvailable())
+                                          return app.exit(0);
+                                      QObject::connect(instance.ask(platform::protocol::ShowMain),
+                                                       &platform::LineRequest::finished, &app,
+                                                       [&app] { app.exit(0); });
+                                  });
+        };
+        if (options.showNotes) {
+            // Started to show the notes (at login, say) while a master runs: that one refreshes.
+            QObject::connect(instance.ask(platform::protocol::Refresh),
+                             &platform::LineRequest::finished, &app,
+                             [&app, warnAndEnd](Outcome outcome) {
+                                 if (outcome == Outcome::Answered)
+                                     return app.exit(0);
+                                 warnAndEnd();
+                             });
+        } else {
+            QTimer::singleShot(0, &app, warnAndEnd);
+        }
         return app.exec();
     }
 

@@ -178,8 +178,8 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     // up, a close request is answered "not yet".
     m_closeRequests = new platform::CloseRequestServer(this);
     m_closeRequests->onActivate = [this] { activateFromRequest(); };
-    m_closeRequests->onKeys = [this](const QString &, std::function<void(bool)> reply) {
-        closeRequested(std::move(reply));
+    m_closeRequests->onKeys = [this](const QString &, const std::function<void(bool)> &reply) {
+        closeRequested(reply);
     };
     if (const store::Status listening =
             m_closeRequests->listen(m_files->appDir(), QCoreApplication::applicationPid());

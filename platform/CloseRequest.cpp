@@ -1,17 +1,21 @@
-// The close request over a local socket: the note window's server and the master's connection.
+// The close request over a local socket: the note window's server and the master's closer.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "CloseRequest.h"
 
+#include "LineRequest.h"
+#include "LocalServer.h"
 #include "LocalSocket.h"
 #include "Log.h"
 #include "Processes.h"
 #include "Protocol.h"
 
-#include <QDeadlineTimer>
 #include <QPointer>
 #include <QTimer>
+#include <QUtf8StringView>
 
+#include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace platform {
@@ -23,8 +27,30 @@ QByteArray line(const char *text)
     return QByteArray(text) + '\n';
 }
 
-// While the listener's queue is full, a connection is tried again this often.
-constexpr int ConnectRetryMs = 5;
+// The sequence of an exact "KEYS <sequence>" line: not empty, UTF-8, no control characters, no
+// space around it. Anything else is no key press.
+std::optional<QString> keysOf(const QByteArray &request)
+{
+    const QByteArray prefix(protocol::Keys);
+    if (!request.startsWith(prefix))
+        return std::nullopt;
+    const QByteArray sequence = request.mid(prefix.size());
+    if (sequence.isEmpty() || sequence.front() == ' ' || sequence.back() == ' ' ||
+        !QUtf8StringView(sequence).isValidUtf8())
+        return std::nullopt;
+    for (const char c : sequence) {
+        if (uchar(c) < 0x20 || uchar(c) == 0x7f)
+            return std::nullopt;
+    }
+    return QString::fromUtf8(sequence);
+}
+
+// What one connection to a note window owes and has said.
+struct Peer
+{
+    int owed = 0; // answers not sent yet
+    bool strayLogged = false;
+};
 
 } // namespace
 
@@ -48,111 +74,60 @@ store::Status CloseRequestServer::listen(const QString &appDir, qint64 pid)
         m_server = new LocalServer(this);
         connect(m_server, &LocalServer::newConnection, this, &CloseRequestServer::acceptConnection);
     }
-    QString error;
-    if (!m_server->listen(noteWindowSocketName(appDir, pid), &error))
-        return store::Error{error};
+    const store::Result<QString> name =
+        m_server->listen(socketNames(noteWindowSocketName(appDir, pid)));
+    if (!name)
+        return store::Error{name.error()};
     return {};
 }
 
 void CloseRequestServer::acceptConnection(LocalSocket *socket)
 {
     connect(socket, &LocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &LocalSocket::readyRead, this, [this, socket] {
+    const auto peer = std::make_shared<Peer>();
+    connect(socket, &LocalSocket::readyRead, this, [this, socket, peer] {
         // The handlers may run an event loop of their own (a message box), in which the master
         // can hang up.
         const QPointer<LocalSocket> alive(socket);
         while (alive) {
-            const std::optional<QByteArray> read = socket->readLine();
-            if (!read)
+            const std::optional<QByteArray> request = socket->readLine();
+            if (!request)
                 break;
-            const QByteArray request = read->trimmed();
-            if (request == protocol::Activate) {
+            if (*request == protocol::Activate) {
                 if (onActivate)
                     onActivate();
-            } else if (request.startsWith(QByteArray(protocol::Keys).trimmed())) {
-                const QString keys =
-                    QString::fromUtf8(request.mid(qstrlen(protocol::Keys))).trimmed();
-                const auto reply = [alive](bool closed) {
-                    if (alive)
-                        alive->write(line(closed ? protocol::Done : protocol::NotDone),
-                                     protocol::ConnectTimeoutMs);
-                };
-                if (onKeys)
-                    onKeys(keys, reply);
-                else
-                    reply(false);
+                continue;
+            }
+            const std::optional<QString> keys = keysOf(*request);
+            if (!keys) {
+                if (!std::exchange(peer->strayLogged, true))
+                    qCWarning(lcPinboa, "close request: malformed line passed by: %s",
+                              logExcerpt(*request).constData());
+                continue;
+            }
+            // The master waits for the answer, so the connection is not idle meanwhile.
+            ++peer->owed;
+            socket->setIdleTimeout(0);
+            // Once, whichever copy of it the window keeps.
+            auto reply = [alive, peer, answered = std::make_shared<bool>()](bool closed) {
+                if (std::exchange(*answered, true))
+                    return;
+                --peer->owed;
                 if (!alive)
                     return;
-            }
+                alive->write(line(closed ? protocol::Done : protocol::NotDone));
+                if (peer->owed == 0)
+                    alive->setIdleTimeout(protocol::IdleTimeoutMs);
+            };
+            if (onKeys)
+                onKeys(*keys, reply);
+            else
+                reply(false);
         }
     });
 }
 
 // ---------------------------------------------------------------- master side
-
-struct NoteWindowConnection::Private
-{
-    LocalSocket socket;
-    bool activated = false;
-};
-
-NoteWindowConnection::NoteWindowConnection() : d(new Private) {}
-
-NoteWindowConnection::~NoteWindowConnection()
-{
-    delete d;
-}
-
-bool NoteWindowConnection::activate(const QString &appDir, qint64 taskId)
-{
-    d->activated = false;
-    d->socket.close();
-    if (taskId <= 0)
-        return false;
-    // A name nobody listens on fails here at once.
-    if (!d->socket.connectTo(noteWindowSocketName(appDir, taskId), protocol::ConnectTimeoutMs))
-        return false;
-    d->activated = d->socket.write(line(protocol::Activate), protocol::ConnectTimeoutMs);
-    if (!d->activated)
-        d->socket.close();
-    return d->activated;
-}
-
-bool NoteWindowConnection::sendKeysAndWait(const QString &keys, int timeoutMs)
-{
-    if (!d->activated || !d->socket.isConnected())
-        return false;
-    d->activated = false; // the keys close the window: one sequence per activation
-    const QDeadlineTimer deadline(timeoutMs);
-    if (!d->socket.write(QByteArray(protocol::Keys) + keys.toUtf8() + '\n', timeoutMs))
-        return !d->socket.isConnected(); // it ended: its close ran
-    // The answer comes after the window's write-back; a window that ends without answering
-    // drops the connection, which ends the wait too.
-    for (;;) {
-        while (const std::optional<QByteArray> answer = d->socket.readLine()) {
-            if (answer->trimmed() == protocol::Done)
-                return true;
-            if (answer->trimmed() == protocol::NotDone)
-                return false;
-        }
-        if (!d->socket.isConnected())
-            return true;
-        if (deadline.hasExpired())
-            break;
-        d->socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-    }
-    d->socket.close();
-    return false; // asked, but the window never said that it closed
-}
-
-bool closeNoteWindow(const QString &appDir, qint64 taskId)
-{
-    NoteWindowConnection connection;
-    if (!connection.activate(appDir, taskId))
-        return false;
-    return connection.sendKeysAndWait(QString::fromLatin1(protocol::CloseKeys),
-                                      protocol::AnswerTimeoutMs);
-}
 
 NoteWindowCloser::NoteWindowCloser(const QString &appDir, qint64 taskId, QObject *parent)
     : QObject(parent), m_appDir(appDir), m_taskId(taskId)
@@ -161,70 +136,32 @@ NoteWindowCloser::NoteWindowCloser(const QString &appDir, qint64 taskId, QObject
 
 void NoteWindowCloser::start()
 {
+    if (std::exchange(m_started, true))
+        return;
     if (m_taskId <= 0) {
         // Reported from the event loop, like every other outcome.
         QTimer::singleShot(0, this, [this] { finish(false); });
         return;
     }
-    m_socket = new LocalSocket(this);
-    m_deadline = new QTimer(this);
-    m_deadline->setSingleShot(true);
-    connect(m_deadline, &QTimer::timeout, this, [this] { finish(false); });
-    connect(m_socket, &LocalSocket::readyRead, this, [this] {
-        while (const std::optional<QByteArray> answer = m_socket->readLine()) {
-            if (answer->trimmed() == protocol::Done)
-                return finish(true);
-            if (answer->trimmed() == protocol::NotDone)
-                return finish(false);
-        }
+    // No such window: nothing is sent anywhere.
+    auto *request =
+        new LineRequest(socketNames(noteWindowSocketName(m_appDir, m_taskId)),
+                        {protocol::Activate, QByteArray(protocol::Keys) + protocol::CloseKeys},
+                        {protocol::Done, protocol::NotDone}, this);
+    connect(request, &LineRequest::finished, this, [this, request](LineRequest::Outcome outcome) {
+        using Outcome = LineRequest::Outcome;
+        // A window that ends without answering drops the connection: its close ran.
+        const bool confirmed = outcome == Outcome::Dropped || (outcome == Outcome::Answered &&
+                                                               request->answer() == protocol::Done);
+        if (!confirmed && outcome != Outcome::NotRunning)
+            qCWarning(lcPinboa, "note window %lld did not confirm its close", m_taskId);
+        finish(confirmed);
     });
-    // A window that ends without answering drops the connection: its close ran.
-    connect(m_socket, &LocalSocket::disconnected, this, [this] { finish(m_sent); });
-    m_deadline->start(protocol::ConnectTimeoutMs);
-    tryConnect();
-}
-
-void NoteWindowCloser::tryConnect()
-{
-    if (m_finished)
-        return;
-    switch (m_socket->tryConnect(noteWindowSocketName(m_appDir, m_taskId))) {
-    case LocalSocket::Connect::NoListener:
-        // No such window: nothing is sent anywhere.
-        QTimer::singleShot(0, this, [this] { finish(false); });
-        return;
-    case LocalSocket::Connect::Busy:
-        // The deadline ends the tries.
-        QTimer::singleShot(ConnectRetryMs, this, &NoteWindowCloser::tryConnect);
-        return;
-    case LocalSocket::Connect::Connected:
-        break;
-    }
-    // Two short lines into an empty socket: sent at once.
-    if (!m_socket->write(line(protocol::Activate) + protocol::Keys + protocol::CloseKeys + '\n',
-                         protocol::ConnectTimeoutMs)) {
-        const bool ended = !m_socket->isConnected();
-        QTimer::singleShot(0, this, [this, ended] { finish(ended); });
-        return;
-    }
-    m_sent = true;
-    m_deadline->start(protocol::AnswerTimeoutMs);
-    m_socket->watch();
+    request->start();
 }
 
 void NoteWindowCloser::finish(bool confirmed)
 {
-    if (m_finished)
-        return;
-    m_finished = true;
-    if (m_sent && !confirmed)
-        qCWarning(lcPinboa, "note window %lld did not confirm its close", m_taskId);
-    if (m_deadline)
-        m_deadline->stop();
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->close();
-    }
     emit done(confirmed);
     deleteLater();
 }

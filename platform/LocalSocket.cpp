@@ -1,84 +1,50 @@
-// AF_UNIX stream sockets in the abstract namespace, read from the event loop or with a deadline.
+// AF_UNIX stream sockets in the abstract namespace, driven from the event loop.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "LocalSocket.h"
 
-#include <QDeadlineTimer>
+#include "Log.h"
+#include "UnixSocket.h"
+
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QThread>
+#include <QTimer>
 
 #include <cerrno>
-#include <cstddef>
-#include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace platform {
 
+using namespace unixsocket;
+
 namespace {
 
-// The name, UTF-8, after a NUL byte: the abstract namespace. The address is exactly as long as
-// the name, without padding, so that every program of the system spells it the same way.
-socklen_t abstractAddress(const QString &name, sockaddr_un *address)
-{
-    const QByteArray bytes = name.toUtf8();
-    *address = {};
-    address->sun_family = AF_UNIX;
-    if (bytes.isEmpty() || size_t(bytes.size()) >= sizeof address->sun_path)
-        return 0;
-    std::memcpy(address->sun_path + 1, bytes.constData(), size_t(bytes.size()));
-    return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(bytes.size()));
-}
-
-int newSocket()
-{
-    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-}
-
-void closeFd(int fd)
-{
-    if (fd >= 0)
-        ::close(fd); // not retried on EINTR: the descriptor is gone either way on Linux
-}
-
-// Waits for `events` on `fd` until the deadline; false when it ran out.
-bool waitFor(int fd, short events, const QDeadlineTimer &deadline)
-{
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const int rc = ::poll(&entry, 1, int(std::max<qint64>(0, deadline.remainingTime())));
-        if (rc > 0)
-            return true;
-        if (rc == 0)
-            return false;
-        if (errno != EINTR)
-            return false;
-    }
-}
-
-// Only the user's own processes may talk to the user's programs.
-bool fromThisUser(int fd)
-{
-    ucred peer = {};
-    socklen_t size = sizeof peer;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
-        return false;
-    return peer.uid == ::getuid();
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+// Names another user may have taken first: a few more, each tried in turn.
+constexpr int NameSuffixes = 4;
+// A peer that takes none of the bytes waiting for it in this time is dropped.
+constexpr int SendTimeoutMs = 3000;
+// Read in one turn of the event loop, so that one busy peer does not keep the others waiting.
+constexpr qsizetype ReadPerTurn = 64 * 1024;
+// Lines that arrived and were not read yet.
+constexpr qsizetype MaxBuffered = 256 * 1024;
 
 } // namespace
 
-// ---------------------------------------------------------------- connection
+QStringList socketNames(const QString &name)
+{
+    QStringList names{name};
+    for (int i = 1; i <= NameSuffixes; ++i)
+        names.append(QStringLiteral("%1-%2").arg(name).arg(i));
+    return names;
+}
 
-LocalSocket::LocalSocket(QObject *parent) : QObject(parent) {}
+LocalSocket::LocalSocket(QObject *parent)
+    : QObject(parent), m_idle(new QTimer(this)), m_sendDeadline(new QTimer(this))
+{
+    m_idle->setSingleShot(true);
+    m_sendDeadline->setSingleShot(true);
+    connect(m_idle, &QTimer::timeout, this, [this] { drop("idle"); });
+    connect(m_sendDeadline, &QTimer::timeout, this, [this] { drop("its peer took nothing"); });
+}
 
 LocalSocket::~LocalSocket()
 {
@@ -87,18 +53,46 @@ LocalSocket::~LocalSocket()
 
 void LocalSocket::close()
 {
-    delete m_notifier; // before the descriptor it watches goes
-    m_notifier = nullptr;
+    retire(m_reader);
+    retire(m_writer);
     closeFd(m_fd);
     m_fd = -1;
-    m_peerGone = false;
     m_buffer.clear();
+    m_lineLength = 0;
+    m_outgoing.clear();
+    m_sent = 0;
+    m_idle->stop();
+    m_sendDeadline->stop();
+    m_dropPending = false;
+}
+
+void LocalSocket::drop(const char *why)
+{
+    if (m_fd < 0)
+        return;
+    if (why)
+        qCWarning(lcPinboa, "local connection dropped: %s", why);
+    close();
+    m_dropPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (std::exchange(m_dropPending, false))
+                emit disconnected();
+        },
+        Qt::QueuedConnection);
 }
 
 void LocalSocket::adopt(int fd)
 {
     close();
     m_fd = fd;
+    m_reader = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    connect(m_reader, &QSocketNotifier::activated, this, &LocalSocket::onReadable);
+    m_writer = new QSocketNotifier(qintptr(fd), QSocketNotifier::Write, this);
+    m_writer->setEnabled(false); // only while bytes wait
+    connect(m_writer, &QSocketNotifier::activated, this, &LocalSocket::flush);
+    restartIdle();
 }
 
 LocalSocket::Connect LocalSocket::tryConnect(const QString &name)
@@ -110,81 +104,145 @@ LocalSocket::Connect LocalSocket::tryConnect(const QString &name)
         return Connect::NoListener;
     const int fd = newSocket();
     if (fd < 0)
-        return Connect::Busy;
+        return Connect::Busy; // out of descriptors: perhaps not for long
     int rc;
     do {
         rc = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), length);
     } while (rc != 0 && errno == EINTR);
-    if (rc == 0) {
-        m_fd = fd;
-        return Connect::Connected;
+    if (rc != 0) {
+        const int error = errno;
+        closeFd(fd);
+        // A full queue refuses a non-blocking connect with EAGAIN; anything else: nobody listens.
+        return error == EAGAIN ? Connect::Busy : Connect::NoListener;
     }
-    const int error = errno;
-    closeFd(fd);
-    // A full queue refuses a non-blocking connect with EAGAIN; anything else means nobody listens.
-    return error == EAGAIN ? Connect::Busy : Connect::NoListener;
+    // Whoever listens under a name of this user's programs must be this user.
+    if (const std::optional<uid_t> user = peerUser(fd); user != ::getuid()) {
+        closeFd(fd);
+        if (!m_strangers.contains(name)) { // said once, however often it is tried again
+            m_strangers.append(name);
+            qCWarning(lcPinboa, "user %lld listens under %s: passed by",
+                      user ? qint64(*user) : qint64(-1), qPrintable(name));
+        }
+        return Connect::Stranger;
+    }
+    adopt(fd);
+    return Connect::Connected;
 }
 
-bool LocalSocket::connectTo(const QString &name, int timeoutMs)
+LocalSocket::Connect LocalSocket::tryConnect(const QStringList &names)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
+    bool busy = false;
+    for (const QString &name : names) {
         switch (tryConnect(name)) {
         case Connect::Connected:
-            return true;
-        case Connect::NoListener:
-            return false;
+            return Connect::Connected;
         case Connect::Busy:
+            busy = true;
+            break;
+        case Connect::NoListener:
+        case Connect::Stranger:
             break;
         }
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(5); // the listener takes its queue from its event loop
     }
+    return busy ? Connect::Busy : Connect::NoListener;
 }
 
-bool LocalSocket::write(const QByteArray &bytes, int timeoutMs)
+bool LocalSocket::write(const QByteArray &bytes)
 {
-    if (!isConnected())
+    if (m_fd < 0)
         return false;
-    const QDeadlineTimer deadline(timeoutMs);
-    qsizetype sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent),
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFor(m_fd, POLLOUT, deadline))
-                return false;
-            continue;
-        }
-        m_peerGone = true; // EPIPE, ECONNRESET: the peer has gone
-        return false;
-    }
-    return true;
+    m_outgoing += bytes;
+    flush();
+    return m_fd >= 0;
 }
 
-bool LocalSocket::takeAvailable()
+void LocalSocket::flush()
 {
-    char chunk[1024];
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    bool moved = false;
+    while (m_sent < m_outgoing.size()) {
+        const ssize_t n = ::send(m_fd, m_outgoing.constData() + m_sent,
+                                 size_t(m_outgoing.size() - m_sent), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            m_buffer.append(chunk, n);
+            m_sent += n;
+            moved = true;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return true;
-        m_peerGone = true; // the end of the stream, or an error
-        return false;
+            break;
+        return drop(); // EPIPE, ECONNRESET: the peer has gone
     }
+    if (moved)
+        restartIdle();
+    if (m_sent == m_outgoing.size()) {
+        m_outgoing.clear();
+        m_sent = 0;
+        m_writer->setEnabled(false);
+        m_sendDeadline->stop();
+        return;
+    }
+    // The send buffer is full: the rest leaves when the peer has read.
+    m_writer->setEnabled(true);
+    if (moved || !m_sendDeadline->isActive())
+        m_sendDeadline->start(SendTimeoutMs);
+}
+
+bool LocalSocket::takeChunk(const char *data, qsizetype size)
+{
+    const char *next = data;
+    const char *const end = data + size;
+    while (next < end) {
+        const auto *newline =
+            static_cast<const char *>(std::memchr(next, '\n', size_t(end - next)));
+        m_lineLength += (newline ? newline : end) - next;
+        if (m_lineLength > MaxLineLength)
+            return false;
+        if (!newline)
+            break;
+        m_lineLength = 0;
+        next = newline + 1;
+    }
+    m_buffer.append(data, size);
+    return true;
+}
+
+void LocalSocket::onReadable()
+{
+    char chunk[4096];
+    qsizetype taken = 0;
+    bool ended = false;
+    while (taken < ReadPerTurn) {
+        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0) {
+            taken += n;
+            if (!takeChunk(chunk, n))
+                return drop("a line longer than the limit");
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        ended = true; // the end of the stream, or an error
+        break;
+    }
+    if (m_buffer.size() > MaxBuffered)
+        return drop("lines that nobody reads");
+    if (taken > 0)
+        restartIdle();
+    const QPointer<LocalSocket> self(this);
+    // A handler may run an event loop of its own (a message box); the same socket must not call
+    // it again meanwhile, so it is not watched until the handler has returned.
+    QSocketNotifier *const reader = m_reader;
+    reader->setEnabled(false);
+    if (m_buffer.contains('\n'))
+        emit readyRead();
+    if (!self || m_reader != reader)
+        return; // deleted or closed meanwhile
+    if (ended)
+        return drop(); // a line the peer did not end is never delivered
+    reader->setEnabled(true);
 }
 
 std::optional<QByteArray> LocalSocket::readLine()
@@ -197,107 +255,18 @@ std::optional<QByteArray> LocalSocket::readLine()
     return line;
 }
 
-bool LocalSocket::waitForReadyRead(int timeoutMs)
+void LocalSocket::setIdleTimeout(int ms)
 {
-    if (!isConnected())
-        return false;
-    const qsizetype before = m_buffer.size();
-    if (!waitFor(m_fd, POLLIN, QDeadlineTimer(timeoutMs)))
-        return false;
-    takeAvailable();
-    return m_buffer.size() > before;
+    m_idleTimeoutMs = ms;
+    restartIdle();
 }
 
-void LocalSocket::watch()
+void LocalSocket::restartIdle()
 {
-    if (m_fd < 0 || m_notifier)
-        return;
-    m_notifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &LocalSocket::onReadable);
-}
-
-void LocalSocket::onReadable()
-{
-    const qsizetype before = m_buffer.size();
-    const bool open = takeAvailable();
-    const QPointer<LocalSocket> self(this);
-    // A handler may run an event loop of its own (a message box); the same socket must not call
-    // it again meanwhile, so it is not watched until the handler has returned.
-    m_notifier->setEnabled(false);
-    if (m_buffer.size() > before)
-        emit readyRead();
-    if (!self || !m_notifier)
-        return;
-    if (open) {
-        m_notifier->setEnabled(true);
-        return;
-    }
-    // Gone: said once, and never watched again.
-    delete m_notifier;
-    m_notifier = nullptr;
-    emit disconnected();
-}
-
-// ---------------------------------------------------------------- listener
-
-LocalServer::LocalServer(QObject *parent) : QObject(parent) {}
-
-LocalServer::~LocalServer()
-{
-    close();
-}
-
-void LocalServer::close()
-{
-    delete m_notifier;
-    m_notifier = nullptr;
-    closeFd(m_fd);
-    m_fd = -1;
-}
-
-bool LocalServer::listen(const QString &name, QString *error)
-{
-    close();
-    auto fail = [&](int code) {
-        if (error)
-            *error = systemError(code);
-        close();
-        return false;
-    };
-    sockaddr_un address;
-    const socklen_t length = abstractAddress(name, &address);
-    if (length == 0)
-        return fail(ENAMETOOLONG);
-    m_fd = newSocket();
-    if (m_fd < 0)
-        return fail(errno);
-    if (::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), length) != 0 ||
-        ::listen(m_fd, 50) != 0)
-        return fail(errno);
-    m_notifier = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &LocalServer::acceptConnections);
-    return true;
-}
-
-void LocalServer::acceptConnections()
-{
-    const QPointer<LocalServer> self(this);
-    while (self && m_fd >= 0) {
-        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
-            return; // EAGAIN: the queue is empty; anything else: tried again when readable
-        }
-        if (!fromThisUser(fd)) {
-            closeFd(fd);
-            continue;
-        }
-        auto *socket = new LocalSocket(this);
-        socket->adopt(fd);
-        socket->watch();
-        emit newConnection(socket);
-    }
+    if (m_idleTimeoutMs > 0 && m_fd >= 0)
+        m_idle->start(m_idleTimeoutMs);
+    else
+        m_idle->stop();
 }
 
 } // namespace platform

@@ -1,7 +1,7 @@
 // A small line-based local socket between the user's own processes: AF_UNIX stream sockets with
 // names in the abstract namespace, so that a killed process leaves nothing behind, and the peer's
-// user checked on every connection instead of file permissions. Enough for the close request and
-// the single-instance check; every wait is bounded.
+// user checked on both ends instead of file permissions (LocalServer listens). Everything runs
+// from the event loop: writes are queued, lines are capped, and no call ever waits.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
@@ -9,17 +9,26 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace platform {
+
+// The names a listener of `name` tries, in order, and a client tries after it: the abstract
+// namespace is shared by every user, and a name another user took first is passed by.
+QStringList socketNames(const QString &name);
 
 class LocalSocket : public QObject
 {
     Q_OBJECT
 public:
+    // A longer line is never delivered: the connection is dropped.
+    static constexpr qsizetype MaxLineLength = 4096;
+
     explicit LocalSocket(QObject *parent = nullptr);
     ~LocalSocket() override;
     LocalSocket(const LocalSocket &) = delete;
@@ -27,68 +36,58 @@ public:
 
     enum class Connect
     {
-        Connected,
-        NoListener, // nobody listens under the name: final
+        Connected,  // to a listener of this user, watched from now on
+        NoListener, // nobody listens under the name
+        Stranger,   // a process of another user listens: not connected
         Busy        // the listener's queue is full: may be tried again
     };
     // One attempt, never waiting.
     Connect tryConnect(const QString &name);
-    // Attempts until connected, nobody listens, or `timeoutMs` has passed.
-    bool connectTo(const QString &name, int timeoutMs);
+    // One attempt at each of `names` in order, up to the first listener of this user. Busy when
+    // none was reached but one of them was busy; NoListener when none of them is this user's.
+    Connect tryConnect(const QStringList &names);
+    // Takes over the connected stream socket `fd` (accepted, or one end of a socket pair) and
+    // watches it.
+    void adopt(int fd);
 
-    bool isConnected() const { return m_fd >= 0 && !m_peerGone; }
-    // Sends the bytes whole, waiting at most `timeoutMs` for room. False when the peer has gone or
-    // the time ran out.
-    bool write(const QByteArray &bytes, int timeoutMs);
+    bool isConnected() const { return m_fd >= 0; }
+    // Queues the bytes; they leave from the event loop as the peer takes them. A peer that takes
+    // nothing for a few seconds while bytes wait is dropped. False when not connected.
+    bool write(const QByteArray &bytes);
+    qsizetype bytesToWrite() const { return m_outgoing.size() - m_sent; }
     // A whole line that has arrived, without its "\n"; nothing while none has.
     std::optional<QByteArray> readLine();
-    // Waits at most `timeoutMs` for bytes or the peer's end, and takes what came. False when
-    // nothing came in time or the connection is over.
-    bool waitForReadyRead(int timeoutMs);
+    // Drops the connection when nothing arrives or leaves for `ms` (0: never).
+    void setIdleTimeout(int ms);
     void close();
 
-    // From the event loop: readyRead() when bytes arrive, disconnected() once the peer has gone.
-    void watch();
-
 signals:
+    // Whole lines have arrived.
     void readyRead();
+    // Once, from the event loop, when the connection ended other than by close(): the peer left,
+    // or it was dropped (a line too long, idle, a peer that takes nothing).
     void disconnected();
 
 private:
-    friend class LocalServer;
-    void adopt(int fd);
-    // Reads what is there; false when the peer has gone.
-    bool takeAvailable();
     void onReadable();
+    void flush();
+    // Closes at once, says so from the event loop.
+    void drop(const char *why = nullptr);
+    bool takeChunk(const char *data, qsizetype size);
+    void restartIdle();
 
     int m_fd = -1;
-    bool m_peerGone = false;
     QByteArray m_buffer;
-    QSocketNotifier *m_notifier = nullptr;
-};
-
-class LocalServer : public QObject
-{
-    Q_OBJECT
-public:
-    explicit LocalServer(QObject *parent = nullptr);
-    ~LocalServer() override;
-
-    // Listens under `name` in the abstract namespace. False, with `error`, when the name is taken
-    // or no socket can be had.
-    bool listen(const QString &name, QString *error = nullptr);
-    void close();
-
-signals:
-    // A connection from a process of this user, already watched; the server is its parent.
-    // Connections from other users are closed unanswered.
-    void newConnection(platform::LocalSocket *socket);
-
-private:
-    void acceptConnections();
-
-    int m_fd = -1;
-    QSocketNotifier *m_notifier = nullptr;
+    qsizetype m_lineLength = 0; // of the line that has not ended yet
+    QByteArray m_outgoing;
+    qsizetype m_sent = 0; // of m_outgoing
+    int m_idleTimeoutMs = 0;
+    bool m_dropPending = false;
+    QStringList m_strangers; // names found held by another user
+    QSocketNotifier *m_reader = nullptr;
+    QSocketNotifier *m_writer = nullptr;
+    QTimer *m_idle = nullptr;
+    QTimer *m_sendDeadline = nullptr;
 };
 
 } // namespace platform

@@ -4,6 +4,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPinboa)
+
+namespace platform {
+
+// The start of bytes a peer sent, fit for one line of the log: control and non-ASCII bytes as
+// \xNN escapes, cut after a few dozen bytes.
+QByteArray logExcerpt(const QByteArray &bytes);
+
+} // namespace platform

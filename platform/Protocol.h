@@ -1,10 +1,8 @@
-// Constants of the close request between the master and its note windows.
+// Constants of the local sockets: the close request between the master and its note windows, and
+// the requests a second start of the master sends to the running one.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
-
-#include <QByteArray>
-#include <QString>
 
 namespace platform::protocol {
 
@@ -16,16 +14,26 @@ inline constexpr char NotDone[] = "BUSY";      // answer: the window could not c
 inline constexpr char CloseKeys[] = "%{F10}"; // Alt+F10, the key sequence of the master's close-all
 
 inline constexpr int ConnectTimeoutMs = 1000;
-inline constexpr int AnswerTimeoutMs =
-    5000; // bound on one window's close, so the close-all returns
+// Bound on one window's close, so that the close-all returns.
+inline constexpr int AnswerTimeoutMs = 5000;
 
-// A second start of the master asks the running one to show its main window (one line, UTF-8).
-inline constexpr char ShowMain[] = "SHOW";
-inline constexpr char ShowMainDone[] = "SHOWN";
-// A second start that was asked to show the notes asks the running master to refresh them; the
-// answer comes when the refresh has been taken on, not when it ends.
-inline constexpr char Refresh[] = "REFRESH";
-inline constexpr char RefreshTaken[] = "REFRESHING";
-inline constexpr int ShowMainTimeoutMs = 2000;
+// A request from a second start to the running master: its word, followed by one space and an
+// argument when it takes one, and the answer that says the master took it on. The answer comes
+// before the work, which the master does from its event loop.
+struct MasterRequest
+{
+    const char *word;
+    const char *answer;
+    bool takesArgument = false;
+};
+// Show the main window (where there is no notification area to bring it back from).
+inline constexpr MasterRequest ShowMain{"SHOW", "SHOWN"};
+// Refresh the notes on the desktop (a start that was asked to show them).
+inline constexpr MasterRequest Refresh{"REFRESH", "REFRESHING"};
+inline constexpr int MasterAnswerTimeoutMs = 2000;
+
+// A connection on which nothing arrives or leaves for this long, while no answer is owed on it,
+// is dropped.
+inline constexpr int IdleTimeoutMs = 3000;
 
 } // namespace platform::protocol

@@ -52,6 +52,15 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
     return true;
 }
 
+// Asks the note window `pid` to close, the way the master does; true when it confirmed.
+bool closeWindow(const QString &dir, qint64 pid)
+{
+    auto *closer = new platform::NoteWindowCloser(dir, pid);
+    QSignalSpy done(closer, &platform::NoteWindowCloser::done);
+    closer->start();
+    return done.wait(10000) && done.at(0).at(0).toBool();
+}
+
 bool alive(qint64 pid)
 {
     return QFile::exists(QStringLiteral("/proc/%1/exe").arg(pid)) &&
@@ -74,15 +83,6 @@ public:
 private:
     int m_fd;
 };
-
-// The master's close request, as the master sends it; true when the window confirmed its close.
-bool askToClose(const QString &dir, qint64 pid)
-{
-    auto *closer = new platform::NoteWindowCloser(dir, pid);
-    QSignalSpy done(closer, &platform::NoteWindowCloser::done);
-    closer->start();
-    return done.wait(15000) && done.at(0).at(0).toBool();
-}
 
 } // namespace
 
@@ -183,7 +183,7 @@ void tst_MemletProcess::startAppendsItsEntryAndCloseRequestWritesBack()
     QCOMPARE(live.at(0).noteArgs, noteArgs); // character for character
 
     // The call returns after the write-back.
-    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"3\",777\r\n"));
     QCOMPARE(readBytes(path("MDATA.INI")),
              record(3, 15, 15) + record(7, 1500, 3000) + record(9, 30, 30));
@@ -200,7 +200,7 @@ void tst_MemletProcess::noteTextIsNeverTakenForAnOption()
     QVERIFY(pid > 0);
     m_started.append(pid);
     QVERIFY(waitFor([&] { return readBytes(path("IDDATA.INI")) == "\"4\",\"0\"\r\n"; }));
-    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
 }
 
@@ -241,11 +241,9 @@ void tst_MemletProcess::emptyArgumentEndsAtOnce()
 void tst_MemletProcess::unreachableWindowFailsAtOnce()
 {
     // A pid that is no note window of this folder, and a task identifier that was never one.
-    QVERIFY(!platform::closeNoteWindow(m_dir->path(), QCoreApplication::applicationPid()));
-    QVERIFY(!platform::closeNoteWindow(m_dir->path(), 0));
-    platform::NoteWindowConnection connection;
-    QVERIFY(!connection.activate(m_dir->path(), 999999));
-    QVERIFY(!connection.sendKeysAndWait(QStringLiteral("%{F10}"), 1000));
+    QVERIFY(!closeWindow(m_dir->path(), QCoreApplication::applicationPid()));
+    QVERIFY(!closeWindow(m_dir->path(), 0));
+    QVERIFY(!closeWindow(m_dir->path(), 999999));
     QVERIFY(!QFile::exists(path("IDDATA.INI")));
 }
 
@@ -390,7 +388,7 @@ void tst_MemletProcess::heldLockBoundsEveryWait()
         // A close asked for meanwhile is not done, and says so; the note stays. A request to
         // end makes its one bounded try and ends.
         const LockHolder held(m_dir->path());
-        QVERIFY(!platform::closeNoteWindow(m_dir->path(), pid));
+        QVERIFY(!closeWindow(m_dir->path(), pid));
         QVERIFY(alive(pid));
         ::kill(pid_t(other), SIGTERM);
         waited.restart();
@@ -400,7 +398,7 @@ void tst_MemletProcess::heldLockBoundsEveryWait()
         QCOMPARE(readBytes(path("MDATA.INI")), notes);
     }
     // Once the files are free, the next close goes through.
-    QVERIFY(platform::closeNoteWindow(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QCOMPARE(readBytes(path("MDATA.INI")), record(7, 45, 60) + record(8));
 }
 
@@ -419,12 +417,12 @@ void tst_MemletProcess::closeRequestDuringStartUpIsNotYet()
 
     // The files come free a moment after the request: the window must not close meanwhile.
     QTimer::singleShot(200, [&held] { held.release(); });
-    QVERIFY(!askToClose(m_dir->path(), pid));
+    QVERIFY(!closeWindow(m_dir->path(), pid));
     QVERIFY(alive(pid));
     QCOMPARE(readBytes(path("MDATA.INI")), record(7));
 
     QVERIFY(waitFor([&] { return readBytes(path("IDDATA.INI")) == "\"7\",\"0\"\r\n"; }));
-    QVERIFY(askToClose(m_dir->path(), pid));
+    QVERIFY(closeWindow(m_dir->path(), pid));
     QVERIFY(waitFor([&] { return !alive(pid); }));
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
     QCOMPARE(readBytes(path("MDATA.INI")), record(7, 1500, 3000));

@@ -38,20 +38,24 @@ int main(int argc, char *argv[])
         return 3;
     platform::CloseRequestServer server;
     server.onActivate = [] {};
-    server.onKeys = [&](const QString &keys, std::function<void(bool)> reply) {
+    server.onKeys = [&](const QString &keys, const std::function<void(bool)> &reply) {
+        const auto close = [&, keys, reply] {
+            // As a window does, at the place its note gave it.
+            const QStringList fields = *decoded.value();
+            store::NoteStore(appDir, store::LockWait::Sleep)
+                .closeNoteWindow(id, fields[store::NoteRecord::Top].toDouble(),
+                                 fields[store::NoteRecord::Left].toDouble());
+            log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
+            reply(true);
+            // A real window takes a moment to end after its write-back.
+            QTimer::singleShot(qEnvironmentVariableIntValue("FAKE_MEMLET_EXIT_DELAY_MS"), &app,
+                               &QCoreApplication::quit);
+        };
         // A window stuck in its close (on a message of its own, say) answers far too late.
         if (qEnvironmentVariable("FAKE_MEMLET_STUCK") == id)
-            QThread::sleep(8);
-        // As a window does, at the place its note gave it.
-        const QStringList fields = *decoded.value();
-        store::NoteStore(appDir, store::LockWait::Sleep)
-            .closeNoteWindow(id, fields[store::NoteRecord::Top].toDouble(),
-                             fields[store::NoteRecord::Left].toDouble());
-        log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
-        // A real window takes a moment to end after its write-back.
-        QTimer::singleShot(qEnvironmentVariableIntValue("FAKE_MEMLET_EXIT_DELAY_MS"), &app,
-                           &QCoreApplication::quit);
-        reply(true);
+            QTimer::singleShot(8000, &app, close);
+        else
+            close();
     };
     if (!server.listen(appDir, pid).ok())
         return 4;

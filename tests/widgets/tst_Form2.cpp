@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
 
@@ -125,7 +126,10 @@ private slots:
         m_main.reset();
         processDeletes();
         for (const auto &window : platform::liveNoteWindows(appDir())) {
-            if (!platform::closeNoteWindow(appDir(), window.pid))
+            auto *closer = new platform::NoteWindowCloser(appDir(), window.pid);
+            QSignalSpy done(closer, &platform::NoteWindowCloser::done);
+            closer->start();
+            if (!done.wait(10000) || !done.at(0).at(0).toBool())
                 ::kill(pid_t(window.pid), SIGKILL);
         }
         platform::setProgramFolderForTesting(QString());

@@ -177,7 +177,7 @@ void tst_Platform::closeRequestOnlyFromThisUser()
     int activations = 0;
     QStringList keys;
     server.onActivate = [&] { ++activations; };
-    server.onKeys = [&](const QString &sequence, std::function<void(bool)> reply) {
+    server.onKeys = [&](const QString &sequence, const std::function<void(bool)> &reply) {
         keys.append(sequence);
         reply(true);
     };
