@@ -30,6 +30,16 @@ struct MasterRequest
 inline constexpr MasterRequest ShowMain{"SHOW", "SHOWN"};
 // Refresh the notes on the desktop (a start that was asked to show them).
 inline constexpr MasterRequest Refresh{"REFRESH", "REFRESHING"};
+// Close every note window of the data folder, each writing its place back (pinboa --hide-notes).
+inline constexpr MasterRequest HideNotes{"HIDE", "HIDING"};
+// Hide the notes when any of them is shown, otherwise show them (pinboa --toggle-notes).
+inline constexpr MasterRequest ToggleNotes{"TOGGLE", "TOGGLING"};
+// Open the note editor for a new note, as the tray menu's item does (pinboa --new-note).
+inline constexpr MasterRequest NewNote{"NEW", "OPENING"};
+// Open the note editor on a note that is shown: its identifier text as the window received it,
+// then the window's outer top, left, width and height in twips, separated by single spaces
+// (memlet's "編集…", or pinboa --edit-note).
+inline constexpr MasterRequest EditNote{"EDIT", "EDITING", true};
 inline constexpr int MasterAnswerTimeoutMs = 2000;
 
 // A connection on which nothing arrives or leaves for this long, while no answer is owed on it,
