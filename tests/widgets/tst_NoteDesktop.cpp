@@ -206,6 +206,23 @@ private slots:
         QCOMPARE(taskIdsOf(running(), QStringLiteral("2")), QList<qint64>{stuck});
     }
 
+    // Files another program holds for good: the refresh waits once, at most its deadline, and
+    // says so in one paragraph; nothing starts and nothing is written.
+    void heldFilesAreWaitedForOnce()
+    {
+        m_dir->write("MDATA.INI", noteLine("1"));
+        testsupport::HeldLock other(m_dir->path());
+        NoteDesktop desktop;
+        QElapsedTimer timer;
+        timer.start();
+        const QString message = run(desktop, &NoteDesktop::refresh);
+        QVERIFY2(timer.elapsed() < 2 * store::FolderLock::TimeoutMs, qPrintable(message));
+        QCOMPARE(message.count(store::FolderLock::lockFileName()), 1);
+        QCOMPARE(message.count(QStringLiteral("\n\n")), 0);
+        QVERIFY(starts().isEmpty());
+        QVERIFY(!QFile::exists(m_appDir + QStringLiteral("IDDATA.INI")));
+    }
+
     // A note file with nothing readable, or a note window program that cannot start: a message,
     // no window, and the notes as they were. Entries of windows that are gone are dropped once
     // the notes have been read.
