@@ -258,7 +258,13 @@ Form2 *Form1::editor()
     connect(m_editor, &Form2::eraseChosen, this, &Form1::syoukyo_Click);
     connect(m_editor, &Form2::putBackChosen, this, [this] {
         auto *form = new Form6;
-        connect(form, &Form6::putBack, this, &Form1::HYOUZI); // shows just the notes put back
+        connect(form, &Form6::putBack, this, [this] {
+            // A note put back may hold the number the editor chose as it loaded: it chooses
+            // when it registers instead.
+            if (m_editor)
+                m_editor->NewNoteId = 0;
+            HYOUZI(); // shows just the notes put back
+        });
         connect(form, &Form6::returnTo, this, &Form1::returnFromDialog);
         placeAndShow(form);
     });

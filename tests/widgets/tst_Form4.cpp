@@ -277,23 +277,28 @@ private slots:
         delete dialog;
     }
 
-    void putBackListsTheReadableAndRefusesADamagedFile()
+    void putBackListsTheReadableAndNamesTheOthers()
     {
-        const QByteArray damaged = Rec1 + "\"x\",1\r\n" + Rec3;
-        m_dir->write(QStringLiteral("ERASED.INI"), damaged);
+        m_dir->write(QStringLiteral("ERASED.INI"), Rec1 + "\"x\",1\r\n" + Rec3);
         auto *dialog = new master::Form6(nullptr);
         QCOMPARE(dialog->List1->count(), 2);
-        QCOMPARE(dialog->List1->item(0)->text(), QStringLiteral("a, b"));
         QCOMPARE(m_messages.size(), 1);
         QVERIFY2(
             m_messages[0].text.contains(QStringLiteral("ERASED.INI の 1 行を読めません（2 行目）")),
             qPrintable(m_messages[0].text));
-        dialog->List1->item(0)->setSelected(true);
-        dialog->Command1_Click();
-        QCOMPARE(m_messages.size(), 2);
-        QCOMPARE(m_messages[1].icon, MessageIcon::Critical);
-        QCOMPARE(readErased(), damaged);
-        QVERIFY(!QFile::exists(dataPath()));
+        delete dialog;
+    }
+
+    void putBackMakesTheLoadedEditorChooseItsNumberAgain()
+    {
+        writeData(QByteArray());
+        master::Form1 main;
+        main.editor()->NewNoteId = 3;
+        main.editor()->SMENU->findChild<QAction *>(QStringLiteral("FMODOSU"))->trigger();
+        QPointer<master::Form6> dialog = testsupport::openedDialog<master::Form6>();
+        QVERIFY(dialog);
+        emit dialog->putBack();
+        QCOMPARE(main.editor()->NewNoteId, 0);
         delete dialog;
     }
 
