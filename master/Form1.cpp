@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "Form4.h"
 #include "Form5.h"
+#include "Form6.h"
 #include "NotificationArea.h"
 #include "WrappingButton.h"
 
@@ -255,6 +256,18 @@ Form2 *Form1::editor()
     connect(m_editor, &Form2::refreshChosen, this, &Form1::refresh);
     connect(m_editor, &Form2::createChosen, this, &Form1::sakusei_Click);
     connect(m_editor, &Form2::eraseChosen, this, &Form1::syoukyo_Click);
+    connect(m_editor, &Form2::putBackChosen, this, [this] {
+        auto *form = new Form6;
+        connect(form, &Form6::putBack, this, [this] {
+            // A note put back may hold the number the editor chose as it loaded: it chooses
+            // when it registers instead.
+            if (m_editor)
+                m_editor->NewNoteId = 0;
+            HYOUZI(); // shows just the notes put back
+        });
+        connect(form, &Form6::returnTo, this, &Form1::returnFromDialog);
+        placeAndShow(form);
+    });
     connect(m_editor, &Form2::exitChosen, this, &Form1::syuuryou_Click);
     return m_editor;
 }
