@@ -111,7 +111,8 @@ private:
     void askWindowManager();
     void storeChoices();
     void choicesStored(const store::Status &status);
-    void noteWorkspace(store::NoteOptions &note) const;
+    // How the close notes the workspace the window is on in its options.
+    std::function<void(store::NoteOptions &)> workspaceNote() const;
     void showMenu(const QPoint &globalPos);
     void rescueOffScreen();
     void activateFromRequest();

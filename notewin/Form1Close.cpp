@@ -64,7 +64,7 @@ void Form1::Form_Unload(CloseCause cause)
     m_ending = end;
     // Where the user left the window, frame included, when the files are free.
     m_files->writeBack([this] { return platform::outerGeometryTwips(this).topLeft(); },
-                       [this](store::NoteOptions &note) { noteWorkspace(note); });
+                       [this] { return workspaceNote(); });
 }
 
 void Form1::writeBackDone(const store::CloseResult &stored)
@@ -144,8 +144,7 @@ void Form1::Form_UnloadNow()
         return;
     m_state = State::Closed;
     // No event loop may run again, and the last place the window was known at is all there is.
-    const store::CloseResult stored = m_files->writeBackNow(
-        m_lastPlace, [this](store::NoteOptions &note) { noteWorkspace(note); });
+    const store::CloseResult stored = m_files->writeBackNow(m_lastPlace, workspaceNote());
     for (const store::Status *part : {&stored.notes, &stored.running, &stored.options}) {
         if (!*part)
             qCWarning(lcPinboa, "%s", qPrintable(part->error()));

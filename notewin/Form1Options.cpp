@@ -113,14 +113,17 @@ void Form1::choicesStored(const store::Status &status)
          QStringLiteral("付箋"), platform::MessageIcon::Exclamation, platform::MessageButtons::Ok});
 }
 
-void Form1::noteWorkspace(store::NoteOptions &note) const
+std::function<void(store::NoteOptions &)> Form1::workspaceNote() const
 {
+    // Asked of the window manager here, not while the files are locked.
     const platform::WorkspacePlace place = platform::workspacePlace(this);
-    if (place.count == 1)
-        note.workspace.reset(); // one workspace: nothing to come back to
-    else if (place.count > 1 && place.workspace)
-        note.workspace = place.workspace;
-    // On every workspace, or a desktop that says nothing of workspaces: as it was.
+    return [place](store::NoteOptions &note) {
+        if (place.count == 1)
+            note.workspace.reset(); // one workspace: nothing to come back to
+        else if (place.count > 1 && place.workspace)
+            note.workspace = place.workspace;
+        // On every workspace, or a desktop that says nothing of workspaces: as it was.
+    };
 }
 
 } // namespace notewin

@@ -64,14 +64,14 @@ void NoteFiles::storeChoices(OptionsChange choose)
         [this] { emit choicesStored(store::FolderLock::busyError(m_appDir)); });
 }
 
-void NoteFiles::writeBack(std::function<QPointF()> place, OptionsChange workspace)
+void NoteFiles::writeBack(std::function<QPointF()> place, std::function<OptionsChange()> workspace)
 {
     if (m_retry)
         return; // one write-back at a time
     m_retry = store::Retry::start(
         this,
         [this, place, workspace] {
-            const store::CloseResult result = closeNow(place(), workspace, store::LockWait::None);
+            const store::CloseResult result = closeNow(place(), workspace(), store::LockWait::None);
             if (result.busy())
                 return store::Retry::Busy;
             if (result.options) {

@@ -44,9 +44,10 @@ public:
 
     // Removes the window's entries and stores its place in its records. `place` (outer left as
     // x, top as y, twips) is asked at each try, so that a drag during the wait is what is stored;
-    // so is `workspace`, which notes where the window is in its options.
-    // closed() follows; with `busy()` on both parts when nothing could be written in time.
-    void writeBack(std::function<QPointF()> place, OptionsChange workspace);
+    // so is `workspace`, the change that notes where the window is in its options. Both are asked
+    // before the lock is taken. closed() follows; with `busy()` on both parts when nothing could
+    // be written in time.
+    void writeBack(std::function<QPointF()> place, std::function<OptionsChange()> workspace);
     bool waiting() const { return m_retry != nullptr; }
     // The same, at once, with plain sleeps for the lock: the event loop is over.
     store::CloseResult writeBackNow(const QPointF &place, const OptionsChange &workspace) const;
