@@ -108,7 +108,7 @@ void Form1::choicesStored(const store::Status &status)
     platform::showMessage(
         this,
         {QStringLiteral(
-             "この付箋の設定を保存できませんでした。設定は付箋を閉じるまで有効です。\n%1")
+             "この付箋の設定を保存できませんでした。付箋を閉じるときにもう一度保存します。\n%1")
              .arg(status.error()),
          QStringLiteral("付箋"), platform::MessageIcon::Exclamation, platform::MessageButtons::Ok});
 }
