@@ -97,6 +97,7 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     OUT = KME->addAction(QStringLiteral("はがす"));
     OUT->setObjectName(QStringLiteral("OUT"));
     connect(OUT, &QAction::triggered, this, &Form1::OUT_Click);
+    addOptionItems();
 
     connect(m_files, &NoteFiles::registered, this, &Form1::registrationDone);
     connect(m_files, &NoteFiles::closed, this, &Form1::writeBackDone);
@@ -200,6 +201,7 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    askWindowManager();
     // Sent before the window is mapped; the text box is made once it is.
     if (!Text1 && m_state != State::Loading)
         QMetaObject::invokeMethod(this, &Form1::makeText1, Qt::QueuedConnection);

@@ -6,6 +6,7 @@
 #include "Records.h"
 #include "SystemError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,6 +202,20 @@ Status save(const QString &path, const QByteArray &bytes)
             QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), file.errorString())};
     }
     return {};
+}
+
+Result<QString> setAside(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return QString();
+    const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_qs);
+    QString aside = path + QStringLiteral(".%1.bad").arg(stamp);
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = path + QStringLiteral(".%1-%2.bad").arg(stamp).arg(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
+        return Error{QStringLiteral("%1 を別の名前にできません（%2）。")
+                         .arg(shownName(path), systemErrorText(errno))};
+    return aside;
 }
 
 // Appends one whole record. A file whose last line has no line break gets CR LF first, so that

@@ -30,6 +30,11 @@ Result<Bytes> read(const QString &path);
 // killed before its rename is removed first (see removeStaleTemporaries).
 Status save(const QString &path, const QByteArray &bytes);
 
+// Renames a file that cannot be read whole to "<name>.<date-time>.bad" beside it (with "-2", "-3"
+// ... when that is taken): set aside, never deleted, so that what happened can still be seen.
+// Gives the new path; empty when there was no file.
+Result<QString> setAside(const QString &path);
+
 // Removes what a killed save of `path` left beside it: QSaveFile names its temporary file after
 // the file, a dot and six random letters ("MDATA.INI.kajlgP"). Only plain files of this user
 // whose six letters are not a word's shape (all small, all capital, or one capital and then

@@ -214,11 +214,12 @@ Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64
     return after;
 }
 
-CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
+CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left,
+                                       const std::function<void(NoteOptions &)> &options) const
 {
     FolderLock lock(m_appDir, m_wait);
     if (!lock.locked())
-        return {lock.error(), lock.error()};
+        return {lock.error(), lock.error(), lock.error()};
     CloseResult result;
     // The entries go first: once the window is gone from IDDATA.INI the master may show the
     // note again, and it will then read the position stored just below. They are runtime state,
@@ -228,20 +229,30 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
 
     const QString path = noteFilePath();
     bool exists = false;
+    bool matched = false;
     auto records = readNotesAt(path, &exists);
     if (!records) {
         result.notes = Error{records.error()};
-        return result;
-    }
-    if (!exists)
-        return result; // no note data file: no record to store the position in
-    for (NoteRecord &record : records.value()) {
-        if (ownIdMatchesRecord(idText, record.NoteId)) {
-            record.NoteTop = Value::single(top);
-            record.NoteLeft = Value::single(left);
+    } else if (exists) {
+        for (NoteRecord &record : records.value()) {
+            if (ownIdMatchesRecord(idText, record.NoteId)) {
+                record.NoteTop = Value::single(top);
+                record.NoteLeft = Value::single(left);
+                matched = true;
+            }
         }
+        result.notes = writeNotesAt(path, records.value());
     }
-    result.notes = writeNotesAt(path, records.value());
+    // An erased note's options are not brought back by its last window.
+    if (options && (matched || !records)) {
+        const qint64 number = windowNoteNumber(idText);
+        result.options = updateNoteOptionsLocked(m_appDir, [&](NoteOptionsTable &table) {
+            NoteOptions note = table.value(number);
+            options(note);
+            table.insert(number, note);
+            return true;
+        });
+    }
     return result;
 }
 
@@ -259,20 +270,12 @@ Result<QString> NoteStore::replaceRunningFile(const QList<RunningEntry> &entries
         return QString(); // readable again: another program mended it meanwhile
 
     // Set aside under a name of its own, never deleted: it may be wanted to see what happened.
-    QString aside;
-    if (QFile::exists(path)) {
-        const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_qs);
-        aside = m_appDir + QStringLiteral("IDDATA.INI.%1.bad").arg(stamp);
-        for (int n = 2; QFile::exists(aside); ++n)
-            aside = m_appDir + QStringLiteral("IDDATA.INI.%1-%2.bad").arg(stamp).arg(n);
-        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) !=
-            0)
-            return Error{QStringLiteral("%1 を別の名前にできません（%2）。")
-                             .arg(files::shownName(path), systemErrorText(errno))};
-    }
+    const auto aside = files::setAside(path);
+    if (!aside)
+        return Error{aside.error()};
     if (Status s = files::save(m_appDir + RunningFileName, bytes.value()); !s)
         return Error{s.error()};
-    return aside;
+    return aside.value();
 }
 
 } // namespace store

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FolderLock.h"
+#include "NoteOptions.h"
 #include "Records.h"
 #include "Result.h"
 
@@ -25,6 +26,7 @@ struct CloseResult
 {
     Status running; // its entries removed from IDDATA.INI
     Status notes;   // its position stored in MDATA.INI
+    Status options; // its options entry changed in pinboa-notes.ini (a failure never shown)
     bool ok() const { return running.ok() && notes.ok(); }
     explicit operator bool() const { return ok(); }
     // Nothing was done at all: the folder's lock could not be had in time.
@@ -76,15 +78,37 @@ public:
     // The note window's close, holding the lock once for both files: removes its entries from
     // IDDATA.INI, then stores `top` and `left` (twips, as single-precision numbers) in every
     // record that matches `idText` numerically and rewrites MDATA.INI with exactly the records
-    // read. The position is stored
-    // even when IDDATA.INI cannot be read or rewritten (a missing one reads as empty).
-    CloseResult closeNoteWindow(const QString &idText, double top, double left) const;
+    // read. The position is stored even when IDDATA.INI cannot be read or rewritten (a missing
+    // one reads as empty). Last, `options` (when given) changes the note's entry in
+    // pinboa-notes.ini, unless MDATA.INI reads whole and holds no record of the note: whatever
+    // happens to that file, the place is stored first.
+    CloseResult closeNoteWindow(const QString &idText, double top, double left,
+                                const std::function<void(NoteOptions &)> &options = {}) const;
 
     // For an IDDATA.INI that cannot be read whole: under the lock, sets it aside under a new name
     // (IDDATA.INI.<date-time>.bad, never deleted) and writes `entries` as the new file. Returns
     // the name it was set aside under; empty when the file reads whole again by now, and is
     // then left as it is.
     Result<QString> replaceRunningFile(const QList<RunningEntry> &entries) const;
+
+    // pinboa-notes.ini (NoteOptions.cpp), UTF-8, written whole under the folder's lock.
+    QString noteOptionsFilePath() const;
+    // Every note's options, and whether the file is there, read whole, damaged or unreadable;
+    // fails only when the lock is busy.
+    Result<NoteOptionsReadout> readNoteOptions() const;
+    // Under the lock: reads the table, lets `change` edit it, and saves it when `change` returns
+    // true and the table differs. A damaged or unreadable file fails and is never rewritten; a
+    // missing one is not made to hold the defaults only.
+    Status updateNoteOptions(const std::function<bool(NoteOptionsTable &)> &change) const;
+    // The entries of these note numbers go (erased notes).
+    Status removeNoteOptions(const QList<qint64> &numbers) const;
+    // Only the entries of these note numbers stay (the notes whose records are there).
+    Status keepOnlyNoteOptions(const QList<qint64> &numbers) const;
+    // For a file that is damaged or unreadable: under the lock, renames it to
+    // pinboa-notes.ini.<date-time>.bad (never deleted), so that every note has its defaults
+    // until a choice is stored again. Gives the new path; empty when the file is missing or
+    // reads whole by now, and is then left as it is.
+    Result<QString> setAsideNoteOptions() const;
 
 private:
     QString m_appDir;
