@@ -96,7 +96,7 @@ class CommandsOnDesktop(harness.E2ETestCase):
         # Without a master, --hide-notes closes them itself, shows nothing and ends.
         self.procs.stop(master)
         self.assertEqual(self.pinboa("--hide-notes")[0], 0)
-        self.assertEqual(self.note_windows(), {})
+        harness.wait_for(lambda: not self.note_windows(), what="every note closed")
         self.assertBytesEqual(self.folder.read("IDDATA.INI"), b"")
         self.assertBytesEqual(self.folder.read("MDATA.INI"), harness.mdata_bytes(notes))
 
@@ -137,13 +137,13 @@ class CommandsOnDesktop(harness.E2ETestCase):
         windows = harness.wait_for(
             lambda: [p for p, a in self.note_windows().items() if a == edited.args()],
             what="the edited note's window")
-        self.assertNotIn(pid, self.note_windows())
+        harness.wait_for(lambda: pid not in self.note_windows(), what="the old window to end")
         shown = self.x.wait_geometry_stable(self.x.wait_window(windows[0]))
         self.assertEqual((shown.x, shown.y, shown.width, shown.height), edited.pixel_geometry())
         self.assertGreaterEqual(shown.height, round(100 / TWIPS_PER_PIXEL) + 2 * 24)
         harness.wait_for(lambda: editor not in self.x.windows_of(master.pid),
                          what="the editor to close")
-        self.assertEqual(len(self.note_windows()), 3)
+        harness.wait_for(lambda: len(self.note_windows()) == 3, what="three note windows")
 
     def test_an_option_pinboa_does_not_know_starts_nothing(self):
         files = sorted(p.name for p in self.folder.path.iterdir())
