@@ -31,6 +31,7 @@ class CommandsOnDesktop(harness.E2ETestCase):
         self.addCleanup(self.end_note_windows)
 
     def end_note_windows(self):
+        self.procs.cleanup()  # the master first: it may be starting a window
         for pid in self.note_windows():
             try:
                 os.kill(pid, signal.SIGKILL)
