@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 // Outside any namespace, as the resource system wants it.
 static void initResources()
@@ -166,6 +167,7 @@ void Form1::desktopFinished(const QString &message)
     QApplication::restoreOverrideCursor();
     if (!message.isEmpty())
         platform::showMessage(this, {message, MessageTitle});
+    QTimer::singleShot(0, this, &Form1::runNextCommand);
 }
 
 void Form1::Command1_Click()
@@ -201,6 +203,12 @@ void Form1::returnFromDialog(double top, double left)
 void Form1::sakusei_Click()
 {
     Form2 *form = editor();
+    if (form->editing()) {
+        // An edit is under way: it stays where the user has it.
+        form->raise();
+        form->activateWindow();
+        return;
+    }
     const double top = Top();
     const double left = Left();
     form->moveTo(top, left);
@@ -287,12 +295,15 @@ void Form1::showMain()
 
 void Form1::trayActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason != QSystemTrayIcon::Context)
+    // While the main window is on the screen it is the user's home: a click on the icon brings
+    // it to the front, wherever notes or other windows cover it.
+    if (isVisible() && !isMinimized()) {
+        if (reason != QSystemTrayIcon::Unknown)
+            showMain();
         return;
-    // While the main window is on the screen it is the user's home, and the icon stays quiet.
-    if (isVisible() && !isMinimized())
-        return;
-    editor()->SMENU->popup(QCursor::pos());
+    }
+    if (reason == QSystemTrayIcon::Context)
+        editor()->SMENU->popup(QCursor::pos());
 }
 
 } // namespace master

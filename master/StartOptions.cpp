@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace master {
@@ -21,6 +23,15 @@ namespace {
 // area: the master waits this long for one to appear before it shows its main window instead.
 constexpr int NotificationAreaGraceMs = 5000;
 constexpr int NotificationAreaPollMs = 200;
+
+// An option or argument the master does not take: said as Qt's parser says it, and no start.
+[[noreturn]] void refuse(const QString &fault)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(fault));
+    std::fflush(stderr);
+    std::exit(2);
+}
 
 } // namespace
 
@@ -48,18 +59,76 @@ StartOptions readStartOptions(const QCoreApplication &app)
                        "（「表示・再表示」と同じです。ログイン時の自動起動用）\n"
                        "通知領域があればトレイに格納し、なければメイン画面を表示します。\n"
                        "すでに起動していれば、そちらが付箋を表示し直します。"));
+    const QCommandLineOption hideNotes(
+        QStringLiteral("hide-notes"),
+        QStringLiteral("表示中の付箋をすべて閉じます（位置は保存されます）。\n"
+                       "起動中の Pinboa があればそちらが閉じ、なければ閉じて終了します。"));
+    const QCommandLineOption toggleNotes(
+        QStringLiteral("toggle-notes"),
+        QStringLiteral("付箋が表示されていればすべて閉じ、なければすべて表示します。\n"
+                       "（キーボードショートカット用）"));
+    const QCommandLineOption newNote(QStringLiteral("new-note"),
+                                     QStringLiteral("付箋作成の画面を開きます。"));
+    const QCommandLineOption editNote(
+        QStringLiteral("edit-note"),
+        QStringLiteral("付箋を編集する画面を開きます。\n"
+                       "ARG は「付箋番号 上端 左端 幅 高さ」（単位は twip）。"),
+        QStringLiteral("ARG"));
     parser.addOption(help);
     parser.addOption(showNotes);
-    parser.process(app);
+    parser.addOptions({hideNotes, toggleNotes, newNote, editNote});
+    if (!parser.parse(app.arguments()))
+        refuse(parser.errorText());
     if (parser.isSet(help))
         parser.showHelp(0);
-    return {parser.isSet(showNotes)};
+    if (!parser.positionalArguments().isEmpty())
+        refuse(
+            QStringLiteral("引数 '%1' は使えません。").arg(parser.positionalArguments().first()));
+
+    StartOptions options;
+    const std::pair<const QCommandLineOption &, StartCommand> commands[] = {
+        {showNotes, StartCommand::ShowNotes},
+        {hideNotes, StartCommand::HideNotes},
+        {toggleNotes, StartCommand::ToggleNotes},
+        {newNote, StartCommand::NewNote},
+        {editNote, StartCommand::EditNote}};
+    QString chosen;
+    for (const auto &[option, command] : commands) {
+        if (!parser.isSet(option))
+            continue;
+        if (!chosen.isEmpty())
+            refuse(QStringLiteral("--%1 と --%2 は同時に指定できません。")
+                       .arg(chosen, option.names().first()));
+        chosen = option.names().first();
+        options.command = command;
+    }
+    if (options.command == StartCommand::EditNote) {
+        options.editArgument = parser.value(editNote);
+        options.edit = EditRequest::parse(options.editArgument);
+        if (!options.edit)
+            refuse(QStringLiteral("--edit-note の引数 '%1' が正しくありません。")
+                       .arg(options.editArgument));
+    }
+    return options;
 }
 
-void startShowingNotes(Form1 &form)
+void startEditing(Form1 &form, bool showMainWindow, const std::function<void()> &command)
+{
+    QTimer::singleShot(0, &form, command);
+    if (tray::notificationAreaAvailable()) {
+        form.MainMode = 0;
+        return;
+    }
+    // Nowhere to come back from but the main window.
+    form.MainMode = 1;
+    if (showMainWindow)
+        form.show();
+}
+
+void startShowingNotes(Form1 &form, const std::function<void()> &command)
 {
     form.MainMode = 0;
-    QTimer::singleShot(0, &form, &Form1::Command1_Click);
+    QTimer::singleShot(0, &form, command);
     if (tray::notificationAreaAvailable())
         return;
 

@@ -153,6 +153,31 @@ Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &
     return writeNotesAt(path, records.value());
 }
 
+Status NoteStore::replaceNoteRecord(qsizetype index, const NoteRecord &expected,
+                                    const NoteRecord &replacement) const
+{
+    FolderLock lock(m_appDir, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    const QString path = noteFilePath();
+    auto records = readNotesAt(path);
+    if (!records)
+        return Error{records.error()};
+    QList<NoteRecord> &list = records.value();
+    if (index < 0 || index >= list.size() || !(list.at(index) == expected))
+        return Error{
+            QStringLiteral("%1 のこの付箋は、編集を始めたあとで変更されたか消去されたため、"
+                           "書き込んでいません。")
+                .arg(files::shownName(path))};
+    NoteRecord &record = list[index];
+    for (int f = 0; f < NoteRecord::FieldCount; ++f) {
+        // A value given again keeps the bytes it was read with (a character with two codes).
+        if (!(replacement.field(f) == record.field(f)))
+            record.field(f) = replacement.field(f);
+    }
+    return writeNotesAt(path, list);
+}
+
 Result<QList<RunningEntry>> NoteStore::readRunningEntries() const
 {
     FolderLock lock(m_appDir, m_wait);

@@ -62,6 +62,13 @@ public:
     // exactly that list when `change` returns true. An empty list leaves a zero-byte file. A file
     // that cannot be read whole is never rewritten.
     Status updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const;
+    // Under the lock: writes `replacement` over the record at `index` (from 0, in file order),
+    // which keeps its line among the others; every other record keeps its bytes, and so does
+    // each field of the record that `replacement` leaves as it was. Refuses, writing nothing,
+    // when the record at `index` is no longer `expected` (changed or erased meanwhile), when the
+    // file cannot be read whole, or when `replacement` cannot be stored.
+    Status replaceNoteRecord(qsizetype index, const NoteRecord &expected,
+                             const NoteRecord &replacement) const;
 
     // IDDATA.INI
     Result<QList<RunningEntry>> readRunningEntries() const;

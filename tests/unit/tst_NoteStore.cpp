@@ -42,6 +42,7 @@ private slots:
     void neverRewritesMalformedFile();
     void showingReadsAroundDamagedRecords();
     void updateWritesOnlyWhenAsked();
+    void replacesOneRecordInPlace();
     void heldLockFailsInTimeAndTouchesNothing();
     void setsAsideUnreadableRunningFile();
     void optionsReadWholeAndWrittenWhole();
@@ -328,6 +329,41 @@ void tst_NoteStore::updateWritesOnlyWhenAsked()
     }));
     QCOMPARE(readBytes(mdata()), QByteArray()); // every note erased: an empty file
     QCOMPARE(m_store->countNoteLines().value(), 0);
+}
+
+void tst_NoteStore::replacesOneRecordInPlace()
+{
+    // Around it: a text over two lines, and characters with two codes, a quoted size, numbers
+    // written as another program wrote them.
+    const QByteArray before = noteLine("1", "a\r\nb");
+    const QByteArray odd = "\"\x87\x40\xFA\x4C\",\"255\",\"\x82\x6C\x82\x72\",\"12\",1E+3,12.50,"
+                           "5430,250,0,2\r\n";
+    const QByteArray after = noteLine("3");
+    writeBytes(mdata(), before + odd + after);
+    const QList<NoteRecord> read = m_store->readNoteRecords().value();
+
+    // A record changed or erased since it was read is left alone, and so is every other.
+    NoteRecord edited = read.at(1);
+    edited.NoteText = Value::text(u"新しい\r\n内容"_qs);
+    NoteRecord stale = read.at(1);
+    stale.NoteWidth = Value::number(5000);
+    for (const auto &[index, expected] :
+         {std::pair{qsizetype(1), stale}, std::pair{qsizetype(3), read.at(1)},
+          std::pair{qsizetype(0), read.at(1)}}) {
+        const Status refused = m_store->replaceNoteRecord(index, expected, edited);
+        QVERIFY(!refused.ok() && !refused.busy());
+        QVERIFY2(refused.error().contains(u"MDATA.INI"_qs), qPrintable(refused.error()));
+        QCOMPARE(readBytes(mdata()), before + odd + after);
+    }
+    // So is a text that cannot be stored.
+    NoteRecord unstorable = edited;
+    unstorable.NoteText = Value::text(u"寿司🍣"_qs);
+    QVERIFY(!m_store->replaceNoteRecord(1, read.at(1), unstorable).ok());
+    QCOMPARE(readBytes(mdata()), before + odd + after);
+
+    // Only the changed field takes new bytes; the record keeps its line.
+    QVERIFY(m_store->replaceNoteRecord(1, read.at(1), edited));
+    QCOMPARE(readBytes(mdata()), before + "\"" + cp932(u"新しい\r\n内容"_qs) + odd.mid(5) + after);
 }
 
 void tst_NoteStore::heldLockFailsInTimeAndTouchesNothing()

@@ -2,8 +2,10 @@
 // stand-in that registers and answers the close request like the real one.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
+#include "master/Form1.h"
 #include "master/NoteDesktop.h"
 
+#include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "store/NoteArgs.h"
 #include "store/NoteStore.h"
@@ -383,6 +385,39 @@ private slots:
         QCOMPARE(m_dir->read(aside.first()), broken);
     }
 
+    // Commands from other starts take turns with the show or close that runs: two toggles in
+    // quick succession show every note, then close every one, never half of them; a third one
+    // shows them all again.
+    void commandsWaitForTheRunningShowOrClose()
+    {
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2") + noteLine("3"));
+        QStringList shown;
+        platform::setMessageHookForTesting([&](const platform::Message &m) {
+            shown.append(m.text);
+            return platform::MessageAnswer::Ok;
+        });
+        master::Form1 form;
+        for (int i = 0; i < 3; ++i)
+            form.runCommand(master::DesktopCommand::Toggle);
+        QTRY_COMPARE_WITH_TIMEOUT(log().size(), 9, 20000);
+        QTRY_VERIFY(!form.desktop().busy());
+        QStringList steps;
+        for (const QString &line : log())
+            steps.append(line.section(QLatin1Char(' '), 0, 0));
+        QCOMPARE(steps, (QStringList{"start", "start", "start", "close", "close", "close", "start",
+                                     "start", "start"}));
+        QTRY_COMPARE(running().size(), 3);
+        QCOMPARE(platform::liveNoteWindows(m_appDir).size(), 3);
+
+        form.runCommand(master::DesktopCommand::Hide);
+        form.runCommand(master::DesktopCommand::Hide); // nothing left to close
+        QTRY_COMPARE(running().size(), 0);
+        QTRY_VERIFY(!form.desktop().busy());
+        QCOMPARE(log().size(), 12);
+        platform::setMessageHookForTesting({});
+        QCOMPARE(shown, QStringList());
+    }
+
 private:
     // Runs one of the desktop's operations to its end and gives its message for the user.
     static QString run(NoteDesktop &desktop, bool (NoteDesktop::*operation)())
@@ -452,5 +487,5 @@ private:
     QString m_appDir;
 };
 
-QTEST_GUILESS_MAIN(tst_NoteDesktop)
+QTEST_MAIN(tst_NoteDesktop)
 #include "tst_NoteDesktop.moc"
