@@ -260,6 +260,15 @@ bool NoteDesktop::show()
                               .arg(store::files::shownName(files.noteFilePath()),
                                    lines.join(QStringLiteral("、"))));
     }
+    // The notes' options: a damaged file does not keep a note from showing with its defaults.
+    const auto aside = files.tidyNoteOptions(readout->records, readout->badLines.isEmpty());
+    if (!aside.ok() || !aside->isEmpty())
+        m_messages.append(
+            aside.ok() ? QStringLiteral("付箋の設定ファイル %1 を読めなかったため、%2 という名前で"
+                                        "残しました。付箋は既定の設定で表示します。")
+                             .arg(store::files::shownName(files.noteOptionsFilePath()),
+                                  store::files::shownName(aside.value()))
+                       : aside.error());
 
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.

@@ -119,15 +119,24 @@ Status ErasedNotes::erase(const std::function<QList<NoteRecord>(QList<NoteRecord
     files::Bytes before;
     Status kept;
     bool appended = false;
-    const Status written =
-        NoteStore(m_appDir, LockWait::Held).updateNoteRecords([&](QList<NoteRecord> &records) {
-            const QList<NoteRecord> erased = pick(records);
-            if (erased.isEmpty())
-                return false;
-            kept = appendLocked(path, erased, &before);
-            appended = kept.ok();
-            return appended;
-        });
+    QList<qint64> gone; // note numbers no record holds any more
+    const NoteStore notes(m_appDir, LockWait::Held);
+    const Status written = notes.updateNoteRecords([&](QList<NoteRecord> &records) {
+        const QList<NoteRecord> erased = pick(records);
+        if (erased.isEmpty())
+            return false;
+        kept = appendLocked(path, erased, &before);
+        appended = kept.ok();
+        gone.clear();
+        for (const NoteRecord &note : erased) {
+            const auto number = recordNoteNumber(note.NoteId);
+            if (number && std::none_of(records.cbegin(), records.cend(), [&](const auto &r) {
+                    return recordNoteNumber(r.NoteId) == number;
+                }))
+                gone.append(*number);
+        }
+        return appended;
+    });
     if (!kept)
         return Error{kept.error() + QStringLiteral("\n消した付箋を残せないため、何も消去して"
                                                    "いません。")};
@@ -136,6 +145,10 @@ Status ErasedNotes::erase(const std::function<QList<NoteRecord>(QList<NoteRecord
         if (Status undone = restore(path, before); !undone)
             return Error{written.error() + u'\n' + undone.error()};
     }
+    // Their options go with them. An options file that cannot be rewritten now never keeps the
+    // notes from being erased: the next show-all sets it aside or drops the entries left.
+    if (written && !gone.isEmpty())
+        static_cast<void>(notes.removeNoteOptions(gone));
     return written;
 }
 

@@ -255,4 +255,29 @@ Result<QString> NoteStore::setAsideNoteOptions() const
     return files::setAside(path);
 }
 
+Result<QString> NoteStore::tidyNoteOptions(const QList<NoteRecord> &records, bool wholeFile) const
+{
+    FolderLock lock(m_appDir, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    const NoteStore held(m_appDir, LockWait::Held);
+    const auto read = held.readNoteOptions();
+    if (!read)
+        return Error{read.error()};
+    if (read->state == NoteOptionsReadout::State::Damaged ||
+        read->state == NoteOptionsReadout::State::Unreadable)
+        return held.setAsideNoteOptions();
+    // A record that could not be read may still have its options: nothing goes then.
+    if (read->state == NoteOptionsReadout::State::Missing || !wholeFile)
+        return QString();
+    QList<qint64> numbers;
+    for (const NoteRecord &record : records) {
+        if (const auto number = recordNoteNumber(record.NoteId))
+            numbers.append(*number);
+    }
+    if (const Status kept = held.keepOnlyNoteOptions(numbers); !kept)
+        return Error{kept.error()};
+    return QString();
+}
+
 } // namespace store

@@ -116,6 +116,10 @@ public:
     // until a choice is stored again. Gives the new path; empty when the file is missing or
     // reads whole by now, and is then left as it is.
     Result<QString> setAsideNoteOptions() const;
+    // Show-all's care of the file, under the lock: a damaged or unreadable one is set aside (its
+    // new path is given), and the entries of notes that `records` no longer hold go, when
+    // `records` are the whole of MDATA.INI.
+    Result<QString> tidyNoteOptions(const QList<NoteRecord> &records, bool wholeFile) const;
 
 private:
     QString m_appDir;

@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/ErasedNotes.h"
 #include "store/Files.h"
+#include "store/NoteStore.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
@@ -87,6 +88,20 @@ private slots:
         QVERIFY(m_erased->erase(taking({1, 3})));
         QCOMPARE(notes(), QByteArray());
         QCOMPARE(erased(), Odd + noteLine("1") + noteLine("3"));
+    }
+
+    // An erased note's options go with it; a note that keeps its number keeps them.
+    void eraseTakesTheOptionsOfNotesThatAreGone()
+    {
+        m_dir->write(u"MDATA.INI"_qs, noteLine("1") + noteLine("2") + noteLine("2"));
+        m_dir->write(u"pinboa-notes.ini"_qs,
+                     "[1]\nabove=true\n[2]\nabove=true\n[9]\nallWorkspaces=true\n");
+        QVERIFY(m_erased->erase([](QList<NoteRecord> &records) {
+            return QList<NoteRecord>{records.takeAt(2), records.takeAt(0)};
+        }));
+        const auto options = NoteStore(m_dir->path()).readNoteOptions();
+        QVERIFY(options.ok());
+        QCOMPARE(options->options.keys(), (QList<qint64>{2, 9}));
     }
 
     void capKeepsTheNewest()

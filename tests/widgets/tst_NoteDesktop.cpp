@@ -208,6 +208,26 @@ private slots:
         QCOMPARE(taskIdsOf(running(), QStringLiteral("2")), QList<qint64>{stuck});
     }
 
+    // Show-all tidies the notes' options: the entries of notes that are gone go; a damaged file
+    // is set aside, said once, and the notes show all the same.
+    void showAllTidiesTheOptions()
+    {
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2"));
+        m_dir->write("pinboa-notes.ini", "[1]\nabove=true\n[5]\nabove=true\n");
+        NoteDesktop desktop;
+        QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
+        const QByteArray kept = m_dir->read("pinboa-notes.ini");
+        QVERIFY2(kept.contains("\n[1]\nabove=true\n") && !kept.contains("[5]"), kept.constData());
+
+        QVERIFY(run(desktop, &NoteDesktop::UL).isEmpty());
+        m_dir->write("pinboa-notes.ini", "[1]\nabove=maybe\n");
+        const QString message = run(desktop, &NoteDesktop::HYOUZI);
+        QVERIFY2(message.contains(QStringLiteral("pinboa-notes.ini")), qPrintable(message));
+        QVERIFY(!QFile::exists(m_appDir + QStringLiteral("pinboa-notes.ini")));
+        QCOMPARE(QDir(m_appDir).entryList({QStringLiteral("pinboa-notes.ini.*.bad")}).size(), 1);
+        QCOMPARE(starts().size(), 4);
+    }
+
     // Files another program holds for good: the refresh waits once, at most its deadline, and
     // says so in one paragraph; nothing starts and nothing is written.
     void heldFilesAreWaitedForOnce()
