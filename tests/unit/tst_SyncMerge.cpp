@@ -12,10 +12,10 @@ using namespace store;
 namespace {
 
 // "2b" is note 2 with the text "b" at the editor's place; "2b*" the same note moved.
-QList<NoteRecord> notes(const QString &spec)
+QList<NoteRecord> notes(const QString &tokens)
 {
     QList<NoteRecord> records;
-    for (const QString &token : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString &token : tokens.split(u' ', Qt::SkipEmptyParts)) {
         NoteRecord record = testsupport::note(token.left(1).toInt(), token.mid(1).remove(u'*'));
         if (token.endsWith(u'*'))
             record.NoteTop = Value::number(9000);
@@ -25,10 +25,10 @@ QList<NoteRecord> notes(const QString &spec)
 }
 
 // Steps in order: "r2b" note 2b read here, "w2c" note 2c written here.
-NoteHistory history(const QString &spec)
+NoteHistory history(const QString &tokens)
 {
     NoteHistory h;
-    for (const QString &token : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString &token : tokens.split(u' ', Qt::SkipEmptyParts)) {
         if (token.startsWith(u'w'))
             h.addWritten(notes(token.mid(1)));
         else
