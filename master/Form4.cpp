@@ -127,12 +127,13 @@ QString Form4::listLine(const QString &noteText)
 
 void Form4::DHYOZI()
 {
-    AppDir = store::dataFolder(platform::programFolder());
+    m_folders = store::folders(platform::programFolder());
+    AppDir = m_folders.notes;
 
     EraseCount = 0;
     EraseTable = QList<store::NoteRecord>(1); // position 0 is not used
 
-    const store::NoteStore noteStore(AppDir);
+    const store::NoteStore noteStore(m_folders);
     if (!QFileInfo::exists(noteStore.noteFilePath())) {
         platform::showMessage(this, {QStringLiteral("付箋データファイル MDATA.INI がありません。\n"
                                                     "登録されている付箋はありません。"),
@@ -162,7 +163,7 @@ void Form4::DHYOZI()
                 List1->addItem(listLine(EraseTable[k].NoteText.toText()));
             return store::Retry::Over;
         },
-        [this] { showError(store::FolderLock::busyError(AppDir).message); });
+        [this] { showError(store::FolderLock::busyError(m_folders.state).message); });
 }
 
 void Form4::Command1_Click()
@@ -203,7 +204,7 @@ void Form4::erase(const QList<QPair<int, store::NoteRecord>> &chosen)
         this,
         [this, chosen] {
             const store::Status written =
-                store::ErasedNotes(AppDir).erase([&chosen](QList<store::NoteRecord> &records) {
+                store::ErasedNotes(m_folders).erase([&chosen](QList<store::NoteRecord> &records) {
                     return removeChosen(records, chosen);
                 });
             if (written.busy())
@@ -211,7 +212,7 @@ void Form4::erase(const QList<QPair<int, store::NoteRecord>> &chosen)
             eraseDone(written);
             return store::Retry::Over;
         },
-        [this] { eraseDone(store::FolderLock::busyError(AppDir)); });
+        [this] { eraseDone(store::FolderLock::busyError(m_folders.state)); });
 }
 
 void Form4::eraseDone(const store::Status &written)

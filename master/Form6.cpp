@@ -72,7 +72,8 @@ Form6::~Form6() = default;
 
 void Form6::fill()
 {
-    AppDir = store::dataFolder(platform::programFolder());
+    m_folders = store::folders(platform::programFolder());
+    AppDir = m_folders.notes;
     List1->clear();
     Listed.clear();
     UnreadLines = 0;
@@ -108,7 +109,7 @@ void Form6::fill()
             }
             return store::Retry::Over;
         },
-        [this] { showMessage(store::FolderLock::busyError(AppDir).message, true); });
+        [this] { showMessage(store::FolderLock::busyError(m_folders.state).message, true); });
 }
 
 void Form6::Command1_Click()
@@ -134,13 +135,13 @@ void Form6::Command1_Click()
     store::Retry::start(
         this,
         [this, chosen, count] {
-            const auto done = store::ErasedNotes(AppDir).putBack(chosen);
+            const auto done = store::ErasedNotes(m_folders).putBack(chosen);
             if (done.busy())
                 return store::Retry::Busy;
             putBackDone(done, count);
             return store::Retry::Over;
         },
-        [this, count] { putBackDone(store::FolderLock::busyError(AppDir), count); });
+        [this, count] { putBackDone(store::FolderLock::busyError(m_folders.state), count); });
 }
 
 void Form6::putBackDone(const store::Result<QList<store::NoteRecord>> &done, int chosen)

@@ -4,6 +4,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
+
 #include "store/Records.h"
 #include "store/Retry.h"
 
@@ -54,6 +56,7 @@ private:
 
     bool m_busy = false;
     QPointer<store::Retry> m_listing;
+    store::Folders m_folders; // the data folder and this computer's state folder
 };
 
 } // namespace master

@@ -70,14 +70,14 @@ NoteDesktop::~NoteDesktop() = default;
 void NoteDesktop::setFolders()
 {
     m_programDir = platform::programFolder();
-    m_appDir = store::dataFolder(m_programDir);
+    m_folders = store::folders(m_programDir);
 }
 
 store::Status NoteDesktop::APC()
 {
     setFolders();
     m_noteLineCount = 0;
-    const auto count = store::NoteStore(m_appDir).countNoteLines();
+    const auto count = store::NoteStore(m_folders).countNoteLines();
     if (!count.ok())
         return store::Error{count.error(), count.busy()};
     m_noteLineCount = count.value();
@@ -100,7 +100,7 @@ void NoteDesktop::runLocked(std::function<bool()> step)
     m_retry = store::Retry::start(
         this, [step] { return step() ? store::Retry::Over : store::Retry::Busy; },
         [this] {
-            m_messages.append(store::FolderLock::busyError(m_appDir).message);
+            m_messages.append(store::FolderLock::busyError(m_folders.state).message);
             finish();
         });
 }
@@ -143,12 +143,12 @@ bool NoteDesktop::closeStart()
     setFolders();
     QList<store::RunningEntry> entries;
     {
-        const store::FolderLock lock(m_appDir);
+        const store::FolderLock lock(m_folders.state);
         if (lock.error().busy)
             return false;
         bool ok = false;
         if (lock.locked())
-            entries = readEntriesOrRebuild(store::NoteStore(m_appDir, store::LockWait::Held), &ok);
+            entries = readEntriesOrRebuild(store::NoteStore(m_folders, store::LockWait::Held), &ok);
         else
             m_messages.append(lock.error().message);
     }
@@ -177,7 +177,7 @@ void NoteDesktop::closeNext()
     // A window that cannot be reached gets nothing; no key goes anywhere else. Only a window
     // that confirmed its close stops counting as showing its note: one that did not answer in
     // time may still be on the screen, and must not get a twin.
-    auto *closer = new platform::NoteWindowCloser(m_appDir, pid, this);
+    auto *closer = new platform::NoteWindowCloser(m_folders.notes, pid, this);
     connect(closer, &platform::NoteWindowCloser::done, this, [this, pid](bool confirmed) {
         if (confirmed)
             m_closed.insert(pid);
@@ -222,7 +222,7 @@ QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(const store::NoteSt
 bool NoteDesktop::show()
 {
     setFolders();
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (lock.error().busy)
         return false;
     if (!lock.locked()) {
@@ -232,7 +232,7 @@ bool NoteDesktop::show()
     }
     // One look at the folder, under its lock: the line count, the notes and the running entries
     // as they stand together.
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const store::NoteStore files(m_folders, store::LockWait::Held);
     const auto count = files.countNoteLines();
     if (!count.ok()) {
         m_messages.append(count.error());
@@ -361,7 +361,7 @@ void NoteDesktop::startNext()
         const qint64 pid = started.value();
         m_noteTable[note.row].NoteTaskId = pid;
         m_closed.remove(pid);
-        m_registrations->track(m_appDir, m_programDir, note.idText, pid, windows);
+        m_registrations->track(m_folders, m_programDir, note.idText, pid, windows);
     }
     if (!m_toStart.isEmpty()) {
         QTimer::singleShot(0, this, &NoteDesktop::startNext);

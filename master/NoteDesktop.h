@@ -5,6 +5,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
 #include "store/Records.h"
 #include "store/Result.h"
 #include "store/Retry.h"
@@ -53,7 +54,9 @@ public:
     explicit NoteDesktop(QObject *parent = nullptr);
     ~NoteDesktop() override;
 
-    const QString &AppDir() const { return m_appDir; }         // data folder, ending in "/"
+    const QString &AppDir() const { return m_folders.notes; } // data folder, ending in "/"
+    // The data folder and this computer's state folder beside it (IDDATA.INI, the lock).
+    const store::Folders &Folders() const { return m_folders; }
     const QString &ProgramDir() const { return m_programDir; } // memlet's folder, ending in "/"
     int NoteLineCount() const { return m_noteLineCount; } // lines of MDATA.INI (+1 after HYOUZI)
     const QList<NoteRow> &NoteTable() const { return m_noteTable; } // index 0 unused
@@ -154,7 +157,7 @@ private:
     void registrationsSettled(const QString &message);
     void finish();
 
-    QString m_appDir;
+    store::Folders m_folders;
     QString m_programDir;
     int m_noteLineCount = 0;
     QList<NoteRow> m_noteTable;

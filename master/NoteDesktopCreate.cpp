@@ -33,10 +33,10 @@ store::Result<qint64> NoteDesktop::chooseNewNoteId()
     if (busy())
         return store::Error{QString(), true}; // the table is the running operation's now
     setFolders();
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (!lock.locked())
         return lock.error();
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const store::NoteStore files(m_folders, store::LockWait::Held);
     const auto count = files.countNoteLines();
     m_noteLineCount = count ? count.value() : 0;
     m_noteTable = QList<NoteRow>(qMax(0, m_noteLineCount) + 1);
@@ -78,7 +78,7 @@ bool NoteDesktop::queueWrite(Creation write)
                                                "でした。")) +
                              QStringLiteral("何も書き込んでいません。しばらくしてからもう一度お試し"
                                             "ください。")
-                       : store::FolderLock::busyError(m_appDir).message;
+                       : store::FolderLock::busyError(m_folders.state).message;
             if (creation.asker)
                 creation.done(store::Error{why, true});
         },
@@ -112,19 +112,19 @@ bool NoteDesktop::tryCreate()
         return true;
     };
     setFolders();
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (lock.error().busy) {
         // A holder that keeps the lock is waited for as long as any other step waits for it.
         const qint64 since = m_creation->lockBusySince ? m_creation->lockBusySince : now();
         m_creation->lockBusySince = since;
         if (now() - since < store::FolderLock::TimeoutMs)
             return false;
-        return over(store::FolderLock::busyError(m_appDir));
+        return over(store::FolderLock::busyError(m_folders.state));
     }
     m_creation->lockBusySince = 0;
     if (!lock.locked())
         return over(lock.error());
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const store::NoteStore files(m_folders, store::LockWait::Held);
     if (m_creation->replacing)
         return over(replaceLocked(files));
     const auto counted = files.countNoteLines();
@@ -161,7 +161,7 @@ bool NoteDesktop::tryCreate()
         platform::endNoteWindow(m_programDir, pid);
         return over(store::Error{appended.error()});
     }
-    m_registrations->track(m_appDir, m_programDir, idTextOf(args), pid, 1);
+    m_registrations->track(m_folders, m_programDir, idTextOf(args), pid, 1);
     if (m_noteTable.size() < n + 1)
         m_noteTable.resize(n + 1);
     m_noteTable[n] = NoteRow{note, pid};

@@ -41,7 +41,7 @@ std::optional<QString> windowIdOf(const store::NoteRecord &note)
 store::Result<NoteAt> NoteDesktop::findNote(const QString &idText)
 {
     setFolders();
-    const auto records = store::NoteStore(m_appDir).readNoteRecords();
+    const auto records = store::NoteStore(m_folders).readNoteRecords();
     if (!records)
         return store::Error{records.error(), records.busy()};
     // The window's text as the master writes it, else as the window itself compares it ("07").
@@ -122,11 +122,11 @@ void NoteDesktop::reshowEdited(const store::NoteRecord &note, qsizetype index)
 // lock is busy.
 bool NoteDesktop::startEdited(const QString &idText, qsizetype index)
 {
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (lock.error().busy)
         return false;
     const auto records = lock.locked()
-                             ? store::NoteStore(m_appDir, store::LockWait::Held).readNoteRecords()
+                             ? store::NoteStore(m_folders, store::LockWait::Held).readNoteRecords()
                              : store::Result<QList<store::NoteRecord>>(lock.error());
     if (!records) {
         m_messages.append(records.error());

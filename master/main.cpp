@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
 
     // One master per program folder and per data folder, settled before anything touches files.
     platform::SingleInstance instance(platform::programFolder(),
-                                      store::dataFolder(platform::programFolder()));
+                                      store::folders(platform::programFolder()).state);
     if (!instance.claim()) {
         // Another master runs: asked from the event loop, and this start ends once it is done.
         using Outcome = platform::LineRequest::Outcome;

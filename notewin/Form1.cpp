@@ -65,8 +65,8 @@ QIcon noteIcon()
 
 } // namespace
 
-Form1::Form1(const QString &appDir, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_files(new NoteFiles(appDir, this))
+Form1::Form1(const store::Folders &folders, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_files(new NoteFiles(folders, this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString());

@@ -5,6 +5,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
 #include "store/NoteOptions.h"
 #include "store/Result.h"
 
@@ -36,8 +37,9 @@ class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // `appDir` is the data folder whose files the window registers in and writes back to.
-    explicit Form1(const QString &appDir, QWidget *parent = nullptr);
+    // `folders`: the data folder whose files the window registers in and writes back to, and
+    // this computer's state folder for it.
+    explicit Form1(const store::Folders &folders, QWidget *parent = nullptr);
     ~Form1() override;
 
     enum class LoadResult

@@ -63,7 +63,7 @@ void Form1::askWindowManager()
 void Form1::HENSYU_Click()
 {
     if (!m_editRequest) {
-        m_editRequest = new EditRequest(platform::programFolder(), m_files->appDir(), this);
+        m_editRequest = new EditRequest(platform::programFolder(), m_files->folders().state, this);
         connect(m_editRequest, &EditRequest::failed, this, [this](const QString &message) {
             platform::showMessage(this, {message, QStringLiteral("付箋"),
                                          platform::MessageIcon::Exclamation,

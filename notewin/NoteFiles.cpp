@@ -9,7 +9,10 @@
 
 namespace notewin {
 
-NoteFiles::NoteFiles(const QString &appDir, QObject *parent) : QObject(parent), m_appDir(appDir) {}
+NoteFiles::NoteFiles(const store::Folders &folders, QObject *parent)
+    : QObject(parent), m_folders(folders)
+{
+}
 
 void NoteFiles::registerWindow()
 {
@@ -20,7 +23,7 @@ void NoteFiles::registerWindow()
     m_retry = store::Retry::start(
         this,
         [this, report] {
-            const store::NoteStore notes(m_appDir);
+            const store::NoteStore notes(m_folders);
             // Read first: the entry is the last step of a start-up. Options that cannot be read
             // are the defaults; the note shows all the same.
             const auto options = notes.readNoteOptions();
@@ -33,7 +36,7 @@ void NoteFiles::registerWindow()
             report(appended);
             return store::Retry::Over;
         },
-        [this, report] { report(store::FolderLock::busyError(m_appDir)); });
+        [this, report] { report(store::FolderLock::busyError(m_folders.state)); });
 }
 
 void NoteFiles::storeChoices(OptionsChange choose)
@@ -48,7 +51,7 @@ void NoteFiles::storeChoices(OptionsChange choose)
                 return store::Retry::Over; // a close stored it meanwhile
             const qint64 number = noteNumber();
             const store::Status stored =
-                store::NoteStore(m_appDir).updateNoteOptions([&](store::NoteOptionsTable &table) {
+                store::NoteStore(m_folders).updateNoteOptions([&](store::NoteOptionsTable &table) {
                     store::NoteOptions note = table.value(number);
                     m_choices(note);
                     table.insert(number, note);
@@ -61,7 +64,7 @@ void NoteFiles::storeChoices(OptionsChange choose)
             QTimer::singleShot(0, this, [this, stored] { emit choicesStored(stored); });
             return store::Retry::Over;
         },
-        [this] { emit choicesStored(store::FolderLock::busyError(m_appDir)); });
+        [this] { emit choicesStored(store::FolderLock::busyError(m_folders.state)); });
 }
 
 void NoteFiles::writeBack(std::function<QPointF()> place, std::function<OptionsChange()> workspace)
@@ -83,7 +86,7 @@ void NoteFiles::writeBack(std::function<QPointF()> place, std::function<OptionsC
             return store::Retry::Over;
         },
         [this] {
-            const store::Error busy = store::FolderLock::busyError(m_appDir);
+            const store::Error busy = store::FolderLock::busyError(m_folders.state);
             emit closed({busy, busy, busy});
         });
 }
@@ -98,7 +101,7 @@ store::CloseResult NoteFiles::closeNow(const QPointF &place, const OptionsChange
                                        store::LockWait wait) const
 {
     const OptionsChange choices = m_choices;
-    return store::NoteStore(m_appDir, wait)
+    return store::NoteStore(m_folders, wait)
         .closeNoteWindow(m_noteId, place.y(), place.x(), [&](store::NoteOptions &note) {
             if (choices)
                 choices(note);

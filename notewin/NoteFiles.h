@@ -21,9 +21,10 @@ class NoteFiles : public QObject
 {
     Q_OBJECT
 public:
-    NoteFiles(const QString &appDir, QObject *parent = nullptr);
+    NoteFiles(const store::Folders &folders, QObject *parent = nullptr);
 
-    const QString &appDir() const { return m_appDir; }
+    const QString &appDir() const { return m_folders.notes; }
+    const store::Folders &folders() const { return m_folders; }
     void setNoteId(const QString &idText) { m_noteId = idText; }
     const QString &noteId() const { return m_noteId; }
 
@@ -61,7 +62,7 @@ private:
     store::CloseResult closeNow(const QPointF &place, const OptionsChange &workspace,
                                 store::LockWait wait) const;
 
-    QString m_appDir;
+    store::Folders m_folders;
     QString m_noteId;
     store::NoteOptionsReadout m_options;
     OptionsChange m_choices; // a choice not yet stored

@@ -4,6 +4,7 @@
 #include "ErasedNotes.h"
 
 #include "Files.h"
+#include "NoteHistory.h"
 #include "NoteId.h"
 #include "NoteStore.h"
 
@@ -25,6 +26,21 @@ Status restore(const QString &path, const files::Bytes &before)
     return {};
 }
 
+// Rewrites the file only when it is still the one that was read: a sync engine may have put
+// another computer's version in its place, which must not be written over unread.
+Status saveAsRead(const QString &path, const QByteArray &bytes, const files::Identity &read)
+{
+    const auto saved = files::saveIfUnchanged(path, bytes, read);
+    if (!saved)
+        return Error{saved.error()};
+    if (saved.value() == files::Commit::FileChanged)
+        return Error{
+            QStringLiteral("%1 がほかのプログラムに置き換えられたため、書き込んでいません。"
+                           "もう一度お試しください。")
+                .arg(files::shownName(path))};
+    return {};
+}
+
 // Appends to a file that does not read whole: never rewritten from what could be read of it, it
 // only gets records after its own bytes, and only when they read back from there as written (a
 // text left open above would swallow them).
@@ -39,7 +55,7 @@ Status appendAfterDamage(const QString &path, const QByteArray &old, const QByte
     if (read.size() < records.size() ||
         !std::equal(records.cbegin(), records.cend(), read.cend() - records.size()))
         return Error{damage + QStringLiteral("\nこのファイルには消した付箋を書き足せません。")};
-    return files::append(path, added, files::Sync::ToDisk);
+    return files::appendChecked(path, added, files::Sync::ToDisk);
 }
 
 // The append, with the lock held. `before` gets the file as it was.
@@ -56,13 +72,13 @@ Status appendLocked(const QString &path, const QList<NoteRecord> &records, files
     if (!kept)
         return appendAfterDamage(path, file->bytes, added.value(), records, kept.error());
     if (kept->size() + records.size() <= ErasedNotes::Kept)
-        return files::append(path, added.value(), files::Sync::ToDisk); // the old bytes stay
+        return files::appendChecked(path, added.value(), files::Sync::ToDisk); // old bytes stay
     QList<NoteRecord> all = kept.value() + records;
     all = all.mid(all.size() - ErasedNotes::Kept);
     auto bytes = serializeNoteRecords(all);
     if (!bytes)
         return Error{bytes.error()};
-    return files::save(path, bytes.value());
+    return saveAsRead(path, bytes.value(), file->identity);
 }
 
 // The newest record of `records` equal to `note` that is not taken yet; -1 when there is none.
@@ -78,20 +94,18 @@ qsizetype newestEqual(const QList<NoteRecord> &records, const QList<bool> &taken
 
 } // namespace
 
-ErasedNotes::ErasedNotes(const QString &appDir, LockWait wait) : m_appDir(appDir), m_wait(wait)
+ErasedNotes::ErasedNotes(const Folders &folders, LockWait wait) : m_folders(folders), m_wait(wait)
 {
-    if (!m_appDir.endsWith(u'/'))
-        m_appDir += u'/';
 }
 
 QString ErasedNotes::filePath() const
 {
-    return files::resolve(m_appDir, fileName());
+    return files::resolve(m_folders.notes, fileName());
 }
 
 Result<NoteReadout> ErasedNotes::read() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = filePath();
@@ -103,7 +117,7 @@ Result<NoteReadout> ErasedNotes::read() const
 
 Status ErasedNotes::append(const QList<NoteRecord> &records) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     files::Bytes before;
@@ -112,7 +126,7 @@ Status ErasedNotes::append(const QList<NoteRecord> &records) const
 
 Status ErasedNotes::erase(const std::function<QList<NoteRecord>(QList<NoteRecord> &)> &pick) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = filePath();
@@ -120,7 +134,7 @@ Status ErasedNotes::erase(const std::function<QList<NoteRecord>(QList<NoteRecord
     Status kept;
     bool appended = false;
     QList<qint64> gone; // note numbers no record holds any more
-    const NoteStore notes(m_appDir, LockWait::Held);
+    const NoteStore notes(m_folders, LockWait::Held);
     const Status written = notes.updateNoteRecords([&](QList<NoteRecord> &records) {
         const QList<NoteRecord> erased = pick(records);
         if (erased.isEmpty())
@@ -154,7 +168,7 @@ Status ErasedNotes::erase(const std::function<QList<NoteRecord>(QList<NoteRecord
 
 Result<QList<NoteRecord>> ErasedNotes::putBack(const QList<NoteRecord> &chosen) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = filePath();
@@ -164,7 +178,7 @@ Result<QList<NoteRecord>> ErasedNotes::putBack(const QList<NoteRecord> &chosen) 
     auto erased = parseNoteRecords(file->bytes, files::shownName(path));
     if (!erased)
         return Error{erased.error() + QStringLiteral("\nファイルを直すまで、付箋は戻せません。")};
-    const QString notePath = NoteStore(m_appDir, LockWait::Held).noteFilePath();
+    const QString notePath = NoteStore(m_folders, LockWait::Held).noteFilePath();
     auto notesFile = files::read(notePath);
     if (!notesFile)
         return Error{notesFile.error()};
@@ -200,15 +214,18 @@ Result<QList<NoteRecord>> ErasedNotes::putBack(const QList<NoteRecord> &chosen) 
     if (back.isEmpty())
         return back;
 
-    if (Status appended = files::append(notePath, added, files::Sync::ToDisk); !appended)
+    if (Status appended = files::appendChecked(notePath, added, files::Sync::ToDisk); !appended)
         return Error{appended.error()};
+    for (const NoteRecord &record : back)
+        NoteHistory::rememberAppend(m_folders.state, record);
     QList<NoteRecord> left;
     for (qsizetype i = 0; i < erased->size(); ++i) {
         if (!taken[i])
             left.append(erased->at(i));
     }
     auto bytes = serializeNoteRecords(left);
-    Status rewritten = bytes ? files::save(path, bytes.value()) : Status(Error{bytes.error()});
+    Status rewritten =
+        bytes ? saveAsRead(path, bytes.value(), file->identity) : Status(Error{bytes.error()});
     if (!rewritten) {
         // Never in both files: the notes stay erased until this file can be rewritten.
         if (Status undone = restore(notePath, notesFile.value()); !undone)

@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "DataFolder.h"
 #include "FolderLock.h"
 #include "Records.h"
 #include "Result.h"
@@ -24,8 +25,8 @@ public:
     static constexpr int Kept = 200;
     static QString fileName() { return QStringLiteral("ERASED.INI"); }
 
-    // `appDir` is the data folder; `wait` as for NoteStore.
-    explicit ErasedNotes(const QString &appDir, LockWait wait = LockWait::None);
+    // `folders`: the data folder (and this computer's state folder); `wait` as for NoteStore.
+    explicit ErasedNotes(const Folders &folders, LockWait wait = LockWait::None);
 
     // The existing ERASED.INI in any letter case, else .../ERASED.INI.
     QString filePath() const;
@@ -52,7 +53,7 @@ public:
     Result<QList<NoteRecord>> putBack(const QList<NoteRecord> &chosen) const;
 
 private:
-    QString m_appDir;
+    Folders m_folders;
     LockWait m_wait;
 };
 

@@ -185,32 +185,38 @@ std::optional<qint64> recordNoteNumber(const Value &noteId)
 
 // The store's operations on the file, beside those on the two legacy files in NoteStore.cpp.
 
-Status updateNoteOptionsLocked(const QString &appDir,
+Status updateNoteOptionsLocked(const QString &notesDir,
                                const std::function<bool(NoteOptionsTable &)> &change)
 {
-    const QString path = optionsPath(appDir);
-    const NoteOptionsReadout read = readOptionsAt(path);
-    if (read.state == NoteOptionsReadout::State::Damaged ||
-        read.state == NoteOptionsReadout::State::Unreadable)
-        return Error{read.problem};
-    NoteOptionsTable options = read.options;
-    if (!change(options))
-        return {};
-    dropDefaults(options);
-    // Written only when something differs, and never made only to hold the defaults.
-    if (options == read.options)
-        return {};
-    return files::save(path, serializeNoteOptions(options));
+    const QString path = optionsPath(notesDir);
+    // The file travels with the notes: a sync engine that replaces it meanwhile is read again.
+    return files::rewrite(path, [&](const files::Bytes &file) -> Result<std::optional<QByteArray>> {
+        NoteOptionsTable read;
+        if (file.exists) {
+            auto parsed = parseNoteOptions(file.bytes, files::shownName(path));
+            if (!parsed)
+                return Error{parsed.error()};
+            read = std::move(parsed.value());
+        }
+        NoteOptionsTable options = read;
+        if (!change(options))
+            return std::optional<QByteArray>();
+        dropDefaults(options);
+        // Written only when something differs, and never made only to hold the defaults.
+        if (options == read)
+            return std::optional<QByteArray>();
+        return std::optional<QByteArray>(serializeNoteOptions(options));
+    });
 }
 
 QString NoteStore::noteOptionsFilePath() const
 {
-    return optionsPath(m_appDir);
+    return optionsPath(m_folders.notes);
 }
 
 Result<NoteOptionsReadout> NoteStore::readNoteOptions() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     return readOptionsAt(noteOptionsFilePath());
@@ -218,10 +224,10 @@ Result<NoteOptionsReadout> NoteStore::readNoteOptions() const
 
 Status NoteStore::updateNoteOptions(const std::function<bool(NoteOptionsTable &)> &change) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
-    return updateNoteOptionsLocked(m_appDir, change);
+    return updateNoteOptionsLocked(m_folders.notes, change);
 }
 
 Status NoteStore::removeNoteOptions(const QList<qint64> &numbers) const
@@ -244,7 +250,7 @@ Status NoteStore::keepOnlyNoteOptions(const QList<qint64> &numbers) const
 
 Result<QString> NoteStore::setAsideNoteOptions() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = noteOptionsFilePath();
@@ -257,10 +263,10 @@ Result<QString> NoteStore::setAsideNoteOptions() const
 
 Result<QString> NoteStore::tidyNoteOptions(const QList<NoteRecord> &records, bool wholeFile) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
-    const NoteStore held(m_appDir, LockWait::Held);
+    const NoteStore held(m_folders, LockWait::Held);
     const auto read = held.readNoteOptions();
     if (!read)
         return Error{read.error()};

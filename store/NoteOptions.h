@@ -74,7 +74,7 @@ struct NoteOptionsReadout
 
 // The caller holds the folder's lock: reads the file, lets `change` edit the table and saves it
 // when it differs. A damaged or unreadable file is never rewritten.
-Status updateNoteOptionsLocked(const QString &appDir,
+Status updateNoteOptionsLocked(const QString &notesDir,
                                const std::function<bool(NoteOptionsTable &)> &change);
 
 } // namespace store
