@@ -13,12 +13,14 @@
 #include "platform/WindowSystem.h"
 #include "store/Value.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <qdrawutil.h>
 
@@ -74,8 +76,8 @@ Form2::Form2(NoteDesktop &desktop)
     Text1->setAcceptRichText(false);
     Text1->setTabChangesFocus(true);
     // A plain multi-line box: the text wraps, and a scroll bar comes only for a text that does
-    // not fit.
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // not fit (fitScrollBar).
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Narrow margins, as a system text box has them: one line fits the design height.
     Text1->document()->setDocumentMargin(2);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -85,6 +87,8 @@ Form2::Form2(NoteDesktop &desktop)
     textPalette.setColor(QPalette::Text, platform::colourFromRgbNumber(0));
     Text1->setPalette(textPalette);
     Text1->setPlainText(InitialText);
+    connect(Text1->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged,
+            this, &Form2::fitScrollBar);
     // The prompt is selected, so that typing replaces it; the line break after it stays.
     QTextCursor prompt(Text1->document());
     prompt.setPosition(int(InitialText.size()) - 1, QTextCursor::KeepAnchor);
@@ -303,6 +307,19 @@ void Form2::Form_Resize()
         platform::setGeometryTwips(button, box.left, box.top, box.width, box.height);
     for (auto [line, ends] : {std::pair{m_line1, l->Line1}, std::pair{m_line2, l->Line2}})
         platform::setGeometryTwips(line, ends.x1, ends.y1, ends.x2 - ends.x1, tpp);
+}
+
+void Form2::fitScrollBar()
+{
+    // The empty line after the last line break is where the caret waits, not text: the design
+    // text, one sentence and its line break, fits the box without a scroll bar.
+    const QTextDocument *document = Text1->document();
+    qreal needed = document->size().height();
+    const QTextBlock last = document->lastBlock();
+    if (last.text().isEmpty() && last.previous().isValid())
+        needed -= document->documentLayout()->blockBoundingRect(last).height();
+    const bool fits = needed <= Text1->viewport()->height() + 1;
+    Text1->setVerticalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
 }
 
 void Form2::resizeEvent(QResizeEvent *event)

@@ -98,6 +98,7 @@ protected:
 private:
     void Form_Load();
     void Form_Resize();
+    void fitScrollBar();
     void buildMenu();
     // The settings dialog's OK: its look becomes the new note's.
     void takeAppearance(const Appearance &look);

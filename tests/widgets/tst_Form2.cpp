@@ -436,6 +436,8 @@ private slots:
     void noteIsTallEnoughForEveryLine()
     {
         Form2 *editor = openEditor(); // 5550 by 1245 twips: a note 745 high
+        QTest::qWait(50);
+        QVERIFY(!editor->Text1->verticalScrollBar()->isVisible()); // the design text fits
         editor->FSIZE2 = QStringLiteral("18");
         auto heightFor = [editor](const QString &text) {
             editor->Text1->setPlainText(text);
