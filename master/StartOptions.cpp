@@ -11,6 +11,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace master {
@@ -23,6 +26,72 @@ constexpr int NotificationAreaGraceMs = 5000;
 constexpr int NotificationAreaPollMs = 200;
 
 } // namespace
+
+// Every option of the master, in the order the help lists them: the parser and the help both
+// read this table, so an option added here is in the help. Japanese has no spaces to wrap at:
+// each line of a description is short enough for one line of a terminal.
+QList<QCommandLineOption> optionTable()
+{
+    return {
+        {{QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
+         QStringLiteral("この説明を表示します。")},
+        {QStringLiteral("show-notes"),
+         QStringLiteral("起動して、登録されている付箋をすべて表示します。\n"
+                        "（「表示・再表示」と同じです。ログイン時の自動起動用）\n"
+                        "通知領域があればトレイに格納し、なければメイン画面を表示します。\n"
+                        "すでに起動していれば、そちらが付箋を表示し直します。")},
+    };
+}
+
+namespace {
+
+// "-h" or "--help", as typed.
+QStringList typed(const QStringList &names)
+{
+    QStringList dashed;
+    for (const QString &name : names)
+        dashed.append((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
+    return dashed;
+}
+
+QString optionNames(const QCommandLineOption &option)
+{
+    QString text = typed(option.names()).join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        text += QStringLiteral(" <%1>").arg(option.valueName());
+    return text;
+}
+
+[[noreturn]] void endWith(const QString &text, FILE *stream, int status)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+    std::exit(status);
+}
+
+} // namespace
+
+QString helpText(const QString &program)
+{
+    const QList<QCommandLineOption> options = optionTable();
+    qsizetype width = 0;
+    for (const QCommandLineOption &option : options)
+        width = std::max(width, optionNames(option).size());
+    QString text = QStringLiteral("使い方: %1 [オプション]\n"
+                                  "デスクトップの付箋。オプションなしで起動すると、"
+                                  "メイン画面を表示します。\n\nオプション:\n")
+                       .arg(program);
+    for (const QCommandLineOption &option : options) {
+        if (option.flags() & QCommandLineOption::HiddenFromHelp)
+            continue;
+        QString names = optionNames(option).leftJustified(width);
+        for (const QString &line : option.description().split(QLatin1Char('\n'))) {
+            text += QStringLiteral("  %1  %2\n").arg(names, line);
+            names.fill(QLatin1Char(' '));
+        }
+    }
+    return text;
+}
 
 bool asksForHelp(int argc, char *argv[])
 {
@@ -37,23 +106,21 @@ bool asksForHelp(int argc, char *argv[])
 StartOptions readStartOptions(const QCoreApplication &app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("デスクトップの付箋。オプションなしで起動すると、メイン画面を表示します。"));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("この説明を表示します。"));
-    // Japanese has no spaces to wrap at: each sentence is short enough for one line.
-    const QCommandLineOption showNotes(
-        QStringLiteral("show-notes"),
-        QStringLiteral("起動して、登録されている付箋をすべて表示します。\n"
-                       "（「表示・再表示」と同じです。ログイン時の自動起動用）\n"
-                       "通知領域があればトレイに格納し、なければメイン画面を表示します。\n"
-                       "すでに起動していれば、そちらが付箋を表示し直します。"));
-    parser.addOption(help);
-    parser.addOption(showNotes);
-    parser.process(app);
-    if (parser.isSet(help))
-        parser.showHelp(0);
-    return {parser.isSet(showNotes)};
+    parser.addOptions(optionTable());
+    const QString program = QStringLiteral("pinboa");
+    if (!parser.parse(app.arguments())) {
+        const QStringList unknown = parser.unknownOptionNames();
+        const QString fault = unknown.isEmpty()
+                                  ? parser.errorText()
+                                  : QStringLiteral("不明なオプションです: %1")
+                                        .arg(typed(unknown).join(QStringLiteral(", ")));
+        endWith(QStringLiteral("%1: %2\n%1 --help で使えるオプションを表示します。\n")
+                    .arg(program, fault),
+                stderr, 1);
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        endWith(helpText(program), stdout, 0);
+    return {parser.isSet(QStringLiteral("show-notes"))};
 }
 
 void startShowingNotes(Form1 &form)

@@ -1,7 +1,11 @@
-// How the master was asked to start: its one option (--show-notes) and the start it leads to.
+// How the master was asked to start: its options (--show-notes) and the start it leads to.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
 
 class QCoreApplication;
 
@@ -13,6 +17,11 @@ struct StartOptions
 {
     bool showNotes = false; // start and show every note, as "表示・再表示" does
 };
+
+// Every option the master takes, with the text the help shows for it.
+QList<QCommandLineOption> optionTable();
+// The help, in Japanese: how to start `program` and each option of the table.
+QString helpText(const QString &program);
 
 // True when the command line asks for the help, which is printed without a desktop.
 bool asksForHelp(int argc, char *argv[]);
