@@ -156,6 +156,7 @@ private slots:
         QCOMPARE(text->toPlainText(), InitialText);
         QVERIFY(!text->acceptRichText());
         QCOMPARE(testsupport::controlsCutOff(&editor), QStringList());
+        QCOMPARE(testsupport::controlsWithoutName(&editor), QStringList());
 
         // The client area is 5430 by 1125 twips inside an equal border on every side.
         QWidget *client = text->parentWidget();
