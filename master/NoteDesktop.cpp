@@ -1,5 +1,6 @@
 // The master's notes on the desktop: the program folder (APC), showing all notes (HYOUZI) and
-// closing running notes (UL), each step from the event loop.
+// closing running notes (UL), each step from the event loop. Registering a note is in
+// NoteDesktopCreate.cpp.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "NoteDesktop.h"
@@ -16,7 +17,6 @@
 #include "store/NoteStore.h"
 #include "store/Retry.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QTimer>
@@ -40,7 +40,9 @@ bool isRunning(const store::Value &noteId, const QSet<QString> &runningIds)
     });
 }
 
-QString startFailureMessage(const QString &detail)
+} // namespace
+
+QString NoteDesktop::startFailureMessage(const QString &detail)
 {
     QString message = QStringLiteral("付箋ウィンドウを起動できませんでした。");
     if (!detail.isEmpty())
@@ -49,23 +51,13 @@ QString startFailureMessage(const QString &detail)
 }
 
 // How a note is named when its window could not start: its number and the start of its text.
-QString nameOf(const store::NoteRecord &note)
+QString NoteDesktop::nameOf(const store::NoteRecord &note)
 {
     QString text = note.NoteText.toText().simplified();
     if (text.size() > NamedTextLength)
         text = text.left(NamedTextLength) + QStringLiteral("…");
     return QStringLiteral("付箋番号 %1「%2」").arg(note.NoteId.toText(), text);
 }
-
-qint64 now()
-{
-    return QDeadlineTimer::current().deadline();
-}
-
-// A registration waits this long for a show or a close that runs to end.
-constexpr int CreateWaitMs = 30000;
-
-} // namespace
 
 NoteDesktop::NoteDesktop(QObject *parent)
     : QObject(parent), m_registrations(new Registrations(this))
@@ -145,11 +137,15 @@ bool NoteDesktop::closeStart()
         const store::FolderLock lock(m_appDir);
         if (lock.error().busy)
             return false;
-        bool ok = false;
-        if (lock.locked())
-            entries = readEntriesOrRebuild(store::NoteStore(m_appDir, store::LockWait::Held), &ok);
-        else
+        if (lock.locked()) {
+            auto read = readEntriesOrRebuild(store::NoteStore(m_appDir, store::LockWait::Held));
+            if (read.ok())
+                entries = read.value();
+            else
+                m_messages.append(read.error());
+        } else {
             m_messages.append(lock.error().message);
+        }
     }
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
@@ -187,34 +183,25 @@ void NoteDesktop::closeNext()
     closer->start();
 }
 
-QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(const store::NoteStore &files,
-                                                             bool *ok)
+store::Result<QList<store::RunningEntry>>
+NoteDesktop::readEntriesOrRebuild(const store::NoteStore &files)
 {
-    *ok = false;
     auto entries = files.readRunningEntries();
-    if (entries.ok()) {
-        *ok = true;
+    if (entries.ok())
         return entries.value();
-    }
     qCWarning(lcPinboa, "%s", qPrintable(entries.error()));
-    if (entries.busy() || !QFileInfo::exists(files.runningFilePath())) {
-        m_messages.append(entries.error());
-        return {};
-    }
+    if (entries.busy() || !QFileInfo::exists(files.runningFilePath()))
+        return store::Error{entries.error(), entries.busy()};
     // A running-note file that cannot be read whole would keep every note from being shown. It
     // is runtime state: set it aside and rebuild it from the live note windows of this folder.
     const QList<store::RunningEntry> rebuilt = LiveWindows::scan(m_programDir, m_closed).entries();
     const auto aside = files.replaceRunningFile(rebuilt);
-    if (!aside.ok()) {
-        m_messages.append(entries.error());
-        m_messages.append(aside.error());
-        return {};
-    }
+    if (!aside.ok())
+        return store::Error{entries.error() + QStringLiteral("\n\n") + aside.error(), aside.busy()};
     if (!aside->isEmpty())
         m_messages.append(QStringLiteral("%1\n実行中の付箋の一覧 IDDATA.INI を読めなかったため、"
                                          "%2 という名前で残し、表示中の付箋から作り直しました。")
                               .arg(entries.error(), QFileInfo(aside.value()).fileName()));
-    *ok = true;
     return rebuilt;
 }
 
@@ -262,12 +249,13 @@ bool NoteDesktop::show()
 
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.
-    bool readable = false;
-    const QList<store::RunningEntry> entries = readEntriesOrRebuild(files, &readable);
-    if (!readable) {
+    const auto read = readEntriesOrRebuild(files);
+    if (!read.ok()) {
+        m_messages.append(read.error());
         finish();
         return true;
     }
+    const QList<store::RunningEntry> &entries = read.value();
     // A window closed by UL stops counting once it asked; its number can name another later.
     m_closed.removeIf(
         [this](qint64 pid) { return !platform::isLiveNoteWindow(m_programDir, pid); });
@@ -373,129 +361,6 @@ void NoteDesktop::registrationsSettled(const QString &message)
     m_runningIds = m_registrations->runningIds();
     if (m_step == Step::Registering && m_toStart.isEmpty())
         finish();
-}
-
-store::Result<qint64> NoteDesktop::chooseNewNoteId()
-{
-    if (busy())
-        return store::Error{QString(), true}; // the table is the running operation's now
-    setFolders();
-    const store::FolderLock lock(m_appDir);
-    if (!lock.locked())
-        return lock.error();
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
-    const auto count = files.countNoteLines();
-    m_noteLineCount = count ? count.value() : 0;
-    m_noteTable = QList<NoteRow>(qMax(0, m_noteLineCount) + 1);
-    if (!count)
-        return store::Error{count.error()};
-    const auto records = files.readNoteRecords();
-    if (!records)
-        return store::Error{records.error()};
-    return store::chooseNewNoteId(m_noteLineCount, records.value());
-}
-
-bool NoteDesktop::createNote(const store::NoteRecord &note, QObject *asker,
-                             std::function<void(const store::Result<qint64> &)> done)
-{
-    if (m_creation)
-        return false;
-    m_creation = Creation{asker, note, std::move(done)};
-    m_creationRetry = store::Retry::start(
-        this, [this] { return tryCreate() ? store::Retry::Over : store::Retry::Busy; },
-        [this] {
-            Creation creation = std::move(*m_creation);
-            m_creation.reset();
-            const QString why =
-                busy() ? QStringLiteral("付箋の表示・再表示が終わらないため、登録できませんでした。"
-                                        "何も書き込んでいません。しばらくしてからもう一度お試し"
-                                        "ください。")
-                       : store::FolderLock::busyError(m_appDir).message;
-            if (creation.asker)
-                creation.done(store::Error{why, true});
-        },
-        CreateWaitMs);
-    return true;
-}
-
-void NoteDesktop::cancelCreate(const QObject *asker)
-{
-    if (!m_creation || m_creation->asker != asker)
-        return;
-    m_creation.reset();
-    if (m_creationRetry)
-        m_creationRetry->cancel();
-}
-
-// One try of a registration: false while it has to wait (another operation runs, or the folder's
-// lock is held), true when it is over.
-bool NoteDesktop::tryCreate()
-{
-    if (!m_creation || !m_creation->asker) {
-        m_creation.reset(); // the window that asked is gone: nothing is written
-        return true;
-    }
-    if (busy())
-        return false;
-    const auto over = [this](const store::Result<qint64> &result) {
-        Creation creation = std::move(*m_creation);
-        m_creation.reset();
-        creation.done(result);
-        return true;
-    };
-    setFolders();
-    const store::FolderLock lock(m_appDir);
-    if (lock.error().busy) {
-        // A holder that keeps the lock is waited for as long as any other step waits for it.
-        const qint64 since = m_creation->lockBusySince ? m_creation->lockBusySince : now();
-        m_creation->lockBusySince = since;
-        if (now() - since < store::FolderLock::TimeoutMs)
-            return false;
-        return over(store::FolderLock::busyError(m_appDir));
-    }
-    m_creation->lockBusySince = 0;
-    if (!lock.locked())
-        return over(lock.error());
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
-    const auto counted = files.countNoteLines();
-    if (!counted)
-        return over(store::Error{counted.error()});
-    const int n = counted.value();
-    m_noteLineCount = n;
-    store::NoteRecord note = m_creation->note;
-    if (note.NoteId.toNumber().value_or(0) <= 0) {
-        // The editor could not choose when it loaded: chosen now, by the same rule.
-        const auto records = files.readNoteRecords();
-        if (!records)
-            return over(store::Error{records.error()});
-        note.NoteId = store::Value::number(double(store::chooseNewNoteId(n, records.value())));
-    }
-    // Everything that could refuse the note first, so that a refusal leaves no trace and the
-    // user can correct the text: the record as stored, then the string handed to the window.
-    if (const auto line = store::serializeNoteRecord(note); !line)
-        return over(store::Error{line.error()});
-    const auto encoded = store::EncodeNoteArgs(note);
-    if (!encoded)
-        return over(store::Error{encoded.error()});
-    const QString &args = encoded.value();
-
-    const auto started = platform::startNoteWindow(m_programDir, args);
-    if (!started)
-        return over(store::Error{startFailureMessage(started.error())});
-    const qint64 pid = started.value();
-    m_closed.remove(pid);
-    if (const store::Status appended = files.appendNoteRecord(note); !appended) {
-        // An unregistered window would vanish at the next refresh: it is taken down again.
-        // Asked to end, it closes as on any request to end: its entry goes, and it has no
-        // record to write to.
-        platform::endNoteWindow(m_programDir, pid);
-        return over(store::Error{appended.error()});
-    }
-    m_registrations->track(m_appDir, m_programDir, idTextOf(args), pid, 1);
-    if (m_noteTable.size() < n + 1)
-        m_noteTable.resize(n + 1);
-    m_noteTable[n] = NoteRow{note, pid};
-    return over(pid);
 }
 
 void NoteDesktop::finish()
