@@ -2,6 +2,11 @@
 # SPDX-FileCopyrightText: 2026 The pinboa developers
 # SPDX-License-Identifier: MIT
 
+# A data folder the user chose (pinboa.conf) must not send the tests' programs elsewhere: the
+# tests have configuration and state folders of their own, empty unless a test fills them.
+set(PINBOA_TEST_XDG "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/tests/xdg/config"
+                    "XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/xdg/state")
+
 # A test program of one subject, built from Qt Test sources and linked to `LIBS`.
 # WIDGETS: runs with the offscreen platform, no display needed.
 function(pinboa_add_qtest name)
@@ -12,7 +17,8 @@ function(pinboa_add_qtest name)
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   add_test(NAME ${name} COMMAND ${name})
-  set(env "PINBOA_PROGRAM_DIR=${PINBOA_PROGRAM_DIR}" ${PINBOA_SANITIZER_ENVIRONMENT})
+  set(env "PINBOA_PROGRAM_DIR=${PINBOA_PROGRAM_DIR}" ${PINBOA_TEST_XDG}
+      ${PINBOA_SANITIZER_ENVIRONMENT})
   if(T_WIDGETS)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
@@ -28,7 +34,7 @@ function(pinboa_add_e2e name script)
     set(T_TIMEOUT 300)
   endif()
   add_test(NAME ${name} COMMAND python3 -u ${CMAKE_CURRENT_SOURCE_DIR}/${script})
-  set(env "PINBOA_PROGRAM_DIR=${PINBOA_PROGRAM_DIR}" "PYTHONDONTWRITEBYTECODE=1")
+  set(env "PINBOA_PROGRAM_DIR=${PINBOA_PROGRAM_DIR}" "PYTHONDONTWRITEBYTECODE=1" ${PINBOA_TEST_XDG})
   if(T_X)
     set(labels e2e x11 ${T_LABELS})
   else()

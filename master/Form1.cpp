@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "Form4.h"
 #include "Form5.h"
+#include "Form6.h"
 #include "NotificationArea.h"
 #include "WrappingButton.h"
 
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 // Outside any namespace, as the resource system wants it.
 static void initResources()
@@ -165,6 +167,7 @@ void Form1::desktopFinished(const QString &message)
     QApplication::restoreOverrideCursor();
     if (!message.isEmpty())
         platform::showMessage(this, {message, MessageTitle});
+    QTimer::singleShot(0, this, &Form1::runNextCommand);
 }
 
 void Form1::Command1_Click()
@@ -200,6 +203,12 @@ void Form1::returnFromDialog(double top, double left)
 void Form1::sakusei_Click()
 {
     Form2 *form = editor();
+    if (form->editing()) {
+        // An edit is under way: it stays where the user has it.
+        form->raise();
+        form->activateWindow();
+        return;
+    }
     const double top = Top();
     const double left = Left();
     form->moveTo(top, left);
@@ -255,6 +264,18 @@ Form2 *Form1::editor()
     connect(m_editor, &Form2::refreshChosen, this, &Form1::refresh);
     connect(m_editor, &Form2::createChosen, this, &Form1::sakusei_Click);
     connect(m_editor, &Form2::eraseChosen, this, &Form1::syoukyo_Click);
+    connect(m_editor, &Form2::putBackChosen, this, [this] {
+        auto *form = new Form6;
+        connect(form, &Form6::putBack, this, [this] {
+            // A note put back may hold the number the editor chose as it loaded: it chooses
+            // when it registers instead.
+            if (m_editor)
+                m_editor->NewNoteId = 0;
+            HYOUZI(); // shows just the notes put back
+        });
+        connect(form, &Form6::returnTo, this, &Form1::returnFromDialog);
+        placeAndShow(form);
+    });
     connect(m_editor, &Form2::exitChosen, this, &Form1::syuuryou_Click);
     return m_editor;
 }
@@ -274,12 +295,15 @@ void Form1::showMain()
 
 void Form1::trayActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason != QSystemTrayIcon::Context)
+    // While the main window is on the screen it is the user's home: a click on the icon brings
+    // it to the front, wherever notes or other windows cover it.
+    if (isVisible() && !isMinimized()) {
+        if (reason != QSystemTrayIcon::Unknown)
+            showMain();
         return;
-    // While the main window is on the screen it is the user's home, and the icon stays quiet.
-    if (isVisible() && !isMinimized())
-        return;
-    editor()->SMENU->popup(QCursor::pos());
+    }
+    if (reason == QSystemTrayIcon::Context)
+        editor()->SMENU->popup(QCursor::pos());
 }
 
 } // namespace master

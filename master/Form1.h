@@ -19,6 +19,16 @@ namespace master {
 class Form2;
 class Form4;
 class Form5;
+struct EditRequest;
+
+// What a key bound on the desktop asks of the notes (pinboa --show-notes, --hide-notes,
+// --toggle-notes): the refresh, the close of every note, or either, as the notes stand.
+enum class DesktopCommand
+{
+    Show,
+    Hide,
+    Toggle
+};
 
 class Form1 : public Form
 {
@@ -51,6 +61,14 @@ public:
     // Shows the main window again (MainMode 1): from the tray menu or a second start.
     void showMain();
 
+    // A command from outside (another start of pinboa): run at once when no show or close runs,
+    // else after the ones before it, each in turn; a toggle decides when its turn comes.
+    void runCommand(DesktopCommand command);
+    // Opens the note editor on the note of a note window (its 編集, or pinboa --edit-note), once
+    // its record has been read. A note that is not registered, or an editor already open, is
+    // said in a message.
+    void editNote(const EditRequest &request);
+
     // Start-up: adds the tray icon (the master runs on without one if the desktop refuses it).
     void addTrayIcon();
     QSystemTrayIcon *trayIcon() const { return m_tray; }
@@ -75,6 +93,8 @@ private:
     // A dialog closed by its button: the main window comes back where the dialog stood when it
     // is the user's home.
     void returnFromDialog(double top, double left);
+    void runNextCommand();
+    void openEditorOn(const NoteAt &note, const QRectF &outer);
 
     NoteDesktop m_desktop;
 
@@ -82,6 +102,7 @@ private:
     QWidget *m_client = nullptr; // the client area below the menu bar
     QSystemTrayIcon *m_tray = nullptr;
     QPointer<Form2> m_editor;
+    QList<DesktopCommand> m_commands; // waiting for the notes to be free
     std::function<void()> m_exit;
 };
 

@@ -29,32 +29,6 @@ namespace {
 const QString InitialText = QStringLiteral("ここに表示メッセージを入力してください。\n");
 constexpr qint64 DefaultBackColor = 12632256; // silver
 constexpr double Text1FontSize = 14.25;
-constexpr double NoteHeightAllowance = 500; // the note is this much lower than the editor
-
-// A value of the record from one of the editor's appearance variables, in the kind it holds.
-store::Value recordValue(const QVariant &v)
-{
-    if (v.typeId() == QMetaType::QString)
-        return store::Value::text(v.toString());
-    return store::Value::number(v.toDouble());
-}
-
-QString decimalText(const QVariant &v)
-{
-    if (v.typeId() == QMetaType::QString)
-        return v.toString();
-    return store::formatNumber(v.toDouble());
-}
-
-// The message as the user typed it, line breaks as "\n". The raw text keeps characters such as
-// the no-break space that the plain-text form would silently replace.
-QString typedText(const QTextEdit *edit)
-{
-    QString text = edit->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return text;
-}
 
 QFrame *makeLine(QWidget *parent, const QString &name, const QColor &colour)
 {
@@ -99,8 +73,11 @@ Form2::Form2(NoteDesktop &desktop)
     Text1->setAccessibleName(QStringLiteral("付箋のメッセージ"));
     Text1->setAcceptRichText(false);
     Text1->setTabChangesFocus(true);
-    // A plain multi-line box: the text wraps, and no scroll bars take room from it.
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A plain multi-line box: the text wraps, and a scroll bar comes only for a text that does
+    // not fit.
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Narrow margins, as a system text box has them: one line fits the design height.
+    Text1->document()->setDocumentMargin(2);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setFont(platform::designFont(Text1FontSize));
     QPalette textPalette = Text1->palette();
@@ -108,6 +85,10 @@ Form2::Form2(NoteDesktop &desktop)
     textPalette.setColor(QPalette::Text, platform::colourFromRgbNumber(0));
     Text1->setPalette(textPalette);
     Text1->setPlainText(InitialText);
+    // The prompt is selected, so that typing replaces it; the line break after it stays.
+    QTextCursor prompt(Text1->document());
+    prompt.setPosition(int(InitialText.size()) - 1, QTextCursor::KeepAnchor);
+    Text1->setTextCursor(prompt);
 
     m_command1 = makeButton(m_client, QStringLiteral("Command1"), QStringLiteral("作成完了(&F)"),
                             QStringLiteral("付箋の登録を行います。"));
@@ -175,6 +156,7 @@ void Form2::buildMenu()
     add(QStringLiteral("FHYOUZI"), QStringLiteral("付箋表示・再表示"), &Form2::refreshChosen);
     add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"), &Form2::createChosen);
     add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"), &Form2::eraseChosen);
+    add(QStringLiteral("FMODOSU"), QStringLiteral("消した付箋を戻す…"), &Form2::putBackChosen);
     separator(QStringLiteral("KUBUNN"));
     add(QStringLiteral("SYURYOU"), QStringLiteral("終了"), &Form2::exitChosen);
 }
@@ -192,28 +174,6 @@ void Form2::Form_Load()
     FIRO2 = 0;
 }
 
-store::NoteRecord Form2::newNote() const
-{
-    QString message = typedText(Text1);
-    if (message.endsWith(QLatin1Char('\n')))
-        message.chop(1);
-    message.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-
-    const QRectF outer = platform::outerGeometryTwips(this);
-    store::NoteRecord note;
-    note.NoteText = store::Value::text(message);
-    note.NoteBackColor = store::Value::text(decimalText(IRO2));
-    note.NoteFontName = store::Value::text(FNT2.toString());
-    note.NoteFontSize = recordValue(FSIZE2);
-    note.NoteTop = store::Value::single(outer.y());
-    note.NoteLeft = store::Value::single(outer.x());
-    note.NoteWidth = store::Value::single(outer.width());
-    note.NoteHeight = store::Value::single(outer.height() - NoteHeightAllowance);
-    note.NoteForeColor = recordValue(FIRO2);
-    note.NoteId = store::Value::number(double(NewNoteId));
-    return note;
-}
-
 void Form2::Command1_Click()
 {
     // One registration at a time: a second press while the first waits for the files does
@@ -225,16 +185,18 @@ void Form2::Command1_Click()
     // the registration before anything is written.
     // Busy first: the registration may be over before createNote() returns.
     setCreating(true);
-    const bool taken =
-        m_desktop.createNote(newNote(), this, [this](const store::Result<qint64> &created) {
-            setCreating(false);
-            if (!created) {
-                showFailure(created.error());
-                return;
-            }
+    const auto written = [this](const store::Result<qint64> &created) {
+        setCreating(false);
+        if (!created) {
+            showFailure(created.error());
+            return;
+        }
+        if (!m_opened)
             emit returnTo(TTP, LLF);
-            unload();
-        });
+        unload();
+    };
+    const bool taken = m_opened ? m_desktop.editNote(*m_opened, newNote(), this, written)
+                                : m_desktop.createNote(newNote(), this, written);
     if (!taken)
         setCreating(false);
 }
@@ -276,7 +238,8 @@ void Form2::Command3_Click()
 {
     if (m_unloaded)
         return;
-    emit returnTo(Top(), Left());
+    if (!m_opened) // an edit was not opened from the main window
+        emit returnTo(Top(), Left());
     unload();
 }
 
@@ -286,17 +249,22 @@ void Form2::takeAppearance(const Appearance &look)
     FNT2 = look.font;
     FSIZE2 = look.size;
     FIRO2 = platform::rgbNumber(look.fore);
+    showLook(look.back, look.fore, look.font, look.points);
+}
 
+void Form2::showLook(const QColor &back, const QColor &fore, const QString &face, double points)
+{
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, look.back);
+    pal.setColor(QPalette::Window, back);
     setPalette(pal);
     QPalette textPalette = Text1->palette();
-    textPalette.setColor(QPalette::Base, look.back);
-    textPalette.setColor(QPalette::Text, look.fore);
+    textPalette.setColor(QPalette::Base, back);
+    textPalette.setColor(QPalette::Text, fore);
     Text1->setPalette(textPalette);
     QFont font = Text1->font();
-    font.setFamily(look.font);
-    font.setPointSizeF(look.points);
+    font.setFamily(face);
+    if (points > 0)
+        font.setPointSizeF(points);
     Text1->setFont(font);
 }
 

@@ -4,11 +4,14 @@
 #pragma once
 
 #include "Form.h"
+#include "NoteDesktop.h"
 
 #include <QPointer>
 #include <QVariant>
 
 #include "store/Records.h"
+
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -23,13 +26,15 @@ class WindowGrip;
 namespace master {
 
 class Form3;
-class NoteDesktop;
 struct Appearance;
 
 class Form2 : public Form
 {
     Q_OBJECT
 public:
+    // The note it makes is this much less high than the editor, in twips.
+    static constexpr double NoteHeightAllowance = 500;
+
     // Loading the editor runs Form_Load: it chooses NewNoteId and sets the appearance defaults.
     // It is not shown; the main window shows it. `desktop` registers the note it makes.
     explicit Form2(NoteDesktop &desktop);
@@ -45,8 +50,8 @@ public:
     double LLF = 0;  // main window Left when the editor was opened (twips)
     qint64 NewNoteId = 0;
 
-    // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, KUBUNN, SYURYOU. Its items say
-    // what the user chose through the signals below.
+    // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, FMODOSU, KUBUNN, SYURYOU. Its
+    // items say what the user chose through the signals below.
     QMenu *SMENU = nullptr;
 
     QTextEdit *Text1 = nullptr;
@@ -56,8 +61,17 @@ public:
     void Command3_Click(); // cancel
 
     // The note that create complete would register now: the message without one trailing line
-    // break, CR LF for every line break, the appearance variables and the editor's outer frame.
+    // break (an edited note's as it stands), CR LF for every line break, the appearance variables
+    // and the editor's outer frame, the note less high than the editor, but high enough for every
+    // line of its message (at most the screen's height).
     store::NoteRecord newNote() const;
+
+    // Opens the editor on a note that is written already: its message and look, placed and sized
+    // as its window stands (`outer`, twips), taller by what the note is less high than the editor.
+    // Create complete then writes over the note's record (NoteDesktop::editNote) and cancel
+    // changes nothing; neither touches the main window. Call before the editor is shown.
+    void beginEdit(const NoteAt &note, const QRectF &outer);
+    bool editing() const { return m_opened.has_value(); }
 
     // The settings dialog while it is open.
     Form3 *settingsDialog() const;
@@ -73,6 +87,7 @@ signals:
     void refreshChosen(); // "付箋表示・再表示"
     void createChosen();  // "付箋作成"
     void eraseChosen();   // "付箋消去"
+    void putBackChosen(); // "消した付箋を戻す…"
     void exitChosen();    // "終了"
 
 protected:
@@ -86,6 +101,10 @@ private:
     void buildMenu();
     // The settings dialog's OK: its look becomes the new note's.
     void takeAppearance(const Appearance &look);
+    // Shows the note's look in the editor.
+    void showLook(const QColor &back, const QColor &fore, const QString &face, double points);
+    // What newNote() gives for width and height, in twips.
+    std::pair<store::Value, store::Value> noteSize(const QString &message) const;
     // Close and forget: the next reference loads a fresh editor.
     void unload();
     void showFailure(const QString &text);
@@ -103,7 +122,9 @@ private:
     float m_text1Height = 360; // twips; the layout depends on it, so it is kept unrounded
     int m_border = 4;          // pixels of the sizable border
     bool m_unloaded = false;
-    bool m_creating = false; // create complete waits for the files
+    bool m_creating = false;        // create complete waits for the files
+    std::optional<NoteAt> m_opened; // the record an edit was opened on
+    QSize m_openedSize;             // the editor's size as the edit opened it
 };
 
 } // namespace master

@@ -8,6 +8,7 @@
 #include "platform/Twips.h"
 #include "platform/WindowSystem.h"
 #include "store/DataFolder.h"
+#include "store/ErasedNotes.h"
 #include "store/NoteStore.h"
 #include "store/Retry.h"
 
@@ -38,12 +39,12 @@ bool sameNote(const store::NoteRecord &a, const store::NoteRecord &b)
 
 // Removes from `records` (as re-read now) each of `chosen` (records as listed, with their
 // 0-based list positions) once: the equal record at the listed position when there is one, else
-// the equal record nearest to it. Records that are not found any more are left alone.
-bool removeChosen(QList<store::NoteRecord> &records,
-                  const QList<QPair<int, store::NoteRecord>> &chosen)
+// the equal record nearest to it. Records that are not found any more are left alone. Gives the
+// records removed, as they stood in the file.
+QList<store::NoteRecord> removeChosen(QList<store::NoteRecord> &records,
+                                      const QList<QPair<int, store::NoteRecord>> &chosen)
 {
     QList<bool> drop(records.size(), false);
-    bool any = false;
     for (const auto &[position, note] : chosen) {
         int best = -1;
         for (int j = 0; j < records.size(); ++j) {
@@ -52,18 +53,15 @@ bool removeChosen(QList<store::NoteRecord> &records,
             if (best < 0 || std::abs(j - position) < std::abs(best - position))
                 best = j;
         }
-        if (best >= 0) {
+        if (best >= 0)
             drop[best] = true;
-            any = true;
-        }
     }
     QList<store::NoteRecord> kept;
-    for (int j = 0; j < records.size(); ++j) {
-        if (!drop[j])
-            kept.append(records[j]);
-    }
+    QList<store::NoteRecord> removed;
+    for (int j = 0; j < records.size(); ++j)
+        (drop[j] ? removed : kept).append(records[j]);
     records = kept;
-    return any;
+    return removed;
 }
 
 } // namespace
@@ -130,12 +128,13 @@ QString Form4::listLine(const QString &noteText)
 
 void Form4::DHYOZI()
 {
-    AppDir = store::dataFolder(platform::programFolder());
+    m_folders = store::folders(platform::programFolder());
+    AppDir = m_folders.notes;
 
     EraseCount = 0;
     EraseTable = QList<store::NoteRecord>(1); // position 0 is not used
 
-    const store::NoteStore noteStore(AppDir);
+    const store::NoteStore noteStore(m_folders);
     if (!QFileInfo::exists(noteStore.noteFilePath())) {
         platform::showMessage(this, {QStringLiteral("付箋データファイル MDATA.INI がありません。\n"
                                                     "登録されている付箋はありません。"),
@@ -165,7 +164,7 @@ void Form4::DHYOZI()
                 List1->addItem(listLine(EraseTable[k].NoteText.toText()));
             return store::Retry::Over;
         },
-        [this] { showError(store::FolderLock::busyError(AppDir).message); });
+        [this] { showError(store::FolderLock::busyError(m_folders.state).message); });
 }
 
 void Form4::Command1_Click()
@@ -199,13 +198,14 @@ void Form4::erase(const QList<QPair<int, store::NoteRecord>> &chosen)
 {
     setErasing(true);
     // The file is re-read under the folder lock, so a note created or a position written back
-    // since the list was filled is kept. The wait belongs to the dialog: closing it drops the
-    // erase before anything is written.
+    // since the list was filled is kept; the notes erased are kept in ERASED.INI first, so that
+    // they can be put back. The wait belongs to the dialog: closing it drops the erase before
+    // anything is written.
     store::Retry::start(
         this,
         [this, chosen] {
-            const store::Status written = store::NoteStore(AppDir).updateNoteRecords(
-                [&chosen](QList<store::NoteRecord> &records) {
+            const store::Status written =
+                store::ErasedNotes(m_folders).erase([&chosen](QList<store::NoteRecord> &records) {
                     return removeChosen(records, chosen);
                 });
             if (written.busy())
@@ -213,7 +213,7 @@ void Form4::erase(const QList<QPair<int, store::NoteRecord>> &chosen)
             eraseDone(written);
             return store::Retry::Over;
         },
-        [this] { eraseDone(store::FolderLock::busyError(AppDir)); });
+        [this] { eraseDone(store::FolderLock::busyError(m_folders.state)); });
 }
 
 void Form4::eraseDone(const store::Status &written)

@@ -3,6 +3,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
+
 #include "store/Records.h"
 #include "store/Retry.h"
 
@@ -61,6 +63,7 @@ private:
 
     bool m_erasing = false;
     QPointer<store::Retry> m_listing;
+    store::Folders m_folders; // the data folder and this computer's state folder
 };
 
 } // namespace master

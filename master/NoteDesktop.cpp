@@ -1,6 +1,6 @@
 // The master's notes on the desktop: the program folder (APC), showing all notes (HYOUZI) and
-// closing running notes (UL), each step from the event loop. Registering a note is in
-// NoteDesktopCreate.cpp.
+// closing running notes (UL), each step from the event loop. Registering and editing a note are in
+// NoteDesktopCreate.cpp and NoteDesktopEdit.cpp.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "NoteDesktop.h"
@@ -70,14 +70,14 @@ NoteDesktop::~NoteDesktop() = default;
 void NoteDesktop::setFolders()
 {
     m_programDir = platform::programFolder();
-    m_appDir = store::dataFolder(m_programDir);
+    m_folders = store::folders(m_programDir);
 }
 
 store::Status NoteDesktop::APC()
 {
     setFolders();
     m_noteLineCount = 0;
-    const auto count = store::NoteStore(m_appDir).countNoteLines();
+    const auto count = store::NoteStore(m_folders).countNoteLines();
     if (!count.ok())
         return store::Error{count.error(), count.busy()};
     m_noteLineCount = count.value();
@@ -89,6 +89,7 @@ bool NoteDesktop::begin(Step step)
     if (busy())
         return false;
     m_step = step;
+    m_allConfirmed = true;
     m_messages.clear();
     m_failedNotes.clear();
     return true;
@@ -99,7 +100,7 @@ void NoteDesktop::runLocked(std::function<bool()> step)
     m_retry = store::Retry::start(
         this, [step] { return step() ? store::Retry::Over : store::Retry::Busy; },
         [this] {
-            m_messages.append(store::FolderLock::busyError(m_appDir).message);
+            m_messages.append(store::FolderLock::busyError(m_folders.state).message);
             finish();
         });
 }
@@ -116,7 +117,10 @@ bool NoteDesktop::refresh()
 {
     if (!UL())
         return false;
-    m_showAfterClosing = true;
+    m_afterClosing = [this] {
+        m_step = Step::Showing;
+        runLocked([this] { return show(); });
+    };
     return true;
 }
 
@@ -124,9 +128,14 @@ bool NoteDesktop::UL()
 {
     if (!begin(Step::Closing))
         return false;
-    m_showAfterClosing = false;
+    m_afterClosing = nullptr;
     QTimer::singleShot(0, this, [this] { runLocked([this] { return closeStart(); }); });
     return true;
+}
+
+bool NoteDesktop::anyNoteShown() const
+{
+    return !LiveWindows::scan(platform::programFolder(), m_closed).idByPid.isEmpty();
 }
 
 bool NoteDesktop::closeStart()
@@ -134,18 +143,16 @@ bool NoteDesktop::closeStart()
     setFolders();
     QList<store::RunningEntry> entries;
     {
-        const store::FolderLock lock(m_appDir);
+        const store::FolderLock lock(m_folders.state);
         if (lock.error().busy)
             return false;
-        if (lock.locked()) {
-            auto read = readEntriesOrRebuild(store::NoteStore(m_appDir, store::LockWait::Held));
-            if (read.ok())
-                entries = read.value();
-            else
-                m_messages.append(read.error());
-        } else {
-            m_messages.append(lock.error().message);
-        }
+        const auto read =
+            lock.locked() ? readEntriesOrRebuild(store::NoteStore(m_folders, store::LockWait::Held))
+                          : store::Result<QList<store::RunningEntry>>(lock.error());
+        if (read.ok())
+            entries = read.value();
+        else
+            m_messages.append(read.error());
     }
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
@@ -164,20 +171,20 @@ bool NoteDesktop::closeStart()
 void NoteDesktop::closeNext()
 {
     if (m_toClose.isEmpty()) {
-        if (!m_showAfterClosing)
-            return finish();
-        m_showAfterClosing = false;
-        m_step = Step::Showing;
-        return runLocked([this] { return show(); });
+        if (const auto then = std::exchange(m_afterClosing, nullptr))
+            return then();
+        return finish();
     }
     const qint64 pid = m_toClose.takeFirst();
     // A window that cannot be reached gets nothing; no key goes anywhere else. Only a window
     // that confirmed its close stops counting as showing its note: one that did not answer in
     // time may still be on the screen, and must not get a twin.
-    auto *closer = new platform::NoteWindowCloser(m_appDir, pid, this);
+    auto *closer = new platform::NoteWindowCloser(m_folders.notes, pid, this);
     connect(closer, &platform::NoteWindowCloser::done, this, [this, pid](bool confirmed) {
         if (confirmed)
             m_closed.insert(pid);
+        else
+            m_allConfirmed = false;
         closeNext();
     });
     closer->start();
@@ -208,7 +215,7 @@ NoteDesktop::readEntriesOrRebuild(const store::NoteStore &files)
 bool NoteDesktop::show()
 {
     setFolders();
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (lock.error().busy)
         return false;
     if (!lock.locked()) {
@@ -218,7 +225,7 @@ bool NoteDesktop::show()
     }
     // One look at the folder, under its lock: the line count, the notes and the running entries
     // as they stand together.
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const store::NoteStore files(m_folders, store::LockWait::Held);
     const auto count = files.countNoteLines();
     if (!count.ok()) {
         m_messages.append(count.error());
@@ -246,6 +253,15 @@ bool NoteDesktop::show()
                               .arg(store::files::shownName(files.noteFilePath()),
                                    lines.join(QStringLiteral("、"))));
     }
+    // The notes' options: a damaged file does not keep a note from showing with its defaults.
+    const auto aside = files.tidyNoteOptions(readout->records, readout->badLines.isEmpty());
+    if (!aside.ok() || !aside->isEmpty())
+        m_messages.append(
+            aside.ok() ? QStringLiteral("付箋の設定ファイル %1 を読めなかったため、%2 という名前で"
+                                        "残しました。付箋は既定の設定で表示します。")
+                             .arg(store::files::shownName(files.noteOptionsFilePath()),
+                                  store::files::shownName(aside.value()))
+                       : aside.error());
 
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.
@@ -339,7 +355,7 @@ void NoteDesktop::startNext()
         const qint64 pid = started.value();
         m_noteTable[note.row].NoteTaskId = pid;
         m_closed.remove(pid);
-        m_registrations->track(m_appDir, m_programDir, note.idText, pid, windows);
+        m_registrations->track(m_folders, m_programDir, note.idText, pid, windows);
     }
     if (!m_toStart.isEmpty()) {
         QTimer::singleShot(0, this, &NoteDesktop::startNext);

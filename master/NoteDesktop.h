@@ -1,10 +1,11 @@
 // The master's notes on the desktop: the program folder and line count (APC), showing all notes
-// (HYOUZI), closing running notes (UL) and registering a new note, run from the event loop. No
-// window of its own: the windows call it and listen to it.
+// (HYOUZI), closing running notes (UL), registering a new note and rewriting an edited one, run
+// from the event loop. No window of its own: the windows call it and listen to it.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
 #include "store/Records.h"
 #include "store/Result.h"
 #include "store/Retry.h"
@@ -35,6 +36,13 @@ struct NoteRow
     qint64 NoteTaskId = 0;
 };
 
+// A record of MDATA.INI and where it stands: `index` counts the records from 0 in file order.
+struct NoteAt
+{
+    qsizetype index = 0;
+    store::NoteRecord note;
+};
+
 // Showing and closing many windows takes a while: every step runs from the event loop (socket
 // signals and timers), so that the master's windows and its tray menu respond meanwhile. A wait
 // for the folder's lock is a state of the step, tried again from a timer until its deadline. One
@@ -46,7 +54,9 @@ public:
     explicit NoteDesktop(QObject *parent = nullptr);
     ~NoteDesktop() override;
 
-    const QString &AppDir() const { return m_appDir; }         // data folder, ending in "/"
+    const QString &AppDir() const { return m_folders.notes; } // data folder, ending in "/"
+    // The data folder and this computer's state folder beside it (IDDATA.INI, the lock).
+    const store::Folders &Folders() const { return m_folders; }
     const QString &ProgramDir() const { return m_programDir; } // memlet's folder, ending in "/"
     int NoteLineCount() const { return m_noteLineCount; } // lines of MDATA.INI (+1 after HYOUZI)
     const QList<NoteRow> &NoteTable() const { return m_noteTable; } // index 0 unused
@@ -70,6 +80,9 @@ public:
     // The refresh: UL, then HYOUZI.
     bool refresh();
     bool busy() const { return m_step != Step::Idle; }
+    // A note window of this folder is on the desktop (one that UL closed does not count while it
+    // ends).
+    bool anyNoteShown() const;
     // Windows that were started have not all registered yet.
     bool registering() const;
 
@@ -87,8 +100,22 @@ public:
     // then nothing is written. One registration at a time; false while one waits.
     bool createNote(const store::NoteRecord &note, QObject *asker,
                     std::function<void(const store::Result<qint64> &)> done);
-    // The registration that `asker` asked for is dropped if it has not been written yet.
+    // The registration or the edit that `asker` asked for is dropped if it has not been written
+    // yet.
     void cancelCreate(const QObject *asker);
+
+    // The note whose window received the identifier `idText`: the first record with that number.
+    // Never waits: fails busy() while another program holds the folder's lock.
+    store::Result<NoteAt> findNote(const QString &idText);
+    // Writes `edited` over the note that the editor was opened on, as createNote registers a new
+    // one (the same waits, the same checks before anything is written): in its place among the
+    // records, with its own number and with the place its window stores when it closes. Refused,
+    // writing nothing, when its record is no longer `opened` (its place aside): changed or erased
+    // meanwhile. `done` follows the write (0 for the task identifier: the window starts later);
+    // then the note's window closes with its write-back and starts again with the new look, an
+    // operation of its own whose finished() says what went wrong.
+    bool editNote(const NoteAt &opened, const store::NoteRecord &edited, QObject *asker,
+                  std::function<void(const store::Result<qint64> &)> done);
 
 signals:
     // The operation is over; `message` is what the user should be told (empty when all went
@@ -120,21 +147,28 @@ private:
     bool closeStart();
     void closeNext();
     bool show();
+    struct Creation;
+    bool queueWrite(Creation creation);
     bool tryCreate();
+    store::Result<qint64> replaceLocked(const store::NoteStore &files);
+    void reshowEdited(const store::NoteRecord &note, qsizetype index);
+    bool startEdited(const QString &idText, qsizetype index);
     static QString startFailureMessage(const QString &detail);
     static QString nameOf(const store::NoteRecord &note);
     void startNext();
     void registrationsSettled(const QString &message);
     void finish();
 
-    QString m_appDir;
+    store::Folders m_folders;
     QString m_programDir;
     int m_noteLineCount = 0;
     QList<NoteRow> m_noteTable;
     QStringList m_runningIds;
 
     Step m_step = Step::Idle;
-    bool m_showAfterClosing = false;
+    // What follows once every window of m_toClose has been asked (nothing: the operation ends).
+    std::function<void()> m_afterClosing;
+    bool m_allConfirmed = true; // every window asked so far confirmed its close
     QList<qint64> m_toClose;
     // Windows that UL closed (their write-back is done) and that may still be ending: they no
     // longer count as showing their note.
@@ -148,6 +182,7 @@ private:
         store::NoteRecord note;
         std::function<void(const store::Result<qint64> &)> done;
         qint64 lockBusySince = 0;
+        std::optional<NoteAt> replacing; // an edit: the record as the editor was opened on it
     };
     std::optional<Creation> m_creation;
     QPointer<store::Retry> m_creationRetry;

@@ -1,5 +1,5 @@
 // The master's notes on the desktop: choosing the new note's identifier, and registering a new note
-// once the files are free.
+// or an edited one once the files are free.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "NoteDesktop.h"
@@ -33,10 +33,10 @@ store::Result<qint64> NoteDesktop::chooseNewNoteId()
     if (busy())
         return store::Error{QString(), true}; // the table is the running operation's now
     setFolders();
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (!lock.locked())
         return lock.error();
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const store::NoteStore files(m_folders, store::LockWait::Held);
     const auto count = files.countNoteLines();
     m_noteLineCount = count ? count.value() : 0;
     m_noteTable = QList<NoteRow>(qMax(0, m_noteLineCount) + 1);
@@ -51,19 +51,34 @@ store::Result<qint64> NoteDesktop::chooseNewNoteId()
 bool NoteDesktop::createNote(const store::NoteRecord &note, QObject *asker,
                              std::function<void(const store::Result<qint64> &)> done)
 {
+    return queueWrite(Creation{asker, note, std::move(done), 0, std::nullopt});
+}
+
+bool NoteDesktop::editNote(const NoteAt &opened, const store::NoteRecord &edited, QObject *asker,
+                           std::function<void(const store::Result<qint64> &)> done)
+{
+    return queueWrite(Creation{asker, edited, std::move(done), 0, opened});
+}
+
+bool NoteDesktop::queueWrite(Creation write)
+{
     if (m_creation)
         return false;
-    m_creation = Creation{asker, note, std::move(done)};
+    m_creation = std::move(write);
     m_creationRetry = store::Retry::start(
         this, [this] { return tryCreate() ? store::Retry::Over : store::Retry::Busy; },
         [this] {
             Creation creation = std::move(*m_creation);
             m_creation.reset();
             const QString why =
-                busy() ? QStringLiteral("付箋の表示・再表示が終わらないため、登録できませんでした。"
-                                        "何も書き込んでいません。しばらくしてからもう一度お試し"
-                                        "ください。")
-                       : store::FolderLock::busyError(m_appDir).message;
+                busy() ? (creation.replacing
+                              ? QStringLiteral("付箋の表示・再表示が終わらないため、書き込めません"
+                                               "でした。")
+                              : QStringLiteral("付箋の表示・再表示が終わらないため、登録できません"
+                                               "でした。")) +
+                             QStringLiteral("何も書き込んでいません。しばらくしてからもう一度お試し"
+                                            "ください。")
+                       : store::FolderLock::busyError(m_folders.state).message;
             if (creation.asker)
                 creation.done(store::Error{why, true});
         },
@@ -97,19 +112,21 @@ bool NoteDesktop::tryCreate()
         return true;
     };
     setFolders();
-    const store::FolderLock lock(m_appDir);
+    const store::FolderLock lock(m_folders.state);
     if (lock.error().busy) {
         // A holder that keeps the lock is waited for as long as any other step waits for it.
         const qint64 since = m_creation->lockBusySince ? m_creation->lockBusySince : now();
         m_creation->lockBusySince = since;
         if (now() - since < store::FolderLock::TimeoutMs)
             return false;
-        return over(store::FolderLock::busyError(m_appDir));
+        return over(store::FolderLock::busyError(m_folders.state));
     }
     m_creation->lockBusySince = 0;
     if (!lock.locked())
         return over(lock.error());
-    const store::NoteStore files(m_appDir, store::LockWait::Held);
+    const store::NoteStore files(m_folders, store::LockWait::Held);
+    if (m_creation->replacing)
+        return over(replaceLocked(files));
     const auto counted = files.countNoteLines();
     if (!counted)
         return over(store::Error{counted.error()});
@@ -144,7 +161,7 @@ bool NoteDesktop::tryCreate()
         platform::endNoteWindow(m_programDir, pid);
         return over(store::Error{appended.error()});
     }
-    m_registrations->track(m_appDir, m_programDir, idTextOf(args), pid, 1);
+    m_registrations->track(m_folders, m_programDir, idTextOf(args), pid, 1);
     if (m_noteTable.size() < n + 1)
         m_noteTable.resize(n + 1);
     m_noteTable[n] = NoteRow{note, pid};

@@ -34,10 +34,10 @@ Registrations::Registrations(QObject *parent) : QObject(parent), m_timer(new QTi
     connect(m_timer, &QTimer::timeout, this, &Registrations::poll);
 }
 
-void Registrations::track(const QString &appDir, const QString &programDir, const QString &idText,
-                          qint64 pid, int windowsStarting)
+void Registrations::track(const store::Folders &folders, const QString &programDir,
+                          const QString &idText, qint64 pid, int windowsStarting)
 {
-    m_appDir = appDir;
+    m_folders = folders;
     m_programDir = programDir;
     m_waiting.append(
         {idText, pid, now() + RegisterBaseMs + RegisterPerWindowMs * qint64(windowsStarting)});
@@ -53,7 +53,7 @@ void Registrations::poll()
     for (const StartedWindow &window : std::as_const(m_waiting))
         pidById.insert(window.idText, window.pid);
     QSet<QString> registered;
-    const auto entries = store::NoteStore(m_appDir).recordTaskIds(pidById);
+    const auto entries = store::NoteStore(m_folders).recordTaskIds(pidById);
     if (entries) {
         m_runningIds.clear();
         for (const store::RunningEntry &entry : entries.value()) {

@@ -4,6 +4,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -26,8 +28,8 @@ public:
     // register in the data folder `appDir`; the windows tracked together share the folders.
     // `windowsStarting` started with it: on a loaded machine many windows take a while, so the
     // bound grows with their number.
-    void track(const QString &appDir, const QString &programDir, const QString &idText, qint64 pid,
-               int windowsStarting);
+    void track(const store::Folders &folders, const QString &programDir, const QString &idText,
+               qint64 pid, int windowsStarting);
     bool pending() const { return !m_waiting.isEmpty(); }
     // RunningId of the entries as last read.
     const QStringList &runningIds() const { return m_runningIds; }
@@ -46,7 +48,7 @@ private:
     };
     void poll();
 
-    QString m_appDir;
+    store::Folders m_folders;
     QString m_programDir;
     QList<StartedWindow> m_waiting;
     QStringList m_runningIds;

@@ -7,6 +7,7 @@
 
 #include "platform/EndRequests.h"
 #include "platform/LineRequest.h"
+#include "platform/Log.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/SingleInstance.h"
@@ -16,6 +17,49 @@
 
 #include <QApplication>
 #include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+using master::StartCommand;
+
+// The request that carries a start's command to a running master.
+const platform::protocol::MasterRequest *requestOf(StartCommand command)
+{
+    switch (command) {
+    case StartCommand::ShowNotes:
+        return &platform::protocol::Refresh;
+    case StartCommand::HideNotes:
+        return &platform::protocol::HideNotes;
+    case StartCommand::ToggleNotes:
+        return &platform::protocol::ToggleNotes;
+    case StartCommand::NewNote:
+        return &platform::protocol::NewNote;
+    case StartCommand::EditNote:
+        return &platform::protocol::EditNote;
+    case StartCommand::None:
+        break;
+    }
+    return nullptr;
+}
+
+// --hide-notes without a master: the close of every note, from the event loop, and the end. No
+// window and no tray icon.
+int hideNotesAlone(QApplication &app)
+{
+    master::NoteDesktop desktop;
+    QObject::connect(&desktop, &master::NoteDesktop::finished, &app, [](const QString &message) {
+        if (message.isEmpty())
+            return QCoreApplication::exit(0);
+        std::fprintf(stderr, "pinboa: %s\n", qPrintable(message));
+        QCoreApplication::exit(1);
+    });
+    QTimer::singleShot(0, &desktop, &master::NoteDesktop::UL);
+    return app.exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -40,7 +84,7 @@ int main(int argc, char *argv[])
 
     // One master per program folder and per data folder, settled before anything touches files.
     platform::SingleInstance instance(platform::programFolder(),
-                                      store::dataFolder(platform::programFolder()));
+                                      store::folders(platform::programFolder()).state);
     if (!instance.claim()) {
         // Another master runs: asked from the event loop, and this start ends once it is done.
         using Outcome = platform::LineRequest::Outcome;
@@ -59,13 +103,14 @@ int main(int argc, char *argv[])
                                                        [&app] { app.exit(0); });
                                   });
         };
-        if (options.showNotes) {
-            // Started to show the notes (at login, say) while a master runs: that one refreshes.
-            QObject::connect(instance.ask(platform::protocol::Refresh),
+        if (const auto *request = requestOf(options.command)) {
+            // A command (a key bound on the desktop, say): the running master carries it out.
+            QObject::connect(instance.ask(*request, options.editArgument),
                              &platform::LineRequest::finished, &app,
                              [&app, warnAndEnd](Outcome outcome) {
                                  if (outcome == Outcome::Answered)
                                      return app.exit(0);
+                                 qCWarning(lcPinboa, "the running master did not take the command");
                                  warnAndEnd();
                              });
         } else {
@@ -73,23 +118,52 @@ int main(int argc, char *argv[])
         }
         return app.exec();
     }
+    if (options.command == StartCommand::HideNotes)
+        return hideNotesAlone(app);
 
     master::Form1 form;
     app.setWindowIcon(form.windowIcon());
     QObject::connect(&instance, &platform::SingleInstance::showRequested, &form,
                      &master::Form1::showMain);
     QObject::connect(&instance, &platform::SingleInstance::refreshRequested, &form,
-                     &master::Form1::Command1_Click);
+                     [&form] { form.runCommand(master::DesktopCommand::Show); });
+    instance.handle(platform::protocol::HideNotes,
+                    [&form](const QString &) { form.runCommand(master::DesktopCommand::Hide); });
+    instance.handle(platform::protocol::ToggleNotes,
+                    [&form](const QString &) { form.runCommand(master::DesktopCommand::Toggle); });
+    instance.handle(platform::protocol::NewNote,
+                    [&form](const QString &) { form.sakusei_Click(); });
+    instance.handle(platform::protocol::EditNote, [&form](const QString &argument) {
+        if (const auto request = master::EditRequest::parse(argument))
+            form.editNote(*request);
+        else
+            qCWarning(lcPinboa, "an edit request without a note passed by: %s",
+                      qPrintable(argument.left(80)));
+    });
     platform::EndRequests endRequests;
     QObject::connect(&endRequests, &platform::EndRequests::endRequested, &form,
                      &master::Form1::syuuryou_Click);
 
     form.addTrayIcon();
-    if (options.showNotes) {
-        master::startShowingNotes(form);
-    } else {
+    switch (options.command) {
+    case StartCommand::None:
+    case StartCommand::HideNotes:
         form.MainMode = 1;
         form.show();
+        break;
+    case StartCommand::ShowNotes:
+        master::startShowingNotes(form, [&form] { form.runCommand(master::DesktopCommand::Show); });
+        break;
+    case StartCommand::ToggleNotes:
+        master::startShowingNotes(form,
+                                  [&form] { form.runCommand(master::DesktopCommand::Toggle); });
+        break;
+    case StartCommand::NewNote:
+        master::startEditing(form, false, [&form] { form.sakusei_Click(); });
+        break;
+    case StartCommand::EditNote:
+        master::startEditing(form, true, [&form, edit = *options.edit] { form.editNote(edit); });
+        break;
     }
     return app.exec();
 }

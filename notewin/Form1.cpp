@@ -65,8 +65,8 @@ QIcon noteIcon()
 
 } // namespace
 
-Form1::Form1(const QString &appDir, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_files(new NoteFiles(appDir, this))
+Form1::Form1(const store::Folders &folders, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_files(new NoteFiles(folders, this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString());
@@ -98,6 +98,7 @@ Form1::Form1(const QString &appDir, QWidget *parent)
     OUT = KME->addAction(QStringLiteral("はがす"));
     OUT->setObjectName(QStringLiteral("OUT"));
     connect(OUT, &QAction::triggered, this, &Form1::OUT_Click);
+    addOptionItems();
 
     connect(m_files, &NoteFiles::registered, this, &Form1::registrationDone);
     connect(m_files, &NoteFiles::closed, this, &Form1::writeBackDone);
@@ -202,6 +203,7 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
 void Form1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    askWindowManager();
     // Sent before the window is mapped; the text box is made once it is.
     if (!Text1 && m_state != State::Loading)
         QMetaObject::invokeMethod(this, &Form1::makeText1, Qt::QueuedConnection);

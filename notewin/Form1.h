@@ -1,8 +1,12 @@
-// The note window of memlet: one note, dragged with the left button, closed by any key or "はがす".
+// The note window of memlet: one note, dragged with the left button, closed by any key or "はがす";
+// its menu also opens the note in the editor and keeps it above other windows or on every
+// workspace.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/DataFolder.h"
+#include "store/NoteOptions.h"
 #include "store/Result.h"
 
 #include <QList>
@@ -26,14 +30,16 @@ struct CloseResult;
 
 namespace notewin {
 
+class EditRequest;
 class NoteFiles;
 
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // `appDir` is the data folder whose files the window registers in and writes back to.
-    explicit Form1(const QString &appDir, QWidget *parent = nullptr);
+    // `folders`: the data folder whose files the window registers in and writes back to, and
+    // this computer's state folder for it.
+    explicit Form1(const store::Folders &folders, QWidget *parent = nullptr);
     ~Form1() override;
 
     enum class LoadResult
@@ -98,6 +104,17 @@ private:
     void Form_MouseDown(QMouseEvent *event);
     void Form_MouseMove(QMouseEvent *event);
     void OUT_Click();
+    // The menu's items beyond "はがす" (Form1Options.cpp).
+    void addOptionItems();
+    void HENSYU_Click();
+    void MAE_Click(bool checked);
+    void ZENBU_Click(bool checked);
+    void takeOptions();
+    void askWindowManager();
+    void storeChoices();
+    void choicesStored(const store::Status &status);
+    // How the close notes the workspace the window is on in its options.
+    std::function<void(store::NoteOptions &)> workspaceNote() const;
     void showMenu(const QPoint &globalPos);
     void rescueOffScreen();
     void activateFromRequest();
@@ -108,9 +125,11 @@ private:
     void makeText1();
 
     State m_state = State::Loading;
-    bool m_endRequested = false; // a request to end came while the window was not up
-    bool m_ending = false;       // the close runs for a request to end
-    QPointF m_lastPlace;         // outer left (x) and top (y) in twips, as last known
+    bool m_endRequested = false;  // a request to end came while the window was not up
+    bool m_ending = false;        // the close runs for a request to end
+    QPointF m_lastPlace;          // outer left (x) and top (y) in twips, as last known
+    store::NoteOptions m_options; // as read at start-up, then as the user chooses
+    bool m_windowManagerAsked = false;
     QList<std::function<void(bool)>> m_pendingReplies; // close requests that wait for the close
 
     NoteFiles *m_files = nullptr;
@@ -118,6 +137,10 @@ private:
     QLineEdit *Text1 = nullptr;
     QMenu *KME = nullptr;
     QAction *OUT = nullptr;
+    QAction *HENSYU = nullptr; // 編集…
+    QAction *MAE = nullptr;    // 常に手前に表示
+    QAction *ZENBU = nullptr;  // すべての作業領域に表示
+    EditRequest *m_editRequest = nullptr;
     platform::CloseRequestServer *m_closeRequests = nullptr;
 };
 

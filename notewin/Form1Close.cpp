@@ -26,6 +26,8 @@ void Form1::registrationDone(const store::Status &status)
         delete m_closeRequests;
         m_closeRequests = nullptr;
         qApp->removeEventFilter(this);
+    } else {
+        takeOptions();
     }
     emit loaded(status);
 }
@@ -61,7 +63,8 @@ void Form1::Form_Unload(CloseCause cause)
     m_state = State::Closing;
     m_ending = end;
     // Where the user left the window, frame included, when the files are free.
-    m_files->writeBack([this] { return platform::outerGeometryTwips(this).topLeft(); });
+    m_files->writeBack([this] { return platform::outerGeometryTwips(this).topLeft(); },
+                       [this] { return workspaceNote(); });
 }
 
 void Form1::writeBackDone(const store::CloseResult &stored)
@@ -81,6 +84,10 @@ void Form1::writeBackDone(const store::CloseResult &stored)
     m_state = State::Closed;
     // The master waits for the write-back, not for the user to read a message.
     answerRequests(true);
+    // The place is what matters; where the note was and the choices that could not be kept
+    // (a damaged options file, which the master sets aside) are not worth a message at close.
+    if (!stored.options && !stored.options.busy())
+        qCWarning(lcPinboa, "%s", qPrintable(stored.options.error()));
     if (stored.ok()) {
         emit closed(0);
         return;
@@ -137,11 +144,11 @@ void Form1::Form_UnloadNow()
         return;
     m_state = State::Closed;
     // No event loop may run again, and the last place the window was known at is all there is.
-    const store::CloseResult stored = m_files->writeBackNow(m_lastPlace);
-    if (!stored.notes)
-        qCWarning(lcPinboa, "%s", qPrintable(stored.notes.error()));
-    else if (!stored.running)
-        qCWarning(lcPinboa, "%s", qPrintable(stored.running.error()));
+    const store::CloseResult stored = m_files->writeBackNow(m_lastPlace, workspaceNote());
+    for (const store::Status *part : {&stored.notes, &stored.running, &stored.options}) {
+        if (!*part)
+            qCWarning(lcPinboa, "%s", qPrintable(part->error()));
+    }
 }
 
 } // namespace notewin

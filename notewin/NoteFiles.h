@@ -1,5 +1,6 @@
-// What a note window does in the data files: its running entry at start-up, and the write-back
-// of its place at close, each a wait for the folder's lock that runs as a state.
+// What a note window does in the data files: its running entry and its options at start-up, the
+// user's choices of options, and the write-back of its place at close, each a wait for the
+// folder's lock that runs as a state.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
@@ -20,31 +21,53 @@ class NoteFiles : public QObject
 {
     Q_OBJECT
 public:
-    NoteFiles(const QString &appDir, QObject *parent = nullptr);
+    NoteFiles(const store::Folders &folders, QObject *parent = nullptr);
 
-    const QString &appDir() const { return m_appDir; }
+    const QString &appDir() const { return m_folders.notes; }
+    const store::Folders &folders() const { return m_folders; }
     void setNoteId(const QString &idText) { m_noteId = idText; }
     const QString &noteId() const { return m_noteId; }
 
-    // Appends the window's entry "<id>","0" to IDDATA.INI; registered() follows from the event
-    // loop, with a busy() failure when the lock stayed held for the whole wait.
+    // Reads the note options, then appends the window's entry "<id>","0" to IDDATA.INI;
+    // registered() follows from the event loop, with a busy() failure when the lock stayed held
+    // for the whole wait.
     void registerWindow();
+    // The options as read by registerWindow(): the note's own are options().of(noteNumber()).
+    const store::NoteOptionsReadout &options() const { return m_options; }
+    qint64 noteNumber() const { return store::windowNoteNumber(m_noteId); }
+
+    // A change of the note's options entry: what the user chose, or where the window is.
+    using OptionsChange = std::function<void(store::NoteOptions &)>;
+    // Stores the user's choice in the options file. While an earlier choice waits for the lock,
+    // the later one takes its place. choicesStored() follows; until it says so, the close's
+    // write-back stores the choice too, so that a close never loses it.
+    void storeChoices(OptionsChange choose);
+
     // Removes the window's entries and stores its place in its records. `place` (outer left as
-    // x, top as y, twips) is asked at each try, so that a drag during the wait is what is stored.
-    // closed() follows; with `busy()` on both parts when nothing could be written in time.
-    void writeBack(std::function<QPointF()> place);
+    // x, top as y, twips) is asked at each try, so that a drag during the wait is what is stored;
+    // so is `workspace`, the change that notes where the window is in its options. Both are asked
+    // before the lock is taken. closed() follows; with `busy()` on both parts when nothing could
+    // be written in time.
+    void writeBack(std::function<QPointF()> place, std::function<OptionsChange()> workspace);
     bool waiting() const { return m_retry != nullptr; }
     // The same, at once, with plain sleeps for the lock: the event loop is over.
-    store::CloseResult writeBackNow(const QPointF &place) const;
+    store::CloseResult writeBackNow(const QPointF &place, const OptionsChange &workspace) const;
 
 signals:
     void registered(const store::Status &status);
+    void choicesStored(const store::Status &status);
     void closed(const store::CloseResult &result);
 
 private:
-    QString m_appDir;
+    store::CloseResult closeNow(const QPointF &place, const OptionsChange &workspace,
+                                store::LockWait wait) const;
+
+    store::Folders m_folders;
     QString m_noteId;
+    store::NoteOptionsReadout m_options;
+    OptionsChange m_choices; // a choice not yet stored
     QPointer<store::Retry> m_retry;
+    QPointer<store::Retry> m_choicesRetry;
 };
 
 } // namespace notewin

@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
 
     // Registers and writes back in the data folder the master uses; the close requests are
     // named after it too.
-    notewin::Form1 form(store::dataFolder(platform::programFolder()));
+    notewin::Form1 form(store::folders(platform::programFolder()));
     // A failure before the window is up is told, and the process ends once it has been read.
     bool startFailed = false;
     const auto fail = [&startFailed](const QString &why) {

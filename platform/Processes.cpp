@@ -3,8 +3,9 @@
 // SPDX-License-Identifier: MIT
 #include "Processes.h"
 
+#include "store/FolderKey.h"
+
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,12 +85,7 @@ void setProgramFolderForTesting(const QString &folder)
 
 QString folderKey(const QString &folder)
 {
-    const QFileInfo info(folder);
-    QString path = info.canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(info.absoluteFilePath());
-    return QString::fromLatin1(
-        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    return store::folderKey(folder);
 }
 
 QString noteWindowProgram(const QString &appDir)

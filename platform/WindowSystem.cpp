@@ -1,4 +1,4 @@
-// Task-bar state through the X11 connection, and font substitutes.
+// The X11 platform, the places and sizes a window can be shown at, translations and fonts.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "WindowSystem.h"
@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -78,32 +77,6 @@ int reportNoX11(const QString &title)
             QMessageBox::critical(nullptr, title, text);
     }
     return 1;
-}
-
-void keepOutOfTaskBar(QWidget *window)
-{
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return;
-    xcb_connection_t *connection = x11->connection();
-    const auto windowId = xcb_window_t(window->winId()); // creates the native window
-    const char *names[] = {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR",
-                           "_NET_WM_STATE_SKIP_PAGER"};
-    xcb_intern_atom_cookie_t cookies[3];
-    for (int i = 0; i < 3; ++i)
-        cookies[i] = xcb_intern_atom(connection, 0, uint16_t(strlen(names[i])), names[i]);
-    xcb_atom_t atoms[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookies[i], nullptr);
-        if (!reply)
-            return;
-        atoms[i] = reply->atom;
-        std::free(reply);
-    }
-    // Before the first map the state is ours to set; Qt keeps these when it adds its own.
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, atoms[0], XCB_ATOM_ATOM, 32, 2,
-                        &atoms[1]);
-    xcb_flush(connection);
 }
 
 namespace {

@@ -1,5 +1,5 @@
-// Window-system details a plain Qt window cannot ask for: staying out of the task bar, and
-// Japanese fonts for the face names the notes were written with.
+// Window-system details a plain Qt window cannot ask for: staying out of the task bar, staying
+// above other windows and on workspaces, and Japanese fonts for the face names of the notes.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
@@ -8,6 +8,9 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QtGlobal>
+
+#include <optional>
 
 class QFont;
 class QWidget;
@@ -27,6 +30,33 @@ int reportNoX11(const QString &title);
 // Marks a top-level window as one the task bar and the pager leave out. Call before the window
 // is first shown. Does nothing on platforms without such a notion (offscreen).
 void keepOutOfTaskBar(QWidget *window);
+
+// What a window asks of the window manager beyond its place: to stay above normal windows, to
+// show on every workspace, or to show on one workspace. Each is asked through the X11 connection
+// (the EWMH state and desktop of the window) and does nothing where there is no X11 connection
+// (offscreen) or the window manager does not know the notion; none of them takes the focus.
+struct WindowManagerState
+{
+    bool above = false;
+    bool allWorkspaces = false;
+    std::optional<int> workspace; // when not on all of them; kept only when the desktop has it
+};
+// Before the window is first shown, after keepOutOfTaskBar: the window manager maps it so. A
+// window with none of these asks nothing (no round trip to the X server).
+void setInitialWindowManagerState(QWidget *window, const WindowManagerState &state);
+// Once the window is shown.
+void setKeptAbove(QWidget *window, bool above);
+// Off: the window stays on the workspace the user is on.
+void setOnAllWorkspaces(QWidget *window, bool all);
+
+// How many workspaces the desktop has (0 when it says nothing of them), and the one the window is
+// on: none when it is on all of them or the window manager does not say.
+struct WorkspacePlace
+{
+    int count = 0;
+    std::optional<int> workspace;
+};
+WorkspacePlace workspacePlace(const QWidget *window);
 
 // Where a window of `rect` (pixels) can be reached: `rect` itself when it overlaps any of the
 // `screens`, else moved to the nearest place wholly on the nearest screen (a monitor it was

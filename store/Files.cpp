@@ -6,6 +6,7 @@
 #include "Records.h"
 #include "SystemError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,7 +49,50 @@ QString notAPlainFile(mode_t mode)
                          : QStringLiteral("ファイルではなく、特別な種類の項目です");
 }
 
+Identity identityFrom(const struct stat &info)
+{
+    return Identity{true,
+                    quint64(info.st_dev),
+                    quint64(info.st_ino),
+                    qint64(info.st_size),
+                    qint64(info.st_mtim.tv_sec),
+                    qint64(info.st_mtim.tv_nsec)};
+}
+
+std::function<void(const QString &)> &beforeCommitHook()
+{
+    static std::function<void(const QString &)> hook;
+    return hook;
+}
+
+QString changedTooOften(const QString &path)
+{
+    return QStringLiteral("%1 が書き込みの間に何度も別のプログラム（同期ソフトなど）に置き換え"
+                          "られたため、書き込めませんでした。しばらくしてからもう一度お試し"
+                          "ください。")
+        .arg(shownName(path));
+}
+
+void beforeCommit(const QString &path)
+{
+    if (beforeCommitHook())
+        beforeCommitHook()(path);
+}
+
 } // namespace
+
+Identity identityOf(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return identityFrom(info);
+}
+
+void setBeforeCommitForTesting(std::function<void(const QString &path)> hook)
+{
+    beforeCommitHook() = std::move(hook);
+}
 
 // A missing file reads as an empty one. Read with the system calls themselves, so that a failure
 // names the cause of the call that failed (Qt's own open leaves a stale error number behind when
@@ -79,6 +124,7 @@ Result<Bytes> read(const QString &path)
     }
     Bytes result;
     result.exists = true;
+    result.identity = identityFrom(info);
     // One byte more than the size, so that the end shows without another allocation.
     result.bytes.resize(qsizetype(info.st_size) + 1);
     qsizetype got = 0;
@@ -102,52 +148,11 @@ Result<Bytes> read(const QString &path)
     return result;
 }
 
-namespace {
-
-// Six letters in a word's shape: "backup", "BACKUP", "Backup".
-bool wordShaped(QStringView letters)
-{
-    auto allLower = [](QStringView s) {
-        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'a' && c <= u'z'; });
-    };
-    auto allUpper = [](QStringView s) {
-        return std::all_of(s.begin(), s.end(), [](QChar c) { return c >= u'A' && c <= u'Z'; });
-    };
-    return allLower(letters) || allUpper(letters) ||
-           (allUpper(letters.first(1)) && allLower(letters.sliced(1)));
-}
-
-} // namespace
-
-void removeStaleTemporaries(const QString &path)
-{
-    const QFileInfo target(path);
-    const QString prefix = target.fileName() + u'.';
-    constexpr int RandomLetters = 6;
-    const QDir dir = target.absoluteDir();
-    const QStringList entries =
-        dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
-    for (const QString &entry : entries) {
-        if (entry.size() != prefix.size() + RandomLetters || !entry.startsWith(prefix))
-            continue;
-        const QStringView letters = QStringView(entry).sliced(prefix.size());
-        const bool random = std::all_of(letters.begin(), letters.end(), [](QChar c) {
-            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-        });
-        if (!random || wordShaped(letters))
-            continue;
-        const QByteArray native = QFile::encodeName(dir.filePath(entry));
-        struct stat info;
-        if (::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-            info.st_uid == ::geteuid())
-            ::unlink(native.constData());
-    }
-}
-
 // Writes a temporary file beside the old one, syncs it and renames it over the old one, so that
 // a crash at any moment leaves one of the two whole. The bytes go through the descriptor, so that
-// a failure keeps the system's error number, which names the cause (a full disk, say).
-Status save(const QString &path, const QByteArray &bytes)
+// a failure keeps the system's error number, which names the cause (a full disk, say). With
+// `expected`, the rename happens only while the file is still the one that was read.
+Result<Commit> saveAt(const QString &path, const QByteArray &bytes, const Identity *expected)
 {
     auto failed = [&](int cause) {
         return Error{QStringLiteral("%1 に書き込めません（%2）。")
@@ -191,6 +196,13 @@ Status save(const QString &path, const QByteArray &bytes)
         file.cancelWriting();
         return failed(cause);
     }
+    if (expected) {
+        beforeCommit(path);
+        if (identityOf(path) != *expected) {
+            file.cancelWriting();
+            return Commit::FileChanged;
+        }
+    }
     errno = 0;
     if (!file.commit()) {
         const int cause = errno;
@@ -199,13 +211,44 @@ Status save(const QString &path, const QByteArray &bytes)
         return Error{
             QStringLiteral("%1 に書き込めません（%2）。").arg(shownName(path), file.errorString())};
     }
+    return Commit::Done;
+}
+
+Status save(const QString &path, const QByteArray &bytes)
+{
+    auto saved = saveAt(path, bytes, nullptr);
+    if (!saved)
+        return Error{saved.error()};
     return {};
 }
+
+Result<QString> setAside(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return QString();
+    const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_qs);
+    QString aside = path + QStringLiteral(".%1.bad").arg(stamp);
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = path + QStringLiteral(".%1-%2.bad").arg(stamp).arg(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
+        return Error{QStringLiteral("%1 を別の名前にできません（%2）。")
+                         .arg(shownName(path), systemErrorText(errno))};
+    return aside;
+}
+
+Result<Commit> saveIfUnchanged(const QString &path, const QByteArray &bytes, const Identity &read)
+{
+    return saveAt(path, bytes, &read);
+}
+
+namespace {
 
 // Appends one whole record. A file whose last line has no line break gets CR LF first, so that
 // the new record starts on a line of its own. A write that fails part-way (a full disk) is cut
 // back to the old length: a half line would make the whole file unreadable to everyone.
-Status append(const QString &path, const QByteArray &line, Sync sync)
+// `appendedTo` gets the identity of the file that took the record (the empty one when a save
+// found the file replaced and wrote nothing).
+Status appendAt(const QString &path, const QByteArray &line, Sync sync, Identity *appendedTo)
 {
     auto failed = [&](int cause) {
         return Error{QStringLiteral("%1 に書き込めません（%2）。")
@@ -252,7 +295,13 @@ Status append(const QString &path, const QByteArray &line, Sync sync)
     out += line;
     if (text < old.size()) {
         ::close(fd);
-        return save(path, old.left(text) + out);
+        const Identity atOpen = identityFrom(info);
+        auto saved = saveAt(path, old.left(text) + out, appendedTo ? &atOpen : nullptr);
+        if (!saved)
+            return Error{saved.error()};
+        if (appendedTo)
+            *appendedTo = *saved == Commit::Done ? identityOf(path) : Identity{};
+        return {};
     }
 
     auto cutBack = [&](int cause) {
@@ -276,9 +325,71 @@ Status append(const QString &path, const QByteArray &line, Sync sync)
     }
     if (sync == Sync::ToDisk && ::fdatasync(fd) != 0)
         return cutBack(errno);
+    if (appendedTo && ::fstat(fd, &info) == 0)
+        *appendedTo = identityFrom(info);
     if (::close(fd) != 0)
         return failed(errno);
     return {};
+}
+
+} // namespace
+
+Status append(const QString &path, const QByteArray &line, Sync sync)
+{
+    return appendAt(path, line, sync, nullptr);
+}
+
+Status appendChecked(const QString &path, const QByteArray &line, Sync sync)
+{
+    auto sameFile = [](const Identity &a, const Identity &b) {
+        return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+    };
+    // A file this append wrote to, still holding the record where it went: the system reuses the
+    // number of a removed file, so the number alone does not say so.
+    QList<Identity> appendedTo;
+    auto holdsRecord = [&](const Identity &now) {
+        for (const Identity &done : appendedTo) {
+            if (!sameFile(done, now))
+                continue;
+            const auto file = read(path);
+            if (file && sameFile(file->identity, done) &&
+                file->bytes.mid(done.size - line.size(), line.size()) == line)
+                return true;
+        }
+        return false;
+    };
+    for (int round = 0; round < RewriteRounds; ++round) {
+        if (holdsRecord(identityOf(path)))
+            return {}; // never twice into one file
+        Identity wrote;
+        if (Status s = appendAt(path, line, sync, &wrote); !s)
+            return s;
+        appendedTo.append(wrote);
+        beforeCommit(path);
+        if (sameFile(identityOf(path), wrote))
+            return {};
+    }
+    return Error{changedTooOften(path)};
+}
+
+Status rewrite(const QString &path, const Change &change)
+{
+    for (int round = 0; round < RewriteRounds; ++round) {
+        auto file = read(path);
+        if (!file)
+            return Error{file.error()};
+        auto bytes = change(file.value());
+        if (!bytes)
+            return Error{bytes.error()};
+        if (!bytes->has_value())
+            return {};
+        auto saved = saveIfUnchanged(path, **bytes, file->identity);
+        if (!saved)
+            return Error{saved.error()};
+        if (*saved == Commit::Done)
+            return {};
+    }
+    return Error{changedTooOften(path)};
 }
 
 void ignoreFileSizeSignal()

@@ -5,6 +5,7 @@
 
 #include "Files.h"
 #include "FolderLock.h"
+#include "NoteHistory.h"
 #include "NoteId.h"
 #include "SystemError.h"
 
@@ -20,13 +21,11 @@ namespace {
 const QString NoteFileName = QStringLiteral("MDATA.INI");
 const QString RunningFileName = QStringLiteral("IDDATA.INI");
 
-Result<QList<NoteRecord>> readNotesAt(const QString &path, bool *exists = nullptr)
+Result<QList<NoteRecord>> readNotesAt(const QString &path)
 {
     auto file = files::read(path);
     if (!file)
         return Error{file.error()};
-    if (exists)
-        *exists = file->exists;
     return parseNoteRecords(file->bytes, files::shownName(path));
 }
 
@@ -36,14 +35,6 @@ Result<QList<RunningEntry>> readEntriesAt(const QString &path)
     if (!file)
         return Error{file.error()};
     return parseRunningEntries(file->bytes, files::shownName(path));
-}
-
-Status writeNotesAt(const QString &path, const QList<NoteRecord> &records)
-{
-    auto bytes = serializeNoteRecords(records);
-    if (!bytes)
-        return Error{bytes.error()};
-    return files::save(path, bytes.value());
 }
 
 Status writeEntriesAt(const QString &path, const QList<RunningEntry> &entries)
@@ -76,30 +67,26 @@ Status removeEntriesLocked(const QString &dir, const QString &idText)
 
 } // namespace
 
-NoteStore::NoteStore(const QString &appDir, LockWait wait) : m_appDir(appDir), m_wait(wait)
-{
-    if (!m_appDir.endsWith(u'/'))
-        m_appDir += u'/';
-}
+NoteStore::NoteStore(const Folders &folders, LockWait wait) : m_folders(folders), m_wait(wait) {}
 
 QString NoteStore::appDir() const
 {
-    return m_appDir;
+    return m_folders.notes;
 }
 
 QString NoteStore::noteFilePath() const
 {
-    return files::resolve(m_appDir, NoteFileName);
+    return files::resolve(m_folders.notes, NoteFileName);
 }
 
 QString NoteStore::runningFilePath() const
 {
-    return files::resolve(m_appDir, RunningFileName);
+    return files::resolve(m_folders.state, RunningFileName);
 }
 
 Result<int> NoteStore::countNoteLines() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     auto file = files::read(noteFilePath());
@@ -110,22 +97,27 @@ Result<int> NoteStore::countNoteLines() const
 
 Result<QList<NoteRecord>> NoteStore::readNoteRecords() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
-    return readNotesAt(noteFilePath());
+    auto records = readNotesAt(noteFilePath());
+    if (records)
+        NoteHistory::rememberRead(m_folders.state, records.value());
+    return records;
 }
 
 Result<NoteReadout> NoteStore::readNoteRecordsSkippingDamaged() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = noteFilePath();
     auto file = files::read(path);
     if (!file)
         return Error{file.error()};
-    return parseNoteRecordsSkippingDamaged(file->bytes, files::shownName(path));
+    NoteReadout readout = parseNoteRecordsSkippingDamaged(file->bytes, files::shownName(path));
+    NoteHistory::rememberRead(m_folders.state, readout.records);
+    return readout;
 }
 
 Status NoteStore::appendNoteRecord(const NoteRecord &record) const
@@ -133,29 +125,86 @@ Status NoteStore::appendNoteRecord(const NoteRecord &record) const
     auto line = serializeNoteRecord(record); // refuses before anything is touched
     if (!line)
         return Error{line.error()};
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
-    return files::append(noteFilePath(), line.value(), files::Sync::ToDisk);
+    if (Status s = files::appendChecked(noteFilePath(), line.value(), files::Sync::ToDisk); !s)
+        return s;
+    NoteHistory::rememberAppend(m_folders.state, record);
+    return {};
 }
 
 Status NoteStore::updateNoteRecords(const std::function<bool(QList<NoteRecord> &)> &change) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = noteFilePath();
-    auto records = readNotesAt(path);
-    if (!records)
-        return Error{records.error()};
-    if (!change(records.value()))
-        return {};
-    return writeNotesAt(path, records.value());
+    QList<NoteRecord> before;
+    QList<NoteRecord> after;
+    bool changed = false;
+    const Status status =
+        files::rewrite(path, [&](const files::Bytes &file) -> Result<std::optional<QByteArray>> {
+            auto records = parseNoteRecords(file.bytes, files::shownName(path));
+            if (!records)
+                return Error{records.error()};
+            before = records.value();
+            changed = change(records.value());
+            if (!changed)
+                return std::optional<QByteArray>();
+            auto bytes = serializeNoteRecords(records.value());
+            if (!bytes)
+                return Error{bytes.error()};
+            after = std::move(records.value());
+            return std::optional<QByteArray>(bytes.value());
+        });
+    if (status)
+        NoteHistory::rememberRewrite(m_folders.state, before, changed ? after : before);
+    return status;
+}
+
+Status NoteStore::replaceNoteRecord(qsizetype index, const NoteRecord &expected,
+                                    const NoteRecord &replacement) const
+{
+    FolderLock lock(m_folders.state, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    const QString path = noteFilePath();
+    QList<NoteRecord> before;
+    QList<NoteRecord> after;
+    const Status status =
+        files::rewrite(path, [&](const files::Bytes &file) -> Result<std::optional<QByteArray>> {
+            auto records = parseNoteRecords(file.bytes, files::shownName(path));
+            if (!records)
+                return Error{records.error()};
+            QList<NoteRecord> &list = records.value();
+            before = list;
+            if (index < 0 || index >= list.size() || !(list.at(index) == expected))
+                return Error{
+                    QStringLiteral("%1 のこの付箋は、編集を始めたあとで変更されたか消去されたため、"
+                                   "書き込んでいません。")
+                        .arg(files::shownName(path))};
+            NoteRecord &record = list[index];
+            for (int f = 0; f < NoteRecord::FieldCount; ++f) {
+                // A value given again keeps the bytes it was read with (a character with two
+                // codes).
+                if (!(replacement.field(f) == record.field(f)))
+                    record.field(f) = replacement.field(f);
+            }
+            auto bytes = serializeNoteRecords(list);
+            if (!bytes)
+                return Error{bytes.error()};
+            after = list;
+            return std::optional<QByteArray>(bytes.value());
+        });
+    if (status)
+        NoteHistory::rememberRewrite(m_folders.state, before, after);
+    return status;
 }
 
 Result<QList<RunningEntry>> NoteStore::readRunningEntries() const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     return readEntriesAt(runningFilePath());
@@ -167,7 +216,7 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
         {RunningEntry{Value::text(idText), Value::text(QStringLiteral("0"))}});
     if (!line)
         return Error{line.error()};
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     // A running entry names a live window: after a power failure it is stale whatever the disk
@@ -179,7 +228,7 @@ Status NoteStore::appendRunningEntry(const QString &idText) const
 Status
 NoteStore::updateRunningEntries(const std::function<bool(QList<RunningEntry> &)> &change) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = runningFilePath();
@@ -214,34 +263,55 @@ Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64
     return after;
 }
 
-CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left) const
+CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left,
+                                       const std::function<void(NoteOptions &)> &options) const
 {
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
-        return {lock.error(), lock.error()};
+        return {lock.error(), lock.error(), lock.error()};
     CloseResult result;
     // The entries go first: once the window is gone from IDDATA.INI the master may show the
     // note again, and it will then read the position stored just below. They are runtime state,
     // though, and the position is the user's: a running-note file that cannot be read or
     // written does not keep the position from being stored.
-    result.running = removeEntriesLocked(m_appDir, idText);
+    result.running = removeEntriesLocked(m_folders.state, idText);
 
     const QString path = noteFilePath();
-    bool exists = false;
-    auto records = readNotesAt(path, &exists);
-    if (!records) {
-        result.notes = Error{records.error()};
-        return result;
+    bool matched = false;
+    bool readable = true;
+    result.notes =
+        files::rewrite(path, [&](const files::Bytes &file) -> Result<std::optional<QByteArray>> {
+            matched = false;
+            readable = true;
+            if (!file.exists)
+                return std::optional<QByteArray>(); // no note data file: no record to store it in
+            auto records = parseNoteRecords(file.bytes, files::shownName(path));
+            if (!records) {
+                readable = false;
+                return Error{records.error()};
+            }
+            for (NoteRecord &record : records.value()) {
+                if (ownIdMatchesRecord(idText, record.NoteId)) {
+                    record.NoteTop = Value::single(top);
+                    record.NoteLeft = Value::single(left);
+                    matched = true;
+                }
+            }
+            auto bytes = serializeNoteRecords(records.value());
+            if (!bytes)
+                return Error{bytes.error()};
+            return std::optional<QByteArray>(bytes.value());
+        });
+    // An erased note's options are not brought back by its last window.
+    if (options && (matched || !readable)) {
+        const qint64 number = windowNoteNumber(idText);
+        result.options = updateNoteOptionsLocked(m_folders.notes, [&](NoteOptionsTable &table) {
+            NoteOptions note = table.value(number);
+            options(note);
+            table.insert(number, note);
+            return true;
+        });
     }
-    if (!exists)
-        return result; // no note data file: no record to store the position in
-    for (NoteRecord &record : records.value()) {
-        if (ownIdMatchesRecord(idText, record.NoteId)) {
-            record.NoteTop = Value::single(top);
-            record.NoteLeft = Value::single(left);
-        }
-    }
-    result.notes = writeNotesAt(path, records.value());
     return result;
 }
 
@@ -250,7 +320,7 @@ Result<QString> NoteStore::replaceRunningFile(const QList<RunningEntry> &entries
     auto bytes = serializeRunningEntries(entries);
     if (!bytes)
         return Error{bytes.error()};
-    FolderLock lock(m_appDir, m_wait);
+    FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
         return lock.error();
     const QString path = runningFilePath();
@@ -259,20 +329,12 @@ Result<QString> NoteStore::replaceRunningFile(const QList<RunningEntry> &entries
         return QString(); // readable again: another program mended it meanwhile
 
     // Set aside under a name of its own, never deleted: it may be wanted to see what happened.
-    QString aside;
-    if (QFile::exists(path)) {
-        const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_qs);
-        aside = m_appDir + QStringLiteral("IDDATA.INI.%1.bad").arg(stamp);
-        for (int n = 2; QFile::exists(aside); ++n)
-            aside = m_appDir + QStringLiteral("IDDATA.INI.%1-%2.bad").arg(stamp).arg(n);
-        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) !=
-            0)
-            return Error{QStringLiteral("%1 を別の名前にできません（%2）。")
-                             .arg(files::shownName(path), systemErrorText(errno))};
-    }
-    if (Status s = files::save(m_appDir + RunningFileName, bytes.value()); !s)
+    const auto aside = files::setAside(path);
+    if (!aside)
+        return Error{aside.error()};
+    if (Status s = files::save(m_folders.state + RunningFileName, bytes.value()); !s)
         return Error{s.error()};
-    return aside;
+    return aside.value();
 }
 
 } // namespace store

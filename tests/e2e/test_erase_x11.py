@@ -1,6 +1,7 @@
 # SPDX-FileCopyrightText: 2026 The pinboa developers
 # SPDX-License-Identifier: MIT
-"""The erase dialog on a real desktop: three notes shown, the second erased with Yes."""
+"""The erase dialog on a real desktop: three notes shown, the second erased with Yes, then put
+back from the tray menu."""
 
 import time
 
@@ -79,8 +80,28 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
             g = self.x.wait_geometry_stable(wid)
             self.assertEqual((g.x, g.y, g.width, g.height), note.pixel_geometry())
         self.assertBytesEqual(self.folder.read("MDATA.INI"), harness.mdata_bytes([FIRST, THIRD]))
+        self.assertBytesEqual(self.folder.read("ERASED.INI"), harness.mdata_bytes([SECOND]))
         # The dialog stays open.
         self.assertIn(dialog, self.x.windows_of(pinboa.pid))
+
+        # "消した付箋を戻す…", the fifth item of the tray menu, lists it; 戻す puts it back as it
+        # was, its number free, and shows it.
+        icon = self.x.client_geometry(self.x.wait_tray_icon(pinboa.pid))
+        self.x.mousemove(icon.x + icon.width // 2, icon.y + icon.height // 2)
+        time.sleep(0.1)
+        self.x.click(3)
+        time.sleep(0.5)
+        self.x.key("Down", "Down", "Down", "Down", "Down", "Return")
+        put_back = self.x.wait_window_named(pinboa.pid, "消した付箋を戻す")
+        self.x.wait_geometry_stable(put_back)
+        self.x.activate(put_back)
+        self.x.key("Home", "space")
+        time.sleep(0.2)
+        self.x.key("alt+r")
+        self.wait_notes_shown([1, 2, 3])
+        self.assertBytesEqual(self.folder.read("MDATA.INI"),
+                              harness.mdata_bytes([FIRST, THIRD, SECOND]))
+        self.assertBytesEqual(self.folder.read("ERASED.INI"), b"")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 
 import fcntl
 import os
+import re
 import time
 
 import harness
@@ -148,8 +149,8 @@ class MemletOnDesktop(harness.E2ETestCase):
         m = self.x.outer_geometry(menu)
         # The menu opens at the pointer, its left edge there.
         self.assertLessEqual(abs(m.x - self.x.pointer()[0]), 2)
-        # Its one item "はがす": click it.
-        self.x.mousemove(m.x + m.width // 2, m.y + m.height // 2)
+        # Its first item "はがす": click it.
+        self.x.mousemove(m.x + m.width // 2, m.y + 9)
         time.sleep(0.1)
         self.x.click(1)
         self.assert_closed_and_stored(SHOPPING)
@@ -239,6 +240,98 @@ class MemletOnDesktop(harness.E2ETestCase):
         self.x.activate(self.wid)
         self.x.key("b")
         self.assert_closed_and_stored(SHOPPING)
+
+    # -- the note's options: above other windows, on every workspace, back on its workspace
+
+    def choose(self, item):
+        """Chooses the menu's item by keyboard: 1 はがす, 2 編集…, 3 常に手前に表示,
+        4 すべての作業領域に表示."""
+        menu = self.open_menu()
+        self.x.key(*["Down"] * item, "Return")
+        harness.wait_for(lambda: menu not in self.x.windows_of(self.proc.pid),
+                         what="the menu to close")
+
+    def root_number(self, name):
+        return int(self.x.run("xprop", "-root", name).split("=")[1])
+
+    def set_desktop(self, number):
+        self.x.xdotool("set_desktop", number)
+        harness.wait_for(lambda: self.root_number("_NET_CURRENT_DESKTOP") == number,
+                         what="workspace %d" % number)
+
+    def wm_state(self, wid):
+        return self.x.run("xprop", "-id", wid, "_NET_WM_STATE", check=False)
+
+    def restart(self, note):
+        """Shows the note again from the same folder; its window id, viewable or not."""
+        self.proc = self.start_memlet(self.folder, note.args())
+        harness.wait_file(self.folder.file("IDDATA.INI"),
+                          lambda data: data.endswith(harness.running_entry(str(note.id))))
+        return harness.wait_for(lambda: next(iter(
+            w for w in map(int, self.x.run("xdotool", "search", "--pid", self.proc.pid,
+                                           check=False).split())
+            if "CARDINAL" in self.x.run("xprop", "-id", w, "_NET_WM_DESKTOP", check=False)),
+            None), what="the note's window")
+
+    def test_kept_above_a_raised_window_and_after_showing_again(self):
+        self.last_geometry = self.open_note(SHOPPING)
+        self.choose(3)
+        harness.wait_for(lambda: "_NET_WM_STATE_ABOVE" in self.wm_state(self.wid),
+                         what="the note to be kept above")
+        # A normal window over the note, raised and given the focus.
+        other = Note("上に重なる窓", top=1800, left=3300, id=9)
+        holder = self.x.wait_window(self.start_memlet(self.program_folder(other.record()),
+                                                      other.args()).pid)
+        for showing in ("first", "again"):
+            with self.subTest(showing=showing):
+                self.x.activate(holder)
+                self.x.xdotool("windowraise", holder)
+                time.sleep(0.3)
+                stack = [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", self.x.run(
+                    "xprop", "-root", "_NET_CLIENT_LIST_STACKING"))]
+                self.assertGreater(stack.index(self.wid), stack.index(holder))
+            if showing == "first":
+                self.x.activate(self.wid)
+                self.x.key("a")
+                self.assert_closed_and_stored(SHOPPING)
+                self.assertIn(b"[1]\nabove=true\n", self.folder.read("pinboa-notes.ini"))
+                self.wid = self.restart(SHOPPING)
+                self.assertIn("_NET_WM_STATE_ABOVE", self.wm_state(self.wid))
+
+    def test_on_every_workspace_after_switching(self):
+        self.addCleanup(self.set_desktop, 0)
+        self.last_geometry = self.open_note(MEETING)
+        self.set_desktop(1)
+        self.assertNotIn(self.wid, self.x.windows_of(self.proc.pid))
+        self.set_desktop(0)
+        self.choose(4)
+        self.set_desktop(1)
+        harness.wait_for(lambda: self.wid in self.x.windows_of(self.proc.pid),
+                         what="the note on workspace 1")
+        self.x.activate(self.wid)
+        self.x.key("a")
+        self.assert_closed_and_stored(MEETING)
+        self.assertIn(b"allWorkspaces=true", self.folder.read("pinboa-notes.ini"))
+
+    def test_left_on_a_workspace_comes_back_there(self):
+        count = self.root_number("_NET_NUMBER_OF_DESKTOPS")
+        if count < 3:
+            self.x.xdotool("set_num_desktops", 3)
+            self.addCleanup(self.x.xdotool, "set_num_desktops", count)
+        self.addCleanup(self.set_desktop, 0)
+        self.last_geometry = self.open_note(SHOPPING)
+        self.x.xdotool("set_desktop_for_window", self.wid, 2)
+        harness.wait_for(lambda: self.wid not in self.x.windows_of(self.proc.pid),
+                         what="the note to leave this workspace")
+        self.proc.terminate()  # a request to end closes as any other close
+        self.assert_closed_and_stored(SHOPPING)
+        self.assertIn(b"workspace=2", self.folder.read("pinboa-notes.ini"))
+        self.wid = self.restart(SHOPPING)
+        self.assertEqual(self.x.xdotool("get_desktop_for_window", self.wid).strip(), "2")
+        self.assertNotIn(self.wid, self.x.windows_of(self.proc.pid))
+        self.set_desktop(2)
+        harness.wait_for(lambda: self.wid in self.x.windows_of(self.proc.pid),
+                         what="the note on workspace 2")
 
     def test_dragged_position_survives_the_end_of_the_display(self):
         # The desktop session ends without a session manager: the window manager and the X

@@ -43,7 +43,7 @@ class NoDisplay(harness.E2ETestCase):
 
         # An option it does not know is named, in the same language, and nothing starts.
         proc = self.start(folder, "pinboa", "--help", "--no-such", env=env)
-        self.assertEqual(harness.wait_exit(proc), 1)
+        self.assertEqual(harness.wait_exit(proc), 2)
         self.assertIn("不明なオプションです: --no-such", self.procs.output(proc))
 
 

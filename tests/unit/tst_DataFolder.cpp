@@ -3,6 +3,10 @@
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "store/DataFolder.h"
+#include "store/FolderKey.h"
+#include "store/NoteHistory.h"
+#include "store/NoteStore.h"
+#include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
 #include <QDir>
@@ -23,6 +27,7 @@ private slots:
     void followsTheNotes_data();
     void followsTheNotes();
     void asksTheSystemWhetherTheFolderCanBeWritten();
+    void chosenFolderKeepsThisComputersStateApart();
 };
 
 void tst_DataFolder::followsTheNotes_data()
@@ -65,6 +70,7 @@ void tst_DataFolder::followsTheNotes()
     // Relative paths resolve against the working folder: the test folder, to see what is made.
     QVERIFY(QDir::setCurrent(root.path()));
     qputenv("HOME", QFile::encodeName(root.filePath(u"home"_qs)));
+    qunsetenv("XDG_CONFIG_HOME"); // no folder chosen in the test's home
     if (xdg == u"<unset>"_qs)
         qunsetenv("XDG_DATA_HOME");
     else
@@ -96,6 +102,47 @@ void tst_DataFolder::asksTheSystemWhetherTheFolderCanBeWritten()
     }
     QCOMPARE(dataFolder(readOnly), root.filePath(u"data/pinboa/"_qs));
     QFile::setPermissions(programs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void tst_DataFolder::chosenFolderKeepsThisComputersStateApart()
+{
+    ProgramFolder root;
+    QVERIFY(root.isValid());
+    const QString programs = root.filePath(u"programs"_qs);
+    const QString synced = root.filePath(u"同期 フォルダー"_qs);
+    QVERIFY(QDir().mkpath(programs) && QDir().mkpath(synced) && QDir::setCurrent(root.path()));
+    qputenv("HOME", QFile::encodeName(root.filePath(u"home"_qs)));
+    qputenv("XDG_CONFIG_HOME", "relative/config"); // ignored, like a relative XDG_STATE_HOME
+    qputenv("XDG_STATE_HOME", "relative/state");
+
+    QVERIFY(!chooseDataFolder(root.filePath(u"missing"_qs)).ok());
+    QVERIFY(chooseDataFolder(synced + u"/../同期 フォルダー"_qs));
+    QVERIFY(QFileInfo::exists(root.filePath(u"home/.config/pinboa/pinboa.conf"_qs)));
+    const QString state = root.filePath(u"home/.local/state/pinboa/"_qs) + folderKey(synced);
+    QCOMPARE(folders(programs), Folders(synced + u'/', state + u'/'));
+    QCOMPARE(dataFolder(programs), synced + u'/');
+    QCOMPARE(int(QFileInfo(state).permissions() & 0x0077), 0);
+    QVERIFY(!QFileInfo::exists(root.filePath(u"relative"_qs)));
+
+    // The notes go to the chosen folder; what describes this computer's programs does not.
+    const NoteStore store(folders(programs));
+    QVERIFY(store.appendNoteRecord(testsupport::note(1)));
+    QVERIFY(store.appendRunningEntry(u"1"_qs));
+    QCOMPARE(QDir(synced).entryList(QDir::Files | QDir::Hidden), QStringList{u"MDATA.INI"_qs});
+    QStringList kept = QDir(state).entryList(QDir::Files | QDir::Hidden);
+    kept.sort();
+    QCOMPARE(kept, QStringList({NoteHistory::fileName(), u".pinboa.lock"_qs, u"IDDATA.INI"_qs}));
+
+    // A choice that is no absolute path is no choice; forgetting it goes back to the rule.
+    testsupport::writeBytes(configFile(), "[General]\ndataFolder=synced\n");
+    QCOMPARE(dataFolder(programs), programs + u'/');
+    QVERIFY(chooseDataFolder(synced));
+    QVERIFY(clearDataFolder());
+    QCOMPARE(folders(programs), Folders(programs));
+    // A configuration that cannot be written leaves the choice as it was.
+    QVERIFY(QFile::remove(configFile()) && QDir().mkdir(configFile()));
+    QVERIFY(!chooseDataFolder(synced).ok());
+    QCOMPARE(dataFolder(programs), programs + u'/');
 }
 
 QTEST_APPLESS_MAIN(tst_DataFolder)

@@ -42,12 +42,19 @@ private slots:
     void neverRewritesMalformedFile();
     void showingReadsAroundDamagedRecords();
     void updateWritesOnlyWhenAsked();
+    void replacesOneRecordInPlace();
     void heldLockFailsInTimeAndTouchesNothing();
     void setsAsideUnreadableRunningFile();
+    void optionsReadWholeAndWrittenWhole();
+    void damagedOptionsAreNeverRewritten_data();
+    void damagedOptionsAreNeverRewritten();
+    void optionsRemovedAndKeptByNoteNumber();
+    void closeNotesTheWorkspaceOfRecordedNotesOnly();
 
 private:
     QString mdata() const { return m_dir->filePath(u"MDATA.INI"_qs); }
     QString iddata() const { return m_dir->filePath(u"IDDATA.INI"_qs); }
+    QString options() const { return m_dir->filePath(u"pinboa-notes.ini"_qs); }
 
     std::unique_ptr<ProgramFolder> m_dir;
     std::unique_ptr<NoteStore> m_store;
@@ -324,6 +331,41 @@ void tst_NoteStore::updateWritesOnlyWhenAsked()
     QCOMPARE(m_store->countNoteLines().value(), 0);
 }
 
+void tst_NoteStore::replacesOneRecordInPlace()
+{
+    // Around it: a text over two lines, and characters with two codes, a quoted size, numbers
+    // written as another program wrote them.
+    const QByteArray before = noteLine("1", "a\r\nb");
+    const QByteArray odd = "\"\x87\x40\xFA\x4C\",\"255\",\"\x82\x6C\x82\x72\",\"12\",1E+3,12.50,"
+                           "5430,250,0,2\r\n";
+    const QByteArray after = noteLine("3");
+    writeBytes(mdata(), before + odd + after);
+    const QList<NoteRecord> read = m_store->readNoteRecords().value();
+
+    // A record changed or erased since it was read is left alone, and so is every other.
+    NoteRecord edited = read.at(1);
+    edited.NoteText = Value::text(u"新しい\r\n内容"_qs);
+    NoteRecord stale = read.at(1);
+    stale.NoteWidth = Value::number(5000);
+    for (const auto &[index, expected] :
+         {std::pair{qsizetype(1), stale}, std::pair{qsizetype(3), read.at(1)},
+          std::pair{qsizetype(0), read.at(1)}}) {
+        const Status refused = m_store->replaceNoteRecord(index, expected, edited);
+        QVERIFY(!refused.ok() && !refused.busy());
+        QVERIFY2(refused.error().contains(u"MDATA.INI"_qs), qPrintable(refused.error()));
+        QCOMPARE(readBytes(mdata()), before + odd + after);
+    }
+    // So is a text that cannot be stored.
+    NoteRecord unstorable = edited;
+    unstorable.NoteText = Value::text(u"寿司🍣"_qs);
+    QVERIFY(!m_store->replaceNoteRecord(1, read.at(1), unstorable).ok());
+    QCOMPARE(readBytes(mdata()), before + odd + after);
+
+    // Only the changed field takes new bytes; the record keeps its line.
+    QVERIFY(m_store->replaceNoteRecord(1, read.at(1), edited));
+    QCOMPARE(readBytes(mdata()), before + "\"" + cp932(u"新しい\r\n内容"_qs) + odd.mid(5) + after);
+}
+
 void tst_NoteStore::heldLockFailsInTimeAndTouchesNothing()
 {
     writeBytes(mdata(), noteLine("1"));
@@ -368,6 +410,119 @@ void tst_NoteStore::setsAsideUnreadableRunningFile()
     const auto again = m_store->replaceRunningFile({});
     QVERIFY(again.ok() && again->isEmpty());
     QCOMPARE(readBytes(iddata()), QByteArray("\"1\",4711\r\n"));
+}
+
+// The file's own first line, which every save writes.
+const QByteArray OptionsHeader =
+    "# pinboa: 付箋ごとの設定（[付箋番号] ごと）。付箋そのものは MDATA.INI にあります。\n";
+
+void tst_NoteStore::optionsReadWholeAndWrittenWhole()
+{
+    const auto missing = m_store->readNoteOptions();
+    QCOMPARE(missing->state, NoteOptionsReadout::State::Missing);
+    QCOMPARE(missing->of(7), NoteOptions{});
+    // Only the defaults: no file is made.
+    QVERIFY(m_store->updateNoteOptions([](NoteOptionsTable &table) {
+        table[7] = NoteOptions{};
+        return true;
+    }));
+    QVERIFY(!QFile::exists(options()));
+
+    // As a user's editor may leave it: a byte order mark, CR LF, comments, blanks, keys left out.
+    writeBytes(options(), "\xEF\xBB\xBF; mine\r\n[7]\r\n above = true \r\n\n# x\n[ 12 ]\n"
+                          "workspace=2\nallWorkspaces=false\n[3]\nabove=false\n");
+    const auto read = m_store->readNoteOptions();
+    QVERIFY2(read->state == NoteOptionsReadout::State::Whole, qPrintable(read->problem));
+    QCOMPARE(read->options.keys(), QList<qint64>({7, 12})); // [3] holds the defaults only
+    QCOMPARE(read->of(7), (NoteOptions{true, false, std::nullopt}));
+    QCOMPARE(read->of(12), (NoteOptions{false, false, 2}));
+
+    QVERIFY(m_store->updateNoteOptions([](NoteOptionsTable &table) {
+        table[12].allWorkspaces = true;
+        table[7] = NoteOptions{};
+        return true;
+    }));
+    QCOMPARE(readBytes(options()),
+             OptionsHeader + "\n[12]\nabove=false\nallWorkspaces=true\nworkspace=2\n");
+}
+
+void tst_NoteStore::damagedOptionsAreNeverRewritten_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("unknown key") << QByteArray("[7]\nabove=true\ncolour=red\n") << u"3 行目"_qs;
+    QTest::newRow("not true or false") << QByteArray("[7]\nabove=yes\n") << u"2 行目"_qs;
+    QTest::newRow("negative workspace") << QByteArray("[7]\nworkspace=-1\n") << u"2 行目"_qs;
+    QTest::newRow("Shift-JIS bytes") << QByteArray("[7]\n# \x95\x74\x91\x83\n") << u"2 行目"_qs;
+    QTest::newRow("no equals sign") << QByteArray("[7]\nabove\n") << u"2 行目"_qs;
+    QTest::newRow("before any section") << QByteArray("above=true\n[7]\n") << u"1 行目"_qs;
+    QTest::newRow("header not a number") << QByteArray("[seven]\nabove=true\n") << u"1 行目"_qs;
+    QTest::newRow("note given twice") << QByteArray("[7]\n[07]\n") << u"2 行目"_qs;
+    QTest::newRow("key given twice") << QByteArray("[7]\nabove=true\nabove=true\n") << u"3 行目"_qs;
+    QTest::newRow("a folder in its place") << QByteArray() << u"pinboa-notes.ini"_qs;
+}
+
+void tst_NoteStore::damagedOptionsAreNeverRewritten()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, named);
+    const bool folder = bytes.isEmpty();
+    if (folder)
+        QVERIFY(QDir(m_dir->path()).mkdir(u"pinboa-notes.ini"_qs));
+    else
+        writeBytes(options(), bytes);
+    writeBytes(mdata(), noteLine("7"));
+
+    const auto read = m_store->readNoteOptions();
+    QCOMPARE(read->state,
+             folder ? NoteOptionsReadout::State::Unreadable : NoteOptionsReadout::State::Damaged);
+    QVERIFY2(read->problem.contains(named), qPrintable(read->problem));
+    QCOMPARE(read->of(7), NoteOptions{}); // the note shows with the defaults
+    QVERIFY(!m_store->updateNoteOptions([](NoteOptionsTable &) { return true; }));
+    QVERIFY(!m_store->removeNoteOptions({7}));
+    // The place is stored all the same.
+    const CloseResult closed =
+        m_store->closeNoteWindow(u"7"_qs, 30, 45, [](NoteOptions &note) { note.workspace = 1; });
+    QVERIFY(closed.notes && !closed.options);
+    QCOMPARE(readBytes(mdata()), noteLine("7", "t", "30,45"));
+    if (!folder)
+        QCOMPARE(readBytes(options()), bytes);
+
+    // Set aside, never deleted; then every note has its defaults and a choice can be stored.
+    const auto aside = m_store->setAsideNoteOptions();
+    QVERIFY2(aside.ok(), qPrintable(aside.error()));
+    QVERIFY2(aside->startsWith(options() + u"."_qs) && aside->endsWith(u".bad"_qs),
+             qPrintable(*aside));
+    if (!folder)
+        QCOMPARE(readBytes(*aside), bytes);
+    QCOMPARE(m_store->readNoteOptions()->state, NoteOptionsReadout::State::Missing);
+    QCOMPARE(m_store->setAsideNoteOptions().value(), QString());
+}
+
+void tst_NoteStore::optionsRemovedAndKeptByNoteNumber()
+{
+    QVERIFY(m_store->keepOnlyNoteOptions({}));
+    QVERIFY(!QFile::exists(options()));
+    writeBytes(options(), "[2]\nabove=true\n[5]\nworkspace=1\n[9]\nallWorkspaces=true\n");
+    QVERIFY(m_store->removeNoteOptions({5, 4}));
+    QCOMPARE(m_store->readNoteOptions()->options.keys(), QList<qint64>({2, 9}));
+    QVERIFY(m_store->keepOnlyNoteOptions({9, 11}));
+    QCOMPARE(readBytes(options()), OptionsHeader + "\n[9]\nabove=false\nallWorkspaces=true\n");
+    // The numbers records and windows go by.
+    QCOMPARE(recordNoteNumber(Value::text(u"05"_qs)), 5);
+    QCOMPARE(recordNoteNumber(Value::number(2.5)), std::nullopt);
+    QCOMPARE(windowNoteNumber(u"07"_qs), 7);
+}
+
+void tst_NoteStore::closeNotesTheWorkspaceOfRecordedNotesOnly()
+{
+    writeBytes(mdata(), noteLine("7"));
+    const auto onTwo = [](NoteOptions &note) { note.workspace = 2; };
+    QVERIFY(m_store->closeNoteWindow(u"07"_qs, 15, 15, onTwo).ok());
+    QCOMPARE(m_store->readNoteOptions()->of(7), (NoteOptions{false, false, 2}));
+    // The window of an erased note leaves no entry behind.
+    QVERIFY(m_store->closeNoteWindow(u"8"_qs, 15, 15, onTwo).ok());
+    QCOMPARE(m_store->readNoteOptions()->options.keys(), QList<qint64>{7});
 }
 
 QTEST_APPLESS_MAIN(tst_NoteStore)

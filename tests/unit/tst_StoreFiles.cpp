@@ -75,7 +75,7 @@ void tst_StoreFiles::failedWritesLeaveFilesWhole_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<qint64>("bytesThatFit");
-    for (const char *operation : {"append entry", "append record", "close"}) {
+    for (const char *operation : {"append entry", "append record", "close", "replace"}) {
         for (qint64 fit : {0, 3, 9})
             QTest::addRow("%s, %lld bytes fit", operation, fit)
                 << QString::fromLatin1(operation) << fit;
@@ -93,12 +93,17 @@ void tst_StoreFiles::failedWritesLeaveFilesWhole()
     writeBytes(iddata(), entries);
     Status status;
     {
-        const FailingWrites full(operation == u"append record"_qs ? mdata() : iddata(),
-                                 bytesThatFit);
+        const NoteRecord first = m_store->readNoteRecords().value().at(0);
+        NoteRecord edited = first;
+        edited.NoteText = Value::text(u"書き直した付箋"_qs);
+        const bool ofNotes = operation == u"append record"_qs || operation == u"replace"_qs;
+        const FailingWrites full(ofNotes ? mdata() : iddata(), bytesThatFit);
         if (operation == u"append entry"_qs)
             status = m_store->appendRunningEntry(u"3"_qs);
         else if (operation == u"append record"_qs)
             status = m_store->appendNoteRecord(note(3, u"新しい付箋"_qs));
+        else if (operation == u"replace"_qs)
+            status = m_store->replaceNoteRecord(0, first, edited);
         else
             status = m_store->closeNoteWindow(u"2"_qs, 30, 45).notes;
     }

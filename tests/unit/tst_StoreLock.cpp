@@ -1,6 +1,7 @@
 // The folder lock across processes: concurrent writers lose nothing, killed writers break nothing.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
+#include "store/NoteHistory.h"
 #include "store/NoteStore.h"
 #include "store/Retry.h"
 #include "tests/support/Notes.h"
@@ -130,15 +131,17 @@ void tst_StoreLock::killedWritersLeaveWholeFiles()
     // Some writes went through between the kills, so the kills did cut real rewrites.
     QVERIFY2(*records->first().NoteTop.toNumber() > 0, "the writers never wrote");
     QVERIFY(store.readRunningEntries().ok());
-    // Beside the data files and the lock, at most a rewrite's temporary file that a kill cut
-    // off between its link and its rename (the data file itself is whole, checked above).
+    // Beside the data files, the lock and the record history, at most a rewrite's temporary file
+    // that a kill cut off between its link and its rename (the data file itself is whole, checked
+    // above).
     const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     QVERIFY(files.contains(u"MDATA.INI"_qs));
     QVERIFY(files.contains(u"IDDATA.INI"_qs));
     const QRegularExpression leftover(u"^(MDATA|IDDATA)\\.INI\\.[A-Za-z0-9]{6}$"_qs);
     for (const QString &file : files) {
         QVERIFY2(file == u".pinboa.lock"_qs || file == u"MDATA.INI"_qs ||
-                     file == u"IDDATA.INI"_qs || leftover.match(file).hasMatch(),
+                     file == u"IDDATA.INI"_qs || file == NoteHistory::fileName() ||
+                     leftover.match(file).hasMatch(),
                  qPrintable(file));
     }
 }

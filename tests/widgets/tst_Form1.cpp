@@ -1,6 +1,7 @@
 // The master's main window: its design, the tray message decoding, the tray mode and the exit.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
+#include "master/EditRequest.h"
 #include "master/Form1.h"
 #include "master/Form2.h"
 #include "master/NotificationArea.h"
@@ -144,6 +145,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.trayActivated(QSystemTrayIcon::Context);
         QVERIFY(!visibleTrayMenu());
+        // In main mode a click on the icon brings the main window to the front.
+        QWidget cover;
+        cover.show();
+        cover.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&cover));
+        form.trayActivated(QSystemTrayIcon::Trigger);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(!visibleTrayMenu());
 
         form.findChild<QPushButton *>("Command4")->click();
         QCOMPARE(form.MainMode, 0);
@@ -158,16 +167,16 @@ private slots:
         QCOMPARE(menu, form.editor()->SMENU);
         QVERIFY(!form.editor()->isVisible()); // the editor is loaded for its menu, not shown
 
-        const QStringList names{"FMKIDOU",  "KUBU",   "FHYOUZI", "FSAKUSEI",
-                                "FSYOUKYO", "KUBUNN", "SYURYOU"};
+        const QStringList names{"FMKIDOU",  "KUBU",    "FHYOUZI", "FSAKUSEI",
+                                "FSYOUKYO", "FMODOSU", "KUBUNN",  "SYURYOU"};
         const QList<QAction *> items = menu->actions();
         QCOMPARE(items.size(), names.size());
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(items[i]->objectName(), names[i]);
         QCOMPARE(items[0]->text(), QStringLiteral("Pinboa起動"));
         QCOMPARE(items[2]->text(), QStringLiteral("付箋表示・再表示"));
-        QCOMPARE(items[6]->text(), QStringLiteral("終了"));
-        QVERIFY(items[1]->isSeparator() && items[5]->isSeparator());
+        QCOMPARE(items[7]->text(), QStringLiteral("終了"));
+        QVERIFY(items[1]->isSeparator() && items[6]->isSeparator());
         menu->hide();
 
         // "Pinboa起動" brings the main mode back.
@@ -245,6 +254,36 @@ private slots:
         QCOMPARE(editor->LLF, form.Left());
         QTRY_COMPARE(editor->Top(), form.Top());
         QCOMPARE(editor->Left(), form.Left());
+    }
+
+    // What memlet's 編集 sends: the identifier as the window got it, then its outer top, left,
+    // width and height in twips.
+    void editRequestsNameTheNoteAndItsPlace_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("id"); // empty: refused
+        QTest::addColumn<QRectF>("outer");
+        QTest::newRow("whole") << "12 900 1500 3000 1050"
+                               << "12" << QRectF(1500, 900, 3000, 1050);
+        QTest::newRow("fractions, off the left") << "7 1217.143 -15 2400.5 600"
+                                                 << "7" << QRectF(-15, 1217.143, 2400.5, 600);
+        QTest::newRow("identifier with a space") << "0 5 0 0 10 10"
+                                                 << "0 5" << QRectF(0, 0, 10, 10);
+        for (const char *bad : {"12 900 1500 3000", "12 900 1500 x 1050", "12 900 1500 0 1050",
+                                " 1 2 3 4", "12 900 1500 3000 1e300"})
+            QTest::newRow(bad) << bad << QString() << QRectF();
+    }
+    void editRequestsNameTheNoteAndItsPlace()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, id);
+        QFETCH(QRectF, outer);
+        const auto request = master::EditRequest::parse(argument);
+        QCOMPARE(request.has_value(), !id.isEmpty());
+        if (request) {
+            QCOMPARE(request->idText, id);
+            QCOMPARE(request->outer, outer);
+        }
     }
 
     // A refresh over a note file it cannot read tells the user and leaves the files alone.

@@ -1,10 +1,13 @@
 // The note editor: its controls and menu, create complete with real note windows, cancel, drag.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
+#include "master/EditRequest.h"
 #include "master/Form1.h"
 #include "master/Form2.h"
 #include "master/Form3.h"
+#include "master/NoteText.h"
 #include "platform/CloseRequest.h"
+#include "platform/Colour.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
@@ -23,6 +26,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
@@ -155,6 +160,10 @@ private slots:
         QCOMPARE(text, child<QTextEdit>(&editor, "Text1"));
         QCOMPARE(text->toPlainText(), InitialText);
         QVERIFY(!text->acceptRichText());
+        // The prompt is selected, its line break not: typing replaces the sentence.
+        QCOMPARE(text->textCursor().selectedText(), InitialText.chopped(1));
+        QTest::keyClicks(text, QStringLiteral("abc"));
+        QCOMPARE(text->toPlainText(), QStringLiteral("abc\n"));
         QCOMPARE(testsupport::controlsCutOff(&editor), QStringList());
         QCOMPARE(testsupport::controlsWithoutName(&editor), QStringList());
 
@@ -191,10 +200,10 @@ private slots:
             names << action->objectName();
             captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(names, (QStringList{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO", "KUBUNN",
-                                     "SYURYOU"}));
+        QCOMPARE(names, (QStringList{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO",
+                                     "FMODOSU", "KUBUNN", "SYURYOU"}));
         QCOMPARE(captions, (QStringList{"Pinboa起動", "-", "付箋表示・再表示", "付箋作成",
-                                        "付箋消去", "-", "終了"}));
+                                        "付箋消去", "消した付箋を戻す…", "-", "終了"}));
 
         // Tray mode: "Pinboa起動" brings the main window back as home.
         m_main->MainMode = 0;
@@ -421,6 +430,124 @@ private slots:
         const double tpp = platform::twipsPerPixel(editor);
         QVERIFY(*note.NoteHeight.toNumber() >= platform::MinimumShownSize.height() * tpp);
         QVERIFY(*note.NoteWidth.toNumber() >= platform::MinimumShownSize.width() * tpp);
+    }
+
+    // A message taller than the note would be raises the note to show every line in its font, at
+    // most to the screen's height; the editor's box scrolls what it cannot show.
+    void noteIsTallEnoughForEveryLine()
+    {
+        Form2 *editor = openEditor(); // 5550 by 1245 twips: a note 745 high
+        editor->FSIZE2 = QStringLiteral("18");
+        auto heightFor = [editor](const QString &text) {
+            editor->Text1->setPlainText(text);
+            return editor->newNote().NoteHeight.toNumber().value_or(0);
+        };
+        QCOMPARE(heightFor(QStringLiteral("一行目")), 745.0);
+        QTRY_VERIFY(!editor->Text1->verticalScrollBar()->isVisible());
+        // Both lines whole below the 100 twips above the text, and not a line more.
+        const QFontMetrics metrics(master::noteFont(Gothic, 18));
+        const double twoLines = heightFor(QStringLiteral("一行目\n二行目\n"));
+        QVERIFY2(twoLines >= 100 + (metrics.lineSpacing() + metrics.ascent()) * 15.0 &&
+                     twoLines < 100 + 3 * metrics.lineSpacing() * 15.0,
+                 qPrintable(QString::number(twoLines)));
+        QCOMPARE(heightFor(QStringLiteral("行\n").repeated(200)),
+                 editor->screen()->geometry().height() * 15.0);
+        QTRY_VERIFY(editor->Text1->verticalScrollBar()->isVisible());
+    }
+
+    // 編集: the editor opens on the note, placed and sized as its window stands (500 twips
+    // higher), in its look; create complete writes the record over in its line, the records around
+    // it byte for byte, and the note comes back in its new look. The main window stays as it is.
+    void editWritesTheNoteOverInItsPlace()
+    {
+        const QByteArray first = "\"one\",\"255\",\"x\",12,0,0,3000,300,0,1\r\n";
+        const QByteArray last = "\"three\",\"255\",\"x\",12,45,90,3000,300,0,3\r\n";
+        const QString fields = QStringLiteral("\",\"8454143\",\"IPAGothic\",\"18\",900,1500,"
+                                              "3000,1050,255,2\r\n");
+        writeBytes(mdata(), first + cp932(QStringLiteral("\"二行の\r\n付箋") + fields) + last);
+        m_main->show();
+        m_main->Command1_Click();
+        QTRY_COMPARE(platform::liveNoteWindows(appDir()).size(), 3);
+        QTRY_VERIFY(!m_main->desktop().busy());
+        const auto before = platform::liveNoteWindows(appDir());
+
+        m_main->editNote(*master::EditRequest::parse(QStringLiteral("2 900 1500 3000 1050")));
+        Form2 *editor = m_main->editor();
+        QPointer<Form2> watch(editor);
+        QVERIFY(editor->isVisible() && editor->editing());
+        QCOMPARE(editor->geometry(), platform::toPixels(QRectF(1500, 900, 3000, 1550), 15));
+        QCOMPARE(editor->Text1->toPlainText(), QStringLiteral("二行の\n付箋"));
+        QCOMPARE(editor->Text1->palette().color(QPalette::Base),
+                 platform::colourFromRgbNumber(8454143));
+        QCOMPARE(editor->Text1->palette().color(QPalette::Text), QColor(255, 0, 0));
+        QCOMPARE(editor->Text1->font().pointSizeF(), 18.0);
+        QVERIFY(m_main->isVisible());
+
+        editor->Text1->setPlainText(QStringLiteral("書き直した\n付箋"));
+        editor->Command1_Click();
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
+        QCOMPARE(readBytes(mdata()),
+                 first + cp932(QStringLiteral("\"書き直した\r\n付箋") + fields) + last);
+        processDeletes();
+        QVERIFY(!watch);
+        QVERIFY(m_main->isVisible());
+        // Its window closed (with its write-back) and started again; the others stayed.
+        const auto windowsNow = [this] {
+            QStringList shown; // the other windows by pid, the edited one by its message
+            for (const auto &window : platform::liveNoteWindows(appDir()))
+                shown << (window.noteArgs.endsWith(QStringLiteral("/\\/2"))
+                              ? window.noteArgs.section(QStringLiteral("/\\/"), 0, 0)
+                              : QString::number(window.pid));
+            shown.sort();
+            return shown;
+        };
+        QStringList expected{QStringLiteral("書き直した\r\n付箋")};
+        for (const auto &window : before) {
+            if (!window.noteArgs.endsWith(QStringLiteral("/\\/2")))
+                expected << QString::number(window.pid);
+        }
+        expected.sort();
+        QTRY_COMPARE(windowsNow(), expected);
+        QVERIFY(readBytes(mdata()).endsWith(last));
+    }
+
+    // A record changed or erased while the editor was open is not written over; a place that its
+    // window stored meanwhile is no change. A note that is not registered opens nothing.
+    void editOfAChangedNoteWritesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("meanwhile");
+        QTest::addColumn<QByteArray>("written"); // empty: refused
+        const QByteArray one = testsupport::noteLine("1"), three = testsupport::noteLine("3");
+        QTest::newRow("changed") << one + testsupport::noteLine("2", "other") + three
+                                 << QByteArray();
+        QTest::newRow("erased") << one + three << QByteArray();
+        QTest::newRow("moved") << one + testsupport::noteLine("2", "t", "45,90") + three
+                               << one +
+                                      QByteArray(testsupport::noteLine("2", "new", "45,90"))
+                                          .replace("5430,250", "5400,1495") +
+                                      three;
+    }
+    void editOfAChangedNoteWritesNothing()
+    {
+        QFETCH(QByteArray, meanwhile);
+        QFETCH(QByteArray, written);
+        using testsupport::noteLine;
+        writeBytes(mdata(), noteLine("1") + noteLine("2") + noteLine("3"));
+        m_main->editNote(*master::EditRequest::parse(QStringLiteral("9 0 0 5430 250")));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(!m_main->editor()->isVisible());
+        m_messages.clear();
+
+        m_main->editNote(*master::EditRequest::parse(QStringLiteral("2 600 1200 5430 250")));
+        Form2 *editor = m_main->editor();
+        QVERIFY(editor->isVisible());
+        writeBytes(mdata(), meanwhile);
+        editor->Text1->setPlainText(QStringLiteral("new"));
+        editor->resize(360, 133); // a note of 5400 by 1495 twips
+        editor->Command1_Click();
+        QCOMPARE(m_messages.size(), written.isEmpty() ? 1 : 0);
+        QCOMPARE(readBytes(mdata()), written.isEmpty() ? meanwhile : written);
+        QCOMPARE(editor->isVisible(), written.isEmpty()); // the text stays for the user
     }
 
     void unreadableNoteFileStopsCreateWithAMessage()

@@ -1,9 +1,11 @@
-// Widget tests of the erase dialog: its layout, its two messages, and what erasing leaves in
-// MDATA.INI.
+// Widget tests of the erase dialog (its layout, its two messages, and what erasing leaves in
+// MDATA.INI and ERASED.INI) and of the dialog that puts erased notes back.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "master/Form1.h"
+#include "master/Form2.h"
 #include "master/Form4.h"
+#include "master/Form6.h"
 #include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "platform/Twips.h"
@@ -11,9 +13,12 @@
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
 
+#include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -53,6 +58,7 @@ private:
     QString dataPath() const { return m_dir->filePath(QStringLiteral("MDATA.INI")); }
     void writeData(const QByteArray &bytes) { testsupport::writeBytes(dataPath(), bytes); }
     QByteArray readData() const { return testsupport::readBytes(dataPath()); }
+    QByteArray readErased() const { return m_dir->read(QStringLiteral("ERASED.INI")); }
     // The controls that Tab visits, from the first one, once round.
     static QList<QWidget *> tabChain(QWidget *window)
     {
@@ -188,6 +194,7 @@ private slots:
         QCOMPARE(m_messages[0].text,
                  QStringLiteral("これら1個の付箋を消去します。\nよろしいですか？"));
         QCOMPARE(readData(), Rec1 + Rec3);
+        QCOMPARE(readErased(), Rec2);
         // The list is refilled from the file, nothing chosen.
         QCOMPARE(dialog->EraseCount, 2);
         QCOMPARE(dialog->List1->count(), 2);
@@ -218,6 +225,100 @@ private slots:
         QCOMPARE(readData(), before);
         QCOMPARE(erased.count(), 0);
         QCOMPARE(m_messages.size(), 1); // the confirmation only
+    }
+
+    void eraseThatCannotBeKeptErasesNothing()
+    {
+        writeData(Rec1 + Rec2);
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ERASED.INI")));
+        auto *dialog = new master::Form4(nullptr);
+        choose(dialog, {0});
+        m_answers = {MessageAnswer::Yes};
+        dialog->Command1_Click();
+        QCOMPARE(readData(), Rec1 + Rec2);
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages[1].icon, MessageIcon::Critical);
+        QVERIFY2(m_messages[1].text.contains(QStringLiteral("ERASED.INI")) &&
+                     m_messages[1].text.contains(QStringLiteral("何も消去していません")),
+                 qPrintable(m_messages[1].text));
+        QCOMPARE(dialog->List1->count(), 2);
+        delete dialog;
+    }
+
+    // Newest first; the one whose number is taken again comes back with a new one.
+    void putBackListsNewestFirstAndRenumbersOnlyATakenNumber()
+    {
+        m_dir->write(QStringLiteral("ERASED.INI"), Rec1 + Rec2 + Rec3);
+        QByteArray taken = Rec4;
+        taken.replace(",0,4\r\n", ",0,1\r\n");
+        writeData(taken);
+        auto *dialog = new master::Form6(nullptr);
+        QSignalSpy putBack(dialog, &master::Form6::putBack);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("消した付箋を戻す"));
+        QCOMPARE(dialog->List1->selectionMode(), QAbstractItemView::MultiSelection);
+        QCOMPARE(testsupport::controlsCutOff(dialog), QStringList());
+        QStringList lines;
+        for (int i = 0; i < dialog->List1->count(); ++i)
+            lines << dialog->List1->item(i)->text();
+        QCOMPARE(lines, (QStringList{"a, b", "二行の メモ", "買い物"}));
+
+        dialog->Command1_Click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].text, QStringLiteral("戻す付箋はありません。"));
+        dialog->List1->item(0)->setSelected(true);
+        dialog->List1->item(2)->setSelected(true);
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        QByteArray renumbered = Rec1;
+        renumbered.replace(",0,1\r\n", ",0,2\r\n");
+        QCOMPARE(readData(), taken + renumbered + Rec3);
+        QCOMPARE(readErased(), Rec2);
+        QCOMPARE(putBack.count(), 1);
+        QCOMPARE(dialog->List1->count(), 1);
+        QCOMPARE(m_messages.size(), 1);
+        delete dialog;
+    }
+
+    void putBackListsTheReadableAndNamesTheOthers()
+    {
+        m_dir->write(QStringLiteral("ERASED.INI"), Rec1 + "\"x\",1\r\n" + Rec3);
+        auto *dialog = new master::Form6(nullptr);
+        QCOMPARE(dialog->List1->count(), 2);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(
+            m_messages[0].text.contains(QStringLiteral("ERASED.INI の 1 行を読めません（2 行目）")),
+            qPrintable(m_messages[0].text));
+        delete dialog;
+    }
+
+    void putBackMakesTheLoadedEditorChooseItsNumberAgain()
+    {
+        writeData(QByteArray());
+        master::Form1 main;
+        main.editor()->NewNoteId = 3;
+        main.editor()->SMENU->findChild<QAction *>(QStringLiteral("FMODOSU"))->trigger();
+        QPointer<master::Form6> dialog = testsupport::openedDialog<master::Form6>();
+        QVERIFY(dialog);
+        emit dialog->putBack();
+        QCOMPARE(main.editor()->NewNoteId, 0);
+        delete dialog;
+    }
+
+    void closingThePutBackDuringItsWaitPutsNothingBack()
+    {
+        m_dir->write(QStringLiteral("ERASED.INI"), Rec1);
+        QPointer<master::Form6> dialog = new master::Form6(nullptr);
+        dialog->List1->item(0)->setSelected(true);
+        testsupport::HeldLock other(m_dir->path());
+        dialog->Command1_Click();
+        QVERIFY(!dialog->Command1->isEnabled());
+        dialog->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!dialog);
+        other.release();
+        QTest::qWait(300);
+        QCOMPARE(readErased(), Rec1);
+        QVERIFY(!QFile::exists(dataPath()));
+        QVERIFY(m_messages.isEmpty());
     }
 
     void erasingEveryRecordLeavesAnEmptyFile()
@@ -323,18 +424,34 @@ private slots:
         delete dialog;
     }
 
+    void cancelReturnsToTheMainWindowInMainMode_data()
+    {
+        QTest::addColumn<bool>("putBack");
+        QTest::newRow("erase") << false;
+        QTest::newRow("put back, from the tray menu") << true;
+    }
     void cancelReturnsToTheMainWindowInMainMode()
     {
+        QFETCH(bool, putBack);
         writeData(Rec1);
         master::Form1 main;
         main.show();
         main.moveTo(1500, 1500);
-        main.syoukyo_Click();
-        QPointer<master::Form4> dialog = testsupport::openedDialog<master::Form4>();
+        QPointer<master::Form> dialog;
+        QPushButton *cancel = nullptr;
+        if (putBack) {
+            main.editor()->SMENU->findChild<QAction *>(QStringLiteral("FMODOSU"))->trigger();
+            if (auto *form = testsupport::openedDialog<master::Form6>())
+                dialog = form, cancel = form->Command2;
+        } else {
+            main.syoukyo_Click();
+            if (auto *form = testsupport::openedDialog<master::Form4>())
+                dialog = form, cancel = form->Command2;
+        }
         QVERIFY(dialog && dialog->isVisible() && !main.isVisible());
         dialog->moveTo(3000, 4500);
         const double top = dialog->Top(), left = dialog->Left();
-        QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+        QTest::mouseClick(cancel, Qt::LeftButton);
         QTRY_VERIFY(dialog.isNull()); // unloaded
         QVERIFY(main.isVisible());
         QCOMPARE(main.Top(), top);

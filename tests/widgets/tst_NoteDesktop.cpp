@@ -2,8 +2,10 @@
 // stand-in that registers and answers the close request like the real one.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
+#include "master/Form1.h"
 #include "master/NoteDesktop.h"
 
+#include "platform/MessageBox.h"
 #include "platform/Processes.h"
 #include "store/NoteArgs.h"
 #include "store/NoteStore.h"
@@ -206,6 +208,43 @@ private slots:
         QCOMPARE(taskIdsOf(running(), QStringLiteral("2")), QList<qint64>{stuck});
     }
 
+    // Show-all tidies the notes' options: the entries of notes that are gone go; a damaged file
+    // is set aside, said once, and the notes show all the same.
+    void showAllTidiesTheOptions()
+    {
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2"));
+        m_dir->write("pinboa-notes.ini", "[1]\nabove=true\n[5]\nabove=true\n");
+        NoteDesktop desktop;
+        QCOMPARE(run(desktop, &NoteDesktop::HYOUZI), QString());
+        const QByteArray kept = m_dir->read("pinboa-notes.ini");
+        QVERIFY2(kept.contains("\n[1]\nabove=true\n") && !kept.contains("[5]"), kept.constData());
+
+        QVERIFY(run(desktop, &NoteDesktop::UL).isEmpty());
+        m_dir->write("pinboa-notes.ini", "[1]\nabove=maybe\n");
+        const QString message = run(desktop, &NoteDesktop::HYOUZI);
+        QVERIFY2(message.contains(QStringLiteral("pinboa-notes.ini")), qPrintable(message));
+        QVERIFY(!QFile::exists(m_appDir + QStringLiteral("pinboa-notes.ini")));
+        QCOMPARE(QDir(m_appDir).entryList({QStringLiteral("pinboa-notes.ini.*.bad")}).size(), 1);
+        QCOMPARE(starts().size(), 4);
+    }
+
+    // Files another program holds for good: the refresh waits once, at most its deadline, and
+    // says so in one paragraph; nothing starts and nothing is written.
+    void heldFilesAreWaitedForOnce()
+    {
+        m_dir->write("MDATA.INI", noteLine("1"));
+        testsupport::HeldLock other(m_dir->path());
+        NoteDesktop desktop;
+        QElapsedTimer timer;
+        timer.start();
+        const QString message = run(desktop, &NoteDesktop::refresh);
+        QVERIFY2(timer.elapsed() < 2 * store::FolderLock::TimeoutMs, qPrintable(message));
+        QCOMPARE(message.count(store::FolderLock::lockFileName()), 1);
+        QCOMPARE(message.count(QStringLiteral("\n\n")), 0);
+        QVERIFY(starts().isEmpty());
+        QVERIFY(!QFile::exists(m_appDir + QStringLiteral("IDDATA.INI")));
+    }
+
     // A note file with nothing readable, or a note window program that cannot start: a message,
     // no window, and the notes as they were. Entries of windows that are gone are dropped once
     // the notes have been read.
@@ -366,6 +405,39 @@ private slots:
         QCOMPARE(m_dir->read(aside.first()), broken);
     }
 
+    // Commands from other starts take turns with the show or close that runs: two toggles in
+    // quick succession show every note, then close every one, never half of them; a third one
+    // shows them all again.
+    void commandsWaitForTheRunningShowOrClose()
+    {
+        m_dir->write("MDATA.INI", noteLine("1") + noteLine("2") + noteLine("3"));
+        QStringList shown;
+        platform::setMessageHookForTesting([&](const platform::Message &m) {
+            shown.append(m.text);
+            return platform::MessageAnswer::Ok;
+        });
+        master::Form1 form;
+        for (int i = 0; i < 3; ++i)
+            form.runCommand(master::DesktopCommand::Toggle);
+        QTRY_COMPARE_WITH_TIMEOUT(log().size(), 9, 20000);
+        QTRY_VERIFY(!form.desktop().busy());
+        QStringList steps;
+        for (const QString &line : log())
+            steps.append(line.section(QLatin1Char(' '), 0, 0));
+        QCOMPARE(steps, (QStringList{"start", "start", "start", "close", "close", "close", "start",
+                                     "start", "start"}));
+        QTRY_COMPARE(running().size(), 3);
+        QCOMPARE(platform::liveNoteWindows(m_appDir).size(), 3);
+
+        form.runCommand(master::DesktopCommand::Hide);
+        form.runCommand(master::DesktopCommand::Hide); // nothing left to close
+        QTRY_COMPARE(running().size(), 0);
+        QTRY_VERIFY(!form.desktop().busy());
+        QCOMPARE(log().size(), 12);
+        platform::setMessageHookForTesting({});
+        QCOMPARE(shown, QStringList());
+    }
+
 private:
     // Runs one of the desktop's operations to its end and gives its message for the user.
     static QString run(NoteDesktop &desktop, bool (NoteDesktop::*operation)())
@@ -435,5 +507,5 @@ private:
     QString m_appDir;
 };
 
-QTEST_GUILESS_MAIN(tst_NoteDesktop)
+QTEST_MAIN(tst_NoteDesktop)
 #include "tst_NoteDesktop.moc"

@@ -3,6 +3,8 @@
 // SPDX-License-Identifier: MIT
 #include "notewin/Form1.h"
 #include "platform/MessageBox.h"
+#include "platform/Processes.h"
+#include "platform/SingleInstance.h"
 #include "platform/Twips.h"
 #include "tests/support/Notes.h"
 #include "tests/support/ProgramFolder.h"
@@ -105,6 +107,9 @@ private slots:
     void offScreenNoteIsBroughtBack();
     void partlyOffScreenNoteStays();
     void placesByTwipsAt120Dpi();
+    void choicesAreStoredAtOnce();
+    void damagedOptionsShowTheDefaults();
+    void editAsksTheMasterOrStartsOne();
 
 private:
     QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
@@ -164,12 +169,18 @@ void tst_NoteWindow::startsFromTheArgumentString()
     QCOMPARE(form.minimumSize(), form.maximumSize()); // a fixed frame
     QVERIFY(!form.windowIcon().isNull());
 
+    // "はがす" first, then the editor, then the two choices that stay checked.
     auto *menu = form.findChild<QMenu *>(QStringLiteral("KME"));
-    auto *out = form.findChild<QAction *>(QStringLiteral("OUT"));
-    QVERIFY(menu && out);
+    QVERIFY(menu);
     QCOMPARE(menu->title(), QStringLiteral("基本メニュー"));
-    QCOMPARE(menu->actions(), QList<QAction *>{out});
-    QCOMPARE(out->text(), QStringLiteral("はがす"));
+    QStringList items;
+    for (const QAction *action : menu->actions())
+        items.append(action->isSeparator() ? QStringLiteral("-")
+                                           : action->objectName() + u' ' + action->text() +
+                                                 (action->isCheckable() ? u" [ ]"_qs : QString()));
+    QCOMPARE(items,
+             QStringList({u"OUT はがす"_qs, u"-"_qs, u"HENSYU 編集…"_qs, u"-"_qs,
+                          u"MAE 常に手前に表示 [ ]"_qs, u"ZENBU すべての作業領域に表示 [ ]"_qs}));
 
     // The hidden text box, made once the window is up, holds the identifier's number.
     form.show();
@@ -366,7 +377,9 @@ void tst_NoteWindow::dragDuringTheWaitIsWhatIsStored()
 void tst_NoteWindow::rightButtonOpensTheMenu()
 {
     Form1 form(m_dir->path());
-    QVERIFY(load(form, args(noteFields())));
+    QStringList fields = noteFields();
+    fields[5] = QStringLiteral("1500"); // far enough from the right edge for the whole menu
+    QVERIFY(load(form, args(fields)));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QSignalSpy closed(&form, &Form1::closed);
@@ -511,6 +524,81 @@ void tst_NoteWindow::placesByTwipsAt120Dpi()
     form.Form_Unload();
     QTRY_COMPARE(closed.count(), 1);
     QVERIFY(readBytes(path("MDATA.INI")).contains(",1164,2436,4800,600,"));
+}
+
+void tst_NoteWindow::choicesAreStoredAtOnce()
+{
+    writeBytes(path("MDATA.INI"), cp932(u"\"a\",\"12632256\",\"x\",12,0,0,5430,250,0,7\r\n"_qs));
+    writeBytes(path("pinboa-notes.ini"), "[7]\nabove=true\nworkspace=1\n[8]\nabove=true\n");
+    Form1 form(m_dir->path());
+    QVERIFY(load(form, args(noteFields(u"07"_qs))));
+    auto *above = form.findChild<QAction *>(QStringLiteral("MAE"));
+    auto *everywhere = form.findChild<QAction *>(QStringLiteral("ZENBU"));
+    QVERIFY(above->isChecked() && !everywhere->isChecked());
+
+    everywhere->trigger();
+    QTRY_VERIFY(
+        readBytes(path("pinboa-notes.ini")).contains("[7]\nabove=true\nallWorkspaces=true\n"));
+    // Files another program holds: the choice waits, the latest one is stored, and a close
+    // meanwhile stores it with the place.
+    testsupport::HeldLock other(m_dir->path());
+    above->trigger();
+    everywhere->trigger();
+    QTest::qWait(50);
+    QVERIFY(readBytes(path("pinboa-notes.ini")).contains("allWorkspaces=true"));
+    QSignalSpy closed(&form, &Form1::closed);
+    form.Form_Unload();
+    other.release();
+    QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(readBytes(path("MDATA.INI")).contains(",1215,8910,"));
+    // Both back to the defaults; the workspace it was closed on stays (this desktop has none).
+    QVERIFY(readBytes(path("pinboa-notes.ini"))
+                .endsWith("[7]\nabove=false\nallWorkspaces=false\nworkspace=1\n\n"
+                          "[8]\nabove=true\nallWorkspaces=false\n"));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void tst_NoteWindow::damagedOptionsShowTheDefaults()
+{
+    const QByteArray damaged("[7]\nabove=true\nsize=big\n");
+    writeBytes(path("pinboa-notes.ini"), damaged);
+    Form1 form(m_dir->path());
+    QVERIFY(load(form, args(noteFields())));
+    QVERIFY(!form.findChild<QAction *>(QStringLiteral("MAE"))->isChecked());
+    form.findChild<QAction *>(QStringLiteral("ZENBU"))->trigger();
+    QTRY_COMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.at(0).text.contains(u"3 行目"_qs), qPrintable(m_messages.at(0).text));
+    QCOMPARE(readBytes(path("pinboa-notes.ini")), damaged);
+}
+
+void tst_NoteWindow::editAsksTheMasterOrStartsOne()
+{
+    platform::setProgramFolderForTesting(m_dir->path());
+    Form1 form(m_dir->path());
+    QVERIFY(load(form, args(noteFields(u"07"_qs))));
+    auto *edit = form.findChild<QAction *>(QStringLiteral("HENSYU"));
+
+    // No master runs: one is started with the request.
+    writeBytes(path("pinboa"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+    QVERIFY(QFile::setPermissions(path("pinboa"), QFile::ReadOwner | QFile::ExeOwner));
+    edit->trigger();
+    QTRY_COMPARE(readBytes(path("pinboa.args")),
+                 QByteArray("--edit-note\n07 1215 8910 5430 255\n"));
+
+    // A master runs: it is asked, once however often the item is chosen meanwhile.
+    platform::SingleInstance master(m_dir->path(), m_dir->path());
+    QVERIFY(master.claim());
+    QStringList asked;
+    master.handle(platform::protocol::EditNote,
+                  [&](const QString &argument) { asked.append(argument); });
+    form.move(form.pos() + QPoint(2, 1));
+    edit->trigger();
+    edit->trigger();
+    QTRY_COMPARE(asked, QStringList{u"07 1230 8940 5430 255"_qs});
+    QTest::qWait(100);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(m_messages.isEmpty());
+    platform::setProgramFolderForTesting(QString());
 }
 
 QTEST_MAIN(tst_NoteWindow)
