@@ -4,6 +4,7 @@
 never an abort, and no file touched."""
 
 import os
+import re
 
 import harness
 from harness import Note
@@ -38,8 +39,10 @@ class NoDisplay(harness.E2ETestCase):
         self.assertIn("\nオプション:\n", help_text)
         for english in ("Usage", "Options", "Displays", "help on"):
             self.assertNotIn(english, help_text)
-        for option in ("-?, -h, --help  この説明を表示します。", "--show-notes"):
-            self.assertIn(option, help_text)
+        self.assertRegex(help_text, r"\n  -\?, -h, --help +この説明を表示します。\n")
+        for option in ("--show-notes", "--hide-notes", "--toggle-notes", "--new-note",
+                       "--edit-note <ARG>"):
+            self.assertRegex(help_text, r"\n  %s +\S" % re.escape(option))
 
         # An option it does not know is named, in the same language, and nothing starts.
         proc = self.start(folder, "pinboa", "--help", "--no-such", env=env)
