@@ -38,6 +38,7 @@ install(CODE "
   set(PINBOA_LAST_MANIFEST \"${CMAKE_BINARY_DIR}/install_manifest.txt\")
 ")
 install(SCRIPT "${CMAKE_SOURCE_DIR}/cmake/InstallDesktopEntry.cmake")
+install(SCRIPT "${CMAKE_SOURCE_DIR}/cmake/InstallPackageDocs.cmake")
 
 # `cmake --build build --target uninstall` removes what the last install wrote, one manifest line
 # at a time, and never the notes.
@@ -49,12 +50,21 @@ add_custom_target(uninstall
 # `cpack -G DEB`: the programs in /opt/pinboa, the menu entry and the icons in /usr/share. The
 # notes of each user then live in the user's data folder, as the program folder is not theirs.
 set(CPACK_PACKAGE_NAME pinboa)
-set(CPACK_PACKAGE_VENDOR Ostvel)
-set(CPACK_PACKAGE_CONTACT "Ostvel <pinboa@localhost>")
+set(CPACK_PACKAGE_VENDOR "pinboa developers")
+set(CPACK_PACKAGE_CONTACT "pinboa developers <pinboa@users.noreply.github.com>")
+# The package's changelog (dist/changelog, shipped in /usr/share/doc/pinboa) starts with this
+# version.
+file(STRINGS "${CMAKE_SOURCE_DIR}/dist/changelog" _pinboa_changelog_top LIMIT_COUNT 1)
+if(NOT _pinboa_changelog_top MATCHES "^pinboa \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "dist/changelog starts with \"${_pinboa_changelog_top}\", "
+                      "not with version ${PROJECT_VERSION}")
+endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Sticky notes (付箋) for the Japanese desktop")
+# Lines of the description are at most 80 characters in the package's control file.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "pinboa stays in the notification area and shows each note in a small window of its own, "
-       "where it was last left. The notes are kept in MDATA.INI, a Shift-JIS text file.")
+       "pinboa stays in the notification area and shows each note in a small window\n"
+       "of its own, where it was last left. The notes are kept in MDATA.INI, a\n"
+       "Shift-JIS text file.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /opt/pinboa)
 # Installed as the one component there is, so that packing writes its own manifest and leaves
 # install_manifest.txt, which `uninstall` reads, to the last real install.
@@ -64,8 +74,10 @@ set(CPACK_CUSTOM_INSTALL_VARIABLES "PINBOA_SYSTEM_PACKAGE=ON")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The Qt and C libraries come from the programs themselves; the X11 platform plugin and a
-# Japanese face are loaded at run time, so they are named here.
+# Japanese face are loaded at run time, so they are named here, and so are Qt's own Japanese
+# texts (the buttons of message boxes, the font and colour choosers).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-translations-l10n, fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-mincho, fonts-motoya-l-maruberi")
 include(CPack)

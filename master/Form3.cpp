@@ -11,6 +11,7 @@
 #include "store/Value.h"
 
 #include <QColorDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -103,9 +104,11 @@ Form3::Form3(const Appearance &current, QWidget *editor) : Form(editor, Qt::Wind
     m_text1 = new QLineEdit(platform::designFontName(), this);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setFont(platform::designFont(12));
+    m_text1->setAccessibleName(QStringLiteral("フォント名"));
     m_text2 = new QLineEdit(QStringLiteral("12"), this);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setFont(platform::designFont(12));
+    m_text2->setAccessibleName(QStringLiteral("フォントサイズ"));
 
     m_command1 =
         makeButton(this, QStringLiteral("Command1"), QStringLiteral("フォント・サイズ (&T)"));
@@ -221,6 +224,15 @@ void Form3::Command5_Click()
 {
     emit returnTo(Top(), Left());
     close();
+}
+
+// Escape closes a dialog on every desktop: here it is the cancel button. The text boxes and
+// buttons leave the key to their window.
+void Form3::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        return Command5_Click();
+    Form::keyPressEvent(event);
 }
 
 } // namespace master

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -59,6 +60,9 @@ signals:
     void accepted(const master::Appearance &look);
     // OK or cancel: the editor moves to where the dialog stood.
     void returnTo(double top, double left);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void Form_Load(const Appearance &current);

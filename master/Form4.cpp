@@ -77,6 +77,7 @@ Form4::Form4(QWidget *parent) : Form(parent, Qt::Window)
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("消去する付箋"));
     List1->setSelectionMode(QAbstractItemView::MultiSelection);
     platform::setGeometryTwips(List1, 30, 120, 4575, 1740);
 

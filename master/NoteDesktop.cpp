@@ -146,11 +146,13 @@ bool NoteDesktop::closeStart()
         const store::FolderLock lock(m_folders.state);
         if (lock.error().busy)
             return false;
-        bool ok = false;
-        if (lock.locked())
-            entries = readEntriesOrRebuild(store::NoteStore(m_folders, store::LockWait::Held), &ok);
+        const auto read =
+            lock.locked() ? readEntriesOrRebuild(store::NoteStore(m_folders, store::LockWait::Held))
+                          : store::Result<QList<store::RunningEntry>>(lock.error());
+        if (read.ok())
+            entries = read.value();
         else
-            m_messages.append(lock.error().message);
+            m_messages.append(read.error());
     }
     // Which note each live window of this folder shows: an entry is the window of its own note
     // only, also when its number has been reused by the window of another note.
@@ -188,34 +190,25 @@ void NoteDesktop::closeNext()
     closer->start();
 }
 
-QList<store::RunningEntry> NoteDesktop::readEntriesOrRebuild(const store::NoteStore &files,
-                                                             bool *ok)
+store::Result<QList<store::RunningEntry>>
+NoteDesktop::readEntriesOrRebuild(const store::NoteStore &files)
 {
-    *ok = false;
     auto entries = files.readRunningEntries();
-    if (entries.ok()) {
-        *ok = true;
+    if (entries.ok())
         return entries.value();
-    }
     qCWarning(lcPinboa, "%s", qPrintable(entries.error()));
-    if (entries.busy() || !QFileInfo::exists(files.runningFilePath())) {
-        m_messages.append(entries.error());
-        return {};
-    }
+    if (entries.busy() || !QFileInfo::exists(files.runningFilePath()))
+        return store::Error{entries.error(), entries.busy()};
     // A running-note file that cannot be read whole would keep every note from being shown. It
     // is runtime state: set it aside and rebuild it from the live note windows of this folder.
     const QList<store::RunningEntry> rebuilt = LiveWindows::scan(m_programDir, m_closed).entries();
     const auto aside = files.replaceRunningFile(rebuilt);
-    if (!aside.ok()) {
-        m_messages.append(entries.error());
-        m_messages.append(aside.error());
-        return {};
-    }
+    if (!aside.ok())
+        return store::Error{entries.error() + QStringLiteral("\n\n") + aside.error(), aside.busy()};
     if (!aside->isEmpty())
         m_messages.append(QStringLiteral("%1\n実行中の付箋の一覧 IDDATA.INI を読めなかったため、"
                                          "%2 という名前で残し、表示中の付箋から作り直しました。")
                               .arg(entries.error(), QFileInfo(aside.value()).fileName()));
-    *ok = true;
     return rebuilt;
 }
 
@@ -272,12 +265,13 @@ bool NoteDesktop::show()
 
     // Which notes have a window: every entry but those provably without one, and every live note
     // window of this folder, also one that is still starting and has not written its entry.
-    bool readable = false;
-    const QList<store::RunningEntry> entries = readEntriesOrRebuild(files, &readable);
-    if (!readable) {
+    const auto read = readEntriesOrRebuild(files);
+    if (!read.ok()) {
+        m_messages.append(read.error());
         finish();
         return true;
     }
+    const QList<store::RunningEntry> &entries = read.value();
     // A window closed by UL stops counting once it asked; its number can name another later.
     m_closed.removeIf(
         [this](qint64 pid) { return !platform::isLiveNoteWindow(m_programDir, pid); });

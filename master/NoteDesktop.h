@@ -141,7 +141,9 @@ private:
     // Runs `step` now and, while the folder's lock is busy, again until the deadline.
     void runLocked(std::function<bool()> step);
     void setFolders();
-    QList<store::RunningEntry> readEntriesOrRebuild(const store::NoteStore &files, bool *ok);
+    // The running entries; a file that cannot be read whole is set aside and rebuilt from the
+    // live note windows, and that is told among the messages.
+    store::Result<QList<store::RunningEntry>> readEntriesOrRebuild(const store::NoteStore &files);
     bool closeStart();
     void closeNext();
     bool show();

@@ -90,6 +90,7 @@ Form1::Form1(const store::Folders &folders, QWidget *parent)
     Label1->setWordWrap(true);
     Label1->setAutoFillBackground(false); // the window's colour shows through
     Label1->setFont(platform::designFont(14.25));
+    Label1->setAccessibleName(QStringLiteral("付箋の文字"));
     Label1->installEventFilter(this);
 
     KME = new QMenu(QStringLiteral("基本メニュー"), this);
@@ -134,6 +135,7 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Label1->setText(text);
+    Label1->setAccessibleDescription(text);
     setAccessibleName(text); // a screen reader names the note by what it says
 
     QPalette look = palette();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails, naming the files, when a C++ file of the tree differs from what .clang-format makes of
-# it (Debian's clang-format). Usage: scripts/check-format.sh [--fix]
+# it (Debian's clang-format), or when a file of the programs (not of the tests) is longer than
+# 400 lines. Usage: scripts/check-format.sh [--fix]
 # SPDX-FileCopyrightText: 2026 The pinboa developers
 # SPDX-License-Identifier: MIT
 set -euo pipefail
@@ -16,6 +17,25 @@ if [ "${1:-}" = --fix ]; then
   clang-format -i "${files[@]}"
   exit 0
 fi
+# A file of the programs is short enough to read whole: split one that grows past this.
+max_lines=400
+long=()
+for f in "${files[@]}"; do
+  case "$f" in
+    store/* | platform/* | master/* | notewin/*)
+      lines=$(wc -l <"$f")
+      if [ "$lines" -gt "$max_lines" ]; then
+        long+=("$f ($lines lines)")
+      fi
+      ;;
+  esac
+done
+if [ "${#long[@]}" -gt 0 ]; then
+  echo "check-format: these program files are longer than $max_lines lines:" >&2
+  printf '  %s\n' "${long[@]}" >&2
+  exit 1
+fi
+
 differ=()
 for f in "${files[@]}"; do
   if ! clang-format --dry-run --Werror "$f" >/dev/null 2>&1; then

@@ -65,7 +65,13 @@ std::function<void(const QString &)> &beforeCommitHook()
     return hook;
 }
 
-QString changedTooOften(const QString &path);
+QString changedTooOften(const QString &path)
+{
+    return QStringLiteral("%1 が書き込みの間に何度も別のプログラム（同期ソフトなど）に置き換え"
+                          "られたため、書き込めませんでした。しばらくしてからもう一度お試し"
+                          "ください。")
+        .arg(shownName(path));
+}
 
 void beforeCommit(const QString &path)
 {
@@ -365,18 +371,6 @@ Status appendChecked(const QString &path, const QByteArray &line, Sync sync)
     }
     return Error{changedTooOften(path)};
 }
-
-namespace {
-
-QString changedTooOften(const QString &path)
-{
-    return QStringLiteral("%1 が書き込みの間に何度も別のプログラム（同期ソフトなど）に置き換え"
-                          "られたため、書き込めませんでした。しばらくしてからもう一度お試し"
-                          "ください。")
-        .arg(shownName(path));
-}
-
-} // namespace
 
 Status rewrite(const QString &path, const Change &change)
 {

@@ -9,6 +9,8 @@ or on a desktop of its own (xdriver, desktops) and checks the bytes of MDATA.INI
 `harness.main()`. Standard library only.
 """
 
+import os
+import sys
 import unittest
 
 from desktops import Desktop  # noqa: F401
@@ -32,10 +34,27 @@ class E2ETestCase(unittest.TestCase):
         super().setUp()
         self.procs = Processes()
         self.addCleanup(self.procs.cleanup)
+        self.addCleanup(self._tell_processes_of_failure)
         self.folders = []
         self.addCleanup(self._remove_folders)
         if self.needs_display:
             self.x = X()
+
+    def _tell_processes_of_failure(self):
+        """After a failure, what each program the test started said and how it ended: a window
+        that never showed may have ended, or be waiting for something."""
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = [t for t, _ in getattr(result, "failures", []) + getattr(result, "errors", [])
+                  if getattr(t, "test_case", t) is self]
+        if not failed:
+            return
+        for proc in self.procs.started:
+            status = proc.poll()
+            print("\n-- %s (pid %d): %s\n%s" % (
+                " ".join(os.path.basename(a) if i == 0 else a[:60]
+                         for i, a in enumerate(proc.args)),
+                proc.pid, "running" if status is None else "ended with %d" % status,
+                self.procs.output(proc)[-2000:]), file=sys.stderr)
 
     def _remove_folders(self):
         for f in self.folders:

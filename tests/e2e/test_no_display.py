@@ -4,6 +4,7 @@
 never an abort, and no file touched."""
 
 import os
+import re
 
 import harness
 from harness import Note
@@ -27,6 +28,26 @@ class NoDisplay(harness.E2ETestCase):
                     self.assertEqual(sorted(p.name for p in folder.path.iterdir()),
                                      ["MDATA.INI", "memlet", "pinboa"])
                     self.assertBytesEqual(folder.read("MDATA.INI"), note.record())
+
+    def test_help_is_japanese_and_names_every_option(self):
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        folder = self.program_folder()
+        proc = self.start(folder, "pinboa", "--help", env=env)
+        self.assertEqual(harness.wait_exit(proc), 0)
+        help_text = self.procs.output(proc)
+        self.assertTrue(help_text.startswith("使い方: pinboa [オプション]\n"), help_text)
+        self.assertIn("\nオプション:\n", help_text)
+        for english in ("Usage", "Options", "Displays", "help on"):
+            self.assertNotIn(english, help_text)
+        self.assertRegex(help_text, r"\n  -\?, -h, --help +この説明を表示します。\n")
+        for option in ("--show-notes", "--hide-notes", "--toggle-notes", "--new-note",
+                       "--edit-note <ARG>"):
+            self.assertRegex(help_text, r"\n  %s +\S" % re.escape(option))
+
+        # An option it does not know is named, in the same language, and nothing starts.
+        proc = self.start(folder, "pinboa", "--help", "--no-such", env=env)
+        self.assertEqual(harness.wait_exit(proc), 2)
+        self.assertIn("不明なオプションです: --no-such", self.procs.output(proc))
 
 
 if __name__ == "__main__":

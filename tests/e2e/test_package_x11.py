@@ -4,6 +4,7 @@
 read-only, with the notes in a temporary XDG_DATA_HOME."""
 
 import contextlib
+import gzip
 import os
 import shutil
 import signal
@@ -39,7 +40,8 @@ class Package(harness.E2ETestCase):
     def test_package_holds_programs_desktop_entries_and_icons(self):
         depends = subprocess.run(["dpkg-deb", "-f", self.deb, "Depends"], check=True,
                                  capture_output=True, text=True).stdout
-        for package in ("libqt6widgets6", "qt6-qpa-plugins", "libc6"):
+        # Qt's own Japanese texts (message box buttons, the choosers) come from a package too.
+        for package in ("libqt6widgets6", "qt6-qpa-plugins", "qt6-translations-l10n", "libc6"):
             self.assertIn(package, depends)
         # The programs talk over a local socket of their own, without QtNetwork.
         self.assertNotIn("libqt6network6", depends)
@@ -47,6 +49,8 @@ class Package(harness.E2ETestCase):
         self.assertEqual(files, ["opt/pinboa/memlet", "opt/pinboa/pinboa",
                                  "opt/pinboa/pinboa-autostart.desktop", "opt/pinboa/pinboa.svg",
                                  "usr/share/applications/pinboa.desktop",
+                                 "usr/share/doc/pinboa/changelog.gz",
+                                 "usr/share/doc/pinboa/copyright",
                                  "usr/share/icons/hicolor/32x32/apps/pinboa.png",
                                  "usr/share/icons/hicolor/scalable/apps/pinboa.svg"])
         for name, exec_line in (("usr/share/applications/pinboa.desktop", "/opt/pinboa/pinboa"),
@@ -58,6 +62,22 @@ class Package(harness.E2ETestCase):
         self.assertIn("--show-notes", subprocess.run([self.program / "pinboa", "--help"],
                                                      env=env, check=True, capture_output=True,
                                                      text=True).stdout)
+
+    def test_lintian_finds_nothing_but_the_programs_in_opt(self):
+        version = subprocess.run(["dpkg-deb", "-f", self.deb, "Version"], check=True,
+                                 capture_output=True, text=True).stdout.strip()
+        doc = self.root / "usr" / "share" / "doc" / "pinboa"
+        changelog = gzip.decompress((doc / "changelog.gz").read_bytes()).decode()
+        self.assertTrue(changelog.startswith("pinboa (%s) " % version), changelog)
+        self.assertIn("\nLicense: MIT\n", (doc / "copyright").read_text())
+        # The programs live in /opt/pinboa by choice; anything else lintian reports is a fault.
+        report = subprocess.run(["lintian", "--tag-display-limit", "0", self.deb],
+                                capture_output=True, text=True)
+        self.assertIn("E: pinboa: dir-or-file-in-opt [opt/pinboa/pinboa]", report.stdout,
+                      report.stderr)  # lintian ran through
+        tags = [line for line in report.stdout.splitlines()
+                if " dir-or-file-in-opt " not in line]
+        self.assertEqual(tags, [], report.stdout + report.stderr)
 
     def start_read_only(self, *argv):
         """Starts `argv` with the program folder read-only. Permissions do not stop root, so

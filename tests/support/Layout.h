@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +32,22 @@ inline QStringList controlsCutOff(const QWidget *window)
             cut << w->objectName();
     }
     return cut;
+}
+
+// The controls of `window` that take the keyboard focus and that a screen reader would announce
+// without a name: a text or list box needs a name of its own, a button has its caption.
+inline QStringList controlsWithoutName(QWidget *window)
+{
+    QStringList unnamed;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->isWindow() || w->isHidden() || !(w->focusPolicy() & Qt::TabFocus) ||
+            w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        const QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
+        if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << w->objectName();
+    }
+    return unnamed;
 }
 
 // The dialog of type T that a window opened: a window of its own, so found among the top-level

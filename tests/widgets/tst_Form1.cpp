@@ -125,6 +125,7 @@ private slots:
             previous = button;
         }
         QCOMPARE(testsupport::controlsCutOff(&form), QStringList());
+        QCOMPARE(testsupport::controlsWithoutName(&form), QStringList());
 
         QWidget *client = form.findChild<QPushButton *>("Command1")->parentWidget();
         auto *menuBar = form.findChild<QMenuBar *>();

@@ -165,6 +165,7 @@ private slots:
         QTest::keyClicks(text, QStringLiteral("abc"));
         QCOMPARE(text->toPlainText(), QStringLiteral("abc\n"));
         QCOMPARE(testsupport::controlsCutOff(&editor), QStringList());
+        QCOMPARE(testsupport::controlsWithoutName(&editor), QStringList());
 
         // The client area is 5430 by 1125 twips inside an equal border on every side.
         QWidget *client = text->parentWidget();

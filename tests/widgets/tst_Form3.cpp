@@ -100,6 +100,7 @@ private slots:
         Form3 *settings = openSettings();
         QVERIFY(settings);
         QCOMPARE(testsupport::controlsCutOff(settings), QStringList());
+        QCOMPARE(testsupport::controlsWithoutName(settings), QStringList());
 
         QStringList order;
         QWidget *w = child<QWidget>(settings, "Command1");
@@ -337,8 +338,18 @@ private slots:
         QCOMPARE(m_editor->pos(), editorAt);
     }
 
+    // The cancel button, or Escape wherever the focus is in the dialog.
+    void cancelOnlyMovesTheEditor_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("button") << QString();
+        QTest::newRow("Escape in font name") << QStringLiteral("Text1");
+        QTest::newRow("Escape in size") << QStringLiteral("Text2");
+        QTest::newRow("Escape on OK") << QStringLiteral("Command4");
+    }
     void cancelOnlyMovesTheEditor()
     {
+        QFETCH(QString, focus);
         Form3 *settings = openSettings();
         QPointer<Form3> watch(settings);
         settings->ShowColor = [](QWidget *, const QColor &, auto chosen) {
@@ -346,7 +357,13 @@ private slots:
         };
         settings->Command2_Click();
         settings->move(260, 130);
-        QTest::mouseClick(child<QPushButton>(settings, "Command5"), Qt::LeftButton);
+        if (focus.isEmpty()) {
+            QTest::mouseClick(child<QPushButton>(settings, "Command5"), Qt::LeftButton);
+        } else {
+            auto *control = settings->findChild<QWidget *>(focus);
+            control->setFocus();
+            QTest::keyClick(control, Qt::Key_Escape);
+        }
         QCOMPARE(m_editor->pos(), QPoint(260, 130));
         QCOMPARE(m_editor->IRO2.toLongLong(), 12632256);
         QCOMPARE(m_editor->Text1->palette().color(QPalette::Base), Silver);

@@ -117,6 +117,7 @@ private slots:
         QVERIFY(label->wordWrap());
         QVERIFY(label->heightForWidth(label->width()) <= label->height());
         QCOMPARE(testsupport::controlsCutOff(dialog), QStringList());
+        QCOMPARE(testsupport::controlsWithoutName(dialog), QStringList());
 
         QCOMPARE(label->focusPolicy(), Qt::NoFocus);
         QCOMPARE(tabChain(dialog), (QList<QWidget *>{list, erase, cancel}));

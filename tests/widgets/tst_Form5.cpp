@@ -49,6 +49,7 @@ private slots:
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QCOMPARE(testsupport::controlsCutOff(&dialog), QStringList());
+        QCOMPARE(testsupport::controlsWithoutName(&dialog), QStringList());
 
         auto *panel = dialog.findChild<QFrame *>(QStringLiteral("Picture1"));
         QVERIFY(panel);

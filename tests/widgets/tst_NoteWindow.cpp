@@ -205,8 +205,11 @@ void tst_NoteWindow::lineBreaksAndMarkupShowAsWritten()
     auto *label = form.findChild<QLabel *>(QStringLiteral("Label1"));
     QCOMPARE(label->text(), QStringLiteral("<b>一行目</b>\n二行目 & \"三\""));
     QCOMPARE(label->textFormat(), Qt::PlainText);
-    // Assistive tools name the note window by its text.
+    // Assistive tools name the note window by its text; the text inside is the note's words.
     QCOMPARE(QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Name), label->text());
+    const QAccessibleInterface *words = QAccessible::queryAccessibleInterface(label);
+    QCOMPARE(words->text(QAccessible::Name), QStringLiteral("付箋の文字"));
+    QCOMPARE(words->text(QAccessible::Description), label->text());
 }
 
 void tst_NoteWindow::unusableArgumentsTouchNoFile_data()
