@@ -64,16 +64,18 @@ int hideNotesAlone(QApplication &app)
 int main(int argc, char *argv[])
 {
     store::files::ignoreFileSizeSignal();
-    if (master::asksForHelp(argc, argv)) {
-        // The help needs no desktop.
-        QCoreApplication app(argc, argv);
-        app.setApplicationName(QStringLiteral("pinboa"));
-        master::readStartOptions(app);
-        return 0;
-    }
-    // Notes must stand where they were left: X11, or a clear word and no start.
-    if (!platform::chooseX11())
+    // Notes must stand where they were left: X11, or a clear word and no start. The help and a
+    // mistyped option need no desktop and are answered first.
+    if (master::asksForHelp(argc, argv) || !platform::chooseX11()) {
+        {
+            QCoreApplication app(argc, argv);
+            app.setApplicationName(QStringLiteral("pinboa"));
+            master::readStartOptions(app);
+        }
+        if (master::asksForHelp(argc, argv))
+            return 0;
         return platform::reportNoX11(QStringLiteral("Pinboa"));
+    }
     QApplication app(argc, argv);
     platform::installFontSubstitutes();
     platform::installQtTranslation();

@@ -44,10 +44,14 @@ class NoDisplay(harness.E2ETestCase):
                        "--edit-note <ARG>"):
             self.assertRegex(help_text, r"\n  %s +\S" % re.escape(option))
 
-        # An option it does not know is named, in the same language, and nothing starts.
-        proc = self.start(folder, "pinboa", "--help", "--no-such", env=env)
-        self.assertEqual(harness.wait_exit(proc), 2)
-        self.assertIn("不明なオプションです: --no-such", self.procs.output(proc))
+        # An option it does not know is named before the missing desktop is, with or without
+        # --help, in the same language, and nothing starts.
+        for args in (("--help", "--no-such"), ("--no-such",)):
+            proc = self.start(folder, "pinboa", *args, env=env)
+            self.assertEqual(harness.wait_exit(proc), 2, args)
+            output = self.procs.output(proc)
+            self.assertIn("不明なオプションです: --no-such", output)
+            self.assertNotIn("X11", output)
 
 
 if __name__ == "__main__":
