@@ -3,6 +3,7 @@
 """The note editor on a real desktop: opened from the main window, typed into, sized, dragged;
 create complete registers the note and shows it where the editor stood."""
 
+import fcntl
 import os
 import re
 import signal
@@ -264,6 +265,41 @@ class EditorOnDesktop(harness.E2ETestCase):
             self.assertBytesEqual(data, b"".join(records), "note %d" % (i + 1))
             harness.wait_for(lambda: editor not in self.x.windows_of(self.master.pid),
                              what="the editor to close")
+
+    def test_create_complete_while_the_files_are_held(self):
+        # Another program holds the files: a second 作成完了 during the wait adds nothing, and
+        # キャンセル during the wait closes the editor without writing; the master lives on.
+        for second_key, written in (("alt+f", True), ("alt+c", False)):
+            with self.subTest(second_key=second_key):
+                editor, g = self.open_editor()
+                lock = open(self.folder.file(".pinboa.lock"), "a+")
+                self.addCleanup(lock.close)
+                fcntl.flock(lock, fcntl.LOCK_EX)
+                self.x.activate(editor)
+                self.x.key("alt+f")
+                time.sleep(0.3)
+                self.x.activate(editor)
+                self.x.key(second_key)
+                time.sleep(0.5)
+                self.assertBytesEqual(self.folder.read("MDATA.INI"), EXISTING.record())
+                fcntl.flock(lock, fcntl.LOCK_UN)
+                harness.wait_for(lambda: editor not in self.x.windows_of(self.master.pid),
+                                 what="the editor to close")
+                harness.wait_for(lambda: self.main in self.x.windows_of(self.master.pid),
+                                 what="the main window")
+                time.sleep(0.5)
+                self.assertIsNone(self.master.poll(), "the master ended")
+                expected = EXISTING.record()
+                if written:
+                    note = Note("ここに表示メッセージを入力してください。",
+                                top=g.y * TWIPS_PER_PIXEL, left=g.x * TWIPS_PER_PIXEL,
+                                width=g.width * TWIPS_PER_PIXEL,
+                                height=g.height * TWIPS_PER_PIXEL - 500, id=3)
+                    expected += note.record()
+                    self.assertEqual(len(harness.wait_for(self.note_windows,
+                                                          what="the note window")), 1)
+                self.assertBytesEqual(self.folder.read("MDATA.INI"), expected)
+                self.folder.write("MDATA.INI", EXISTING.record())
 
     def test_refused_text_keeps_the_editor_open(self):
         editor, g = self.open_editor()

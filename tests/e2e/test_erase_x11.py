@@ -3,6 +3,7 @@
 """The erase dialog on a real desktop: three notes shown, the second erased with Yes, then put
 back from the tray menu."""
 
+import fcntl
 import time
 
 import harness
@@ -102,6 +103,38 @@ class EraseDialogOnDesktop(harness.E2ETestCase):
         self.assertBytesEqual(self.folder.read("MDATA.INI"),
                               harness.mdata_bytes([FIRST, THIRD, SECOND]))
         self.assertBytesEqual(self.folder.read("ERASED.INI"), b"")
+
+    def test_closing_the_dialog_while_the_files_are_held_erases_nothing(self):
+        self.folder = self.program_folder(harness.mdata_bytes(NOTES))
+        pinboa = self.start(self.folder, "pinboa")
+        main = self.x.wait_window_named(pinboa.pid, "Pinboa")
+        self.x.wait_geometry_stable(main)
+        self.x.activate(main)
+        self.x.key("alt+d")
+        dialog = self.x.wait_window_named(pinboa.pid, "消去")
+        self.x.wait_geometry_stable(dialog)
+        self.x.activate(dialog)
+        self.x.key("Home", "Down", "space")
+        time.sleep(0.2)
+        self.x.key("alt+s")
+        confirm = self.x.wait_window_named(pinboa.pid, "消去確認")
+        # Another program holds the files when Yes is pressed; the dialog is cancelled
+        # meanwhile.
+        with open(self.folder.file(".pinboa.lock"), "a+") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            self.x.activate(confirm)
+            self.x.key("Return")
+            time.sleep(0.3)
+            self.x.activate(dialog)
+            self.x.key("alt+c")
+            harness.wait_for(lambda: dialog not in self.x.windows_of(pinboa.pid),
+                             what="the dialog to close")
+        time.sleep(1.0)
+        self.assertIsNone(pinboa.poll(), "the master ended")
+        self.assertBytesEqual(self.folder.read("MDATA.INI"), harness.mdata_bytes(NOTES))
+        self.assertIsNone(self.folder.read("ERASED.INI"))
+        # The master still answers: the main window is back.
+        harness.wait_for(lambda: main in self.x.windows_of(pinboa.pid), what="the main window")
 
 
 if __name__ == "__main__":
