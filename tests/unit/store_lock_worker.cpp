@@ -42,35 +42,54 @@ int fail(const Status &status)
     return 2;
 }
 
+// Eight writers in a slow build (sanitizers, a loaded machine) may each hold the files for longer
+// than another can wait: a busy attempt, which changed nothing, is made again, as the programs'
+// windows do from their timers, for up to a minute.
+template <typename Operation> auto patiently(Operation operation)
+{
+    const std::time_t deadline = std::time(nullptr) + 60;
+    for (;;) {
+        auto outcome = operation();
+        if (!outcome.busy() || std::time(nullptr) > deadline)
+            return outcome;
+    }
+}
+
 int runWriter(const NoteStore &store, int worker, int rounds)
 {
     const bool endless = rounds == 0;
     for (int i = 0; endless || i < rounds; ++i) {
         // The counter lives in the NoteTop of note 1; each round adds one and adds a note.
-        const Status counted = store.updateNoteRecords([&](QList<NoteRecord> &records) {
-            for (NoteRecord &record : records) {
-                if (record.NoteId.toNumber() == 1.0)
-                    record.NoteTop = Value::number(*record.NoteTop.toNumber() + 1);
-            }
-            records.append(makeNote(10000 + worker * 1000 + i % 1000));
-            if (endless && records.size() > 60)
-                records.removeAt(1); // keep the file small when running for ever
-            return true;
+        const Status counted = patiently([&] {
+            return store.updateNoteRecords([&](QList<NoteRecord> &records) {
+                for (NoteRecord &record : records) {
+                    if (record.NoteId.toNumber() == 1.0)
+                        record.NoteTop = Value::number(*record.NoteTop.toNumber() + 1);
+                }
+                records.append(makeNote(10000 + worker * 1000 + i % 1000));
+                if (endless && records.size() > 60)
+                    records.removeAt(1); // keep the file small when running for ever
+                return true;
+            });
         });
         if (!counted)
             return fail(counted);
         const int noteId = 100000 + worker * 1000 + i % 1000;
-        if (Status s = store.appendNoteRecord(makeNote(noteId)); !s)
+        if (Status s = patiently([&] { return store.appendNoteRecord(makeNote(noteId)); }); !s)
             return fail(s);
 
         // The window of the note just appended: its entry, its task id, its close.
         const QString id = QString::number(noteId);
-        if (Status s = store.appendRunningEntry(id); !s)
+        if (Status s = patiently([&] { return store.appendRunningEntry(id); }); !s)
             return fail(s);
-        if (const auto recorded = store.recordTaskIds({{id, i + 1}}); !recorded)
+        if (const auto recorded = patiently([&] {
+                return store.recordTaskIds({{id, i + 1}});
+            });
+            !recorded)
             return fail(Error{recorded.error()});
         if (i % 2 == 1 || endless) {
-            const CloseResult closed = store.closeNoteWindow(id, worker, i);
+            const CloseResult closed =
+                patiently([&] { return store.closeNoteWindow(id, worker, i); });
             if (!closed.running)
                 return fail(closed.running);
             if (!closed.notes)

@@ -509,7 +509,7 @@ private slots:
                 expected << QString::number(window.pid);
         }
         expected.sort();
-        QTRY_COMPARE(windowsNow(), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(windowsNow(), expected, 20000);
         QVERIFY(readBytes(mdata()).endsWith(last));
     }
 
