@@ -27,6 +27,13 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QVERIFY2(file.write(bytes) == bytes.size(), qPrintable(path));
 }
 
+void startedProgramsSkipLeakCheck()
+{
+    const QByteArray options = qgetenv("ASAN_OPTIONS");
+    if (!options.isEmpty())
+        qputenv("ASAN_OPTIONS", options + ":detect_leaks=0");
+}
+
 ProgramFolder::ProgramFolder() : m_path(QDir(m_dir.path()).canonicalPath()) {}
 
 QString ProgramFolder::filePath(const QString &name) const

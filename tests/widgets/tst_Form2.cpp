@@ -108,6 +108,7 @@ private:
 private slots:
     void initTestCase()
     {
+        testsupport::startedProgramsSkipLeakCheck();
         platform::setTwipsPerPixelForTesting(15);
         platform::setMessageHookForTesting([this](const platform::Message &m) {
             m_messages.append(m);

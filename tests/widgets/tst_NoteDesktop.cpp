@@ -46,6 +46,7 @@ class tst_NoteDesktop : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { testsupport::startedProgramsSkipLeakCheck(); }
     void init()
     {
         m_dir = std::make_unique<testsupport::ProgramFolder>();
