@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include "Form1.h"
 
+#include "DataFolderChoice.h"
 #include "Form2.h"
 #include "Form4.h"
 #include "Form5.h"
@@ -125,6 +126,10 @@ Form1::Form1(QWidget *parent)
     m_tray->setToolTip(QStringLiteral("Pinboa メニュー"));
     connect(m_tray, &QSystemTrayIcon::activated, this, &Form1::trayActivated);
     connect(&m_desktop, &NoteDesktop::finished, this, &Form1::desktopFinished);
+    connect(&m_desktop, &NoteDesktop::putBackDue, this,
+            [this] { runCommand(DesktopCommand::PutBack); });
+    m_choice = new DataFolderChoice(this);
+    connect(m_choice, &DataFolderChoice::chosen, this, &Form1::switchDataFolder);
 }
 
 Form1::~Form1()
@@ -221,7 +226,10 @@ void Form1::sakusei_Click()
 void Form1::syoukyo_Click()
 {
     auto *form = new Form4;
-    connect(form, &Form4::erased, this, &Form1::refresh);
+    connect(form, &Form4::erased, this, [this] {
+        learnNotes(); // the master's own change
+        refresh();
+    });
     connect(form, &Form4::returnTo, this, &Form1::returnFromDialog);
     placeAndShow(form);
 }
@@ -271,11 +279,13 @@ Form2 *Form1::editor()
             // when it registers instead.
             if (m_editor)
                 m_editor->NewNoteId = 0;
+            learnNotes();
             HYOUZI(); // shows just the notes put back
         });
         connect(form, &Form6::returnTo, this, &Form1::returnFromDialog);
         placeAndShow(form);
     });
+    connect(m_editor, &Form2::dataFolderChosen, this, &Form1::dataFolder_Click);
     connect(m_editor, &Form2::exitChosen, this, &Form1::syuuryou_Click);
     return m_editor;
 }

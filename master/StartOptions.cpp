@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -74,9 +75,14 @@ StartOptions readStartOptions(const QCoreApplication &app)
         QStringLiteral("付箋を編集する画面を開きます。\n"
                        "ARG は「付箋番号 上端 左端 幅 高さ」（単位は twip）。"),
         QStringLiteral("ARG"));
+    const QCommandLineOption dataFolder(
+        QStringLiteral("data-folder"),
+        QStringLiteral("付箋を保存するフォルダーを DIR に変更します（メニューの「データフォルダ…」"
+                       "と同じです）。"),
+        QStringLiteral("DIR"));
     parser.addOption(help);
     parser.addOption(showNotes);
-    parser.addOptions({hideNotes, toggleNotes, newNote, editNote});
+    parser.addOptions({hideNotes, toggleNotes, newNote, editNote, dataFolder});
     if (!parser.parse(app.arguments()))
         refuse(parser.errorText());
     if (parser.isSet(help))
@@ -87,11 +93,9 @@ StartOptions readStartOptions(const QCoreApplication &app)
 
     StartOptions options;
     const std::pair<const QCommandLineOption &, StartCommand> commands[] = {
-        {showNotes, StartCommand::ShowNotes},
-        {hideNotes, StartCommand::HideNotes},
-        {toggleNotes, StartCommand::ToggleNotes},
-        {newNote, StartCommand::NewNote},
-        {editNote, StartCommand::EditNote}};
+        {showNotes, StartCommand::ShowNotes},     {hideNotes, StartCommand::HideNotes},
+        {toggleNotes, StartCommand::ToggleNotes}, {newNote, StartCommand::NewNote},
+        {editNote, StartCommand::EditNote},       {dataFolder, StartCommand::DataFolder}};
     QString chosen;
     for (const auto &[option, command] : commands) {
         if (!parser.isSet(option))
@@ -103,11 +107,19 @@ StartOptions readStartOptions(const QCoreApplication &app)
         options.command = command;
     }
     if (options.command == StartCommand::EditNote) {
-        options.editArgument = parser.value(editNote);
-        options.edit = EditRequest::parse(options.editArgument);
+        options.argument = parser.value(editNote);
+        options.edit = EditRequest::parse(options.argument);
         if (!options.edit)
             refuse(QStringLiteral("--edit-note の引数 '%1' が正しくありません。")
-                       .arg(options.editArgument));
+                       .arg(options.argument));
+    }
+    if (options.command == StartCommand::DataFolder) {
+        // Absolute: a running master does not share this start's working folder.
+        const QFileInfo folder(parser.value(dataFolder));
+        if (!folder.isDir())
+            refuse(QStringLiteral("--data-folder の '%1' はフォルダーではありません。")
+                       .arg(parser.value(dataFolder)));
+        options.argument = folder.absoluteFilePath();
     }
     return options;
 }
