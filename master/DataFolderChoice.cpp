@@ -91,12 +91,12 @@ void DataFolderChoice::decide(const QString &folder)
                        "だけを表示します。このコンピューターの付箋は、元のフォルダー %2 に残り"
                        "ます。")
             .arg(QDir::toNativeSeparators(target), QDir::toNativeSeparators(current.notes));
-    platform::showMessage(m_window,
-                          {question, MessageTitle, platform::MessageIcon::Question,
-                           platform::MessageButtons::YesNo},
-                          [this, target](platform::MessageAnswer answer) {
-                              emit chosen(target, answer == platform::MessageAnswer::Yes);
-                          });
+    platform::showMessage(
+        m_window,
+        {question, MessageTitle, platform::MessageIcon::Question, platform::MessageButtons::YesNo},
+        [this, target](platform::MessageAnswer answer) {
+            emit chosen(target, answer == platform::MessageAnswer::Yes);
+        });
 }
 
 } // namespace master

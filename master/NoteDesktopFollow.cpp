@@ -115,8 +115,7 @@ bool NoteDesktop::followLocked(bool putBack)
     }
     const store::NoteStore files(m_folders, store::LockWait::Held);
     const QString path = files.noteFilePath();
-    const bool copies = !store::conflictCopies(m_folders.notes, {QStringLiteral("MDATA.INI")})
-                             .isEmpty();
+    const bool copies = !store::conflictCopies(m_folders.notes).isEmpty();
     const bool dueBack = putBack && m_putBackBase;
     // The master's own write, or a change of other files: nothing to read.
     if (store::files::identityOf(path) == m_knownIdentity && !copies && !dueBack) {
@@ -145,10 +144,11 @@ bool NoteDesktop::followLocked(bool putBack)
         // and it is said once, until the file changes again.
         if (m_saidUnreadable != file.identity)
             m_messages.append(
-                QStringLiteral("%1\nこのファイルを最後まで読み取れないため、ほかのコンピューターからの"
-                               "変更はまだ取り込んでいません（同期の途中か、別の文字コードで保存"
-                               "されたのかもしれません）。ファイルが次に変わったときに、もう一度"
-                               "読み取ります。")
+                QStringLiteral(
+                    "%1\nこのファイルを最後まで読み取れないため、ほかのコンピューターからの"
+                    "変更はまだ取り込んでいません（同期の途中か、別の文字コードで保存"
+                    "されたのかもしれません）。ファイルが次に変わったときに、もう一度"
+                    "読み取ります。")
                     .arg(file.error));
         m_saidUnreadable = file.identity;
         m_knownIdentity = file.identity;
@@ -162,15 +162,16 @@ bool NoteDesktop::followLocked(bool putBack)
     return true;
 }
 
-// Merges every conflict copy of MDATA.INI; true when notes came in. What went wrong with a copy
-// is said once for each state of it.
+// Merges every conflict copy of the notes' files (the erased notes and the options too); true
+// when notes came in. What went wrong with a copy is said once for each state of it.
 bool NoteDesktop::takeInConflictCopies(const store::NoteStore &files)
 {
     qsizetype added = 0;
-    for (const store::ConflictCopy &copy :
-         store::conflictCopies(m_folders.notes, {QStringLiteral("MDATA.INI")})) {
+    for (const store::ConflictCopy &copy : store::conflictCopies(m_folders.notes)) {
         const QString key = stateKey(copy.path);
-        const auto merged = files.mergeConflictCopy(copy.path);
+        const auto merged = copy.original == QStringLiteral("MDATA.INI")
+                                ? files.mergeConflictCopy(copy.path)
+                                : files.mergeSideFileCopy(copy.path);
         if (merged)
             added += merged->added.size();
         const QString trouble = merged ? merged->notMoved : merged.error();

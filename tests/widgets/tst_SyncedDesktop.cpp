@@ -63,7 +63,8 @@ private slots:
 
     // With the notes shown: the master's own edit passes by; an erase from elsewhere closes the
     // note, whose window leaves MDATA.INI alone; an added note starts, a changed one starts
-    // again, a moved one stays; a conflict copy is merged, said, shown and moved away.
+    // again, a moved one stays; conflict copies (of the notes and of their options) are merged,
+    // said in one message, shown and moved away.
     void changesFromElsewhereOnTheDesktop()
     {
         m_dir->write("MDATA.INI", noteLine("1") + noteLine("2") + noteLine("3"));
@@ -92,6 +93,8 @@ private slots:
                 noteLine("1", "t", "900,3000") + noteLine("3", "changed") + noteLine("9"));
         QTRY_COMPARE(sorted(steps().mid(6)), (QStringList{"close 3", "start 3", "start 9"}));
 
+        const QString options = m_appDir + "pinboa-notes.sync-conflict-20240131-235959-ABCDEF2.ini";
+        replace(options, "[7]\nworkspace=2\n");
         replace(m_appDir + "MDATA.sync-conflict-20240131-235959-ABCDEF2.INI",
                 noteLine("1") + noteLine("7", "theirs"));
         QTRY_COMPARE(steps().mid(9), QStringList{"start 7"});
@@ -99,6 +102,8 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY2(m_messages[0].contains(QStringLiteral("付箋 1 件")), qPrintable(m_messages[0]));
         QVERIFY(!QFile::exists(m_appDir + "MDATA.sync-conflict-20240131-235959-ABCDEF2.INI"));
+        QVERIFY(!QFile::exists(options));
+        QVERIFY(m_dir->read("pinboa-notes.ini").contains("[7]"));
         QVERIFY(m_dir->read("MDATA.INI").endsWith(noteLine("7", "theirs")));
         QCOMPARE(steps().size(), 10);
     }
@@ -173,9 +178,8 @@ private slots:
                     there.contains("\"mine too\""));
         else
             QCOMPARE(there, theirs);
-        QTRY_COMPARE(
-            QString::fromLatin1(testsupport::readBytes(state + "IDDATA.INI")).count(u'\n'),
-            shownThere);
+        QTRY_COMPARE(QString::fromLatin1(testsupport::readBytes(state + "IDDATA.INI")).count(u'\n'),
+                     shownThere);
         QVERIFY(!QFile::exists(otherDir + "IDDATA.INI"));
 
         settle(form);
