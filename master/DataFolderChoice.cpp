@@ -61,7 +61,10 @@ void DataFolderChoice::open()
     m_dialog->setLabelText(QFileDialog::FileName, QStringLiteral("フォルダー:"));
     m_dialog->setLabelText(QFileDialog::Accept, QStringLiteral("選択"));
     m_dialog->setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
-    connect(m_dialog, &QFileDialog::fileSelected, this, &DataFolderChoice::decide);
+    // Once the chooser is gone: a question asked while it still closes would be its child, and
+    // go with it.
+    connect(m_dialog, &QFileDialog::fileSelected, this, &DataFolderChoice::decide,
+            Qt::QueuedConnection);
     m_dialog->open();
 }
 
