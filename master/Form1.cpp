@@ -156,6 +156,8 @@ void Form1::HYOUZI()
 
 void Form1::UL()
 {
+    if (m_following)
+        return runCommand(DesktopCommand::Hide);
     if (m_desktop.UL())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
@@ -163,13 +165,16 @@ void Form1::UL()
 void Form1::refresh()
 {
     // A second request while one runs starts no second round of windows.
+    if (m_following)
+        return runCommand(DesktopCommand::Show);
     if (m_desktop.refresh())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void Form1::desktopFinished(const QString &message)
 {
-    QApplication::restoreOverrideCursor();
+    if (!std::exchange(m_following, false))
+        QApplication::restoreOverrideCursor();
     if (!message.isEmpty())
         platform::showMessage(this, {message, MessageTitle});
     QTimer::singleShot(0, this, &Form1::runNextCommand);

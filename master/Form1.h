@@ -51,7 +51,8 @@ public:
 
     // Public operations; a failure shows its message to the user. HYOUZI, UL and the refresh
     // (UL, then HYOUZI) run from the event loop: they return at once, and the master's windows
-    // respond meanwhile. A request while one runs is ignored.
+    // respond meanwhile. A request while one runs is ignored, but for one while the master takes
+    // in a change from elsewhere: that one waits for its turn.
     void APC();
     void HYOUZI();
     void UL();
@@ -131,6 +132,7 @@ private:
     DataFolderChoice *m_choice;
     FolderWatch *m_watch = nullptr;
     NoteDesktop::FolderClaim m_claim;
+    bool m_following = false; // the running operation is a Follow or a PutBack
     std::function<void()> m_exit;
 };
 

@@ -70,10 +70,10 @@ void Form1::runNextCommand()
             return UL();
         return refresh();
     case DesktopCommand::Follow:
-        m_desktop.follow();
+        m_following = m_desktop.follow();
         return;
     case DesktopCommand::PutBack:
-        m_desktop.putBackOverwritten();
+        m_following = m_desktop.putBackOverwritten();
         return;
     }
 }

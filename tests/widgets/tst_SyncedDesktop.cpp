@@ -131,6 +131,14 @@ private slots:
         settle(form);
         QCOMPARE(m_messages.size(), 2);
         QCOMPARE(m_dir->read("MDATA.INI"), noteLine("1") + noteLine("2") + noteLine("3"));
+
+        // The user's 表示・再表示 while a change is taken in waits for it, and then runs.
+        form.runCommand(DesktopCommand::Follow);
+        QVERIFY(form.desktop().busy());
+        form.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(log().size(), 9, 20000);
+        QCOMPARE(sorted(steps().mid(3)),
+                 (QStringList{"close 1", "close 2", "close 3", "start 1", "start 2", "start 3"}));
     }
 
     // Another data folder that holds notes: the user is asked, the notes shown close into the
