@@ -3,6 +3,7 @@
 // SPDX-License-Identifier: MIT
 #include "Form1.h"
 
+#include "DataFolderChoice.h"
 #include "Form2.h"
 #include "Form4.h"
 #include "Form5.h"
@@ -125,6 +126,10 @@ Form1::Form1(QWidget *parent)
     m_tray->setToolTip(QStringLiteral("Pinboa メニュー"));
     connect(m_tray, &QSystemTrayIcon::activated, this, &Form1::trayActivated);
     connect(&m_desktop, &NoteDesktop::finished, this, &Form1::desktopFinished);
+    connect(&m_desktop, &NoteDesktop::putBackDue, this,
+            [this] { runCommand(DesktopCommand::PutBack); });
+    m_choice = new DataFolderChoice(this);
+    connect(m_choice, &DataFolderChoice::chosen, this, &Form1::switchDataFolder);
 }
 
 Form1::~Form1()
@@ -151,6 +156,8 @@ void Form1::HYOUZI()
 
 void Form1::UL()
 {
+    if (m_following)
+        return runCommand(DesktopCommand::Hide);
     if (m_desktop.UL())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
@@ -158,13 +165,16 @@ void Form1::UL()
 void Form1::refresh()
 {
     // A second request while one runs starts no second round of windows.
+    if (m_following)
+        return runCommand(DesktopCommand::Show);
     if (m_desktop.refresh())
         QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void Form1::desktopFinished(const QString &message)
 {
-    QApplication::restoreOverrideCursor();
+    if (!std::exchange(m_following, false))
+        QApplication::restoreOverrideCursor();
     if (!message.isEmpty())
         platform::showMessage(this, {message, MessageTitle});
     QTimer::singleShot(0, this, &Form1::runNextCommand);
@@ -221,7 +231,10 @@ void Form1::sakusei_Click()
 void Form1::syoukyo_Click()
 {
     auto *form = new Form4;
-    connect(form, &Form4::erased, this, &Form1::refresh);
+    connect(form, &Form4::erased, this, [this] {
+        learnNotes(); // the master's own change
+        refresh();
+    });
     connect(form, &Form4::returnTo, this, &Form1::returnFromDialog);
     placeAndShow(form);
 }
@@ -271,11 +284,13 @@ Form2 *Form1::editor()
             // when it registers instead.
             if (m_editor)
                 m_editor->NewNoteId = 0;
+            learnNotes();
             HYOUZI(); // shows just the notes put back
         });
         connect(form, &Form6::returnTo, this, &Form1::returnFromDialog);
         placeAndShow(form);
     });
+    connect(m_editor, &Form2::dataFolderChosen, this, &Form1::dataFolder_Click);
     connect(m_editor, &Form2::exitChosen, this, &Form1::syuuryou_Click);
     return m_editor;
 }

@@ -10,24 +10,31 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QMenuBar;
 class QPushButton;
 
 namespace master {
 
+class DataFolderChoice;
+class FolderWatch;
 class Form2;
 class Form4;
 class Form5;
 struct EditRequest;
 
 // What a key bound on the desktop asks of the notes (pinboa --show-notes, --hide-notes,
-// --toggle-notes): the refresh, the close of every note, or either, as the notes stand.
+// --toggle-notes): the refresh, the close of every note, or either, as the notes stand. And what
+// the master asks of itself when other programs changed the notes folder.
 enum class DesktopCommand
 {
     Show,
     Hide,
-    Toggle
+    Toggle,
+    Follow, // take in what changed in the notes folder (NoteDesktop::follow)
+    PutBack // put back what an incoming change overwrote (NoteDesktop::putBackOverwritten)
 };
 
 class Form1 : public Form
@@ -44,7 +51,8 @@ public:
 
     // Public operations; a failure shows its message to the user. HYOUZI, UL and the refresh
     // (UL, then HYOUZI) run from the event loop: they return at once, and the master's windows
-    // respond meanwhile. A request while one runs is ignored.
+    // respond meanwhile. A request while one runs is ignored, but for one while the master takes
+    // in a change from elsewhere: that one waits for its turn.
     void APC();
     void HYOUZI();
     void UL();
@@ -63,7 +71,19 @@ public:
 
     // A command from outside (another start of pinboa): run at once when no show or close runs,
     // else after the ones before it, each in turn; a toggle decides when its turn comes.
+    // Follow and PutBack wait once at most, whatever else waits.
     void runCommand(DesktopCommand command);
+    // Keeps the notes in `folder` from now on, in its turn like a command (NoteDesktop::
+    // switchFolder); `bringIn` takes this computer's notes along.
+    void switchDataFolder(const QString &folder, bool bringIn);
+    // データフォルダ…: the folder chooser. chooseDataFolder: a folder chosen (pinboa
+    // --data-folder), asked about as the chooser's is (DataFolderChoice::decide).
+    void dataFolder_Click();
+    void chooseDataFolder(const QString &folder);
+    DataFolderChoice *dataFolderChoice() const { return m_choice; }
+    // The master proper, once it holds its folders: watches the notes folder for changes from
+    // elsewhere, and moves its single-instance claim with the notes (`claim`).
+    void startWatching(NoteDesktop::FolderClaim claim = {});
     // Opens the note editor on the note of a note window (its 編集, or pinboa --edit-note), once
     // its record has been read. A note that is not registered, or an editor already open, is
     // said in a message.
@@ -94,6 +114,7 @@ private:
     // is the user's home.
     void returnFromDialog(double top, double left);
     void runNextCommand();
+    void learnNotes();
     void openEditorOn(const NoteAt &note, const QRectF &outer);
 
     NoteDesktop m_desktop;
@@ -102,7 +123,16 @@ private:
     QWidget *m_client = nullptr; // the client area below the menu bar
     QSystemTrayIcon *m_tray = nullptr;
     QPointer<Form2> m_editor;
-    QList<DesktopCommand> m_commands; // waiting for the notes to be free
+    struct Waiting
+    {
+        DesktopCommand command;
+        std::optional<std::pair<QString, bool>> switchTo; // a folder switch: folder, bring in
+    };
+    QList<Waiting> m_commands; // waiting for the notes to be free
+    DataFolderChoice *m_choice;
+    FolderWatch *m_watch = nullptr;
+    NoteDesktop::FolderClaim m_claim;
+    bool m_following = false; // the running operation is a Follow or a PutBack
     std::function<void()> m_exit;
 };
 

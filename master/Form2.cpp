@@ -161,6 +161,7 @@ void Form2::buildMenu()
     add(QStringLiteral("FSAKUSEI"), QStringLiteral("付箋作成"), &Form2::createChosen);
     add(QStringLiteral("FSYOUKYO"), QStringLiteral("付箋消去"), &Form2::eraseChosen);
     add(QStringLiteral("FMODOSU"), QStringLiteral("消した付箋を戻す…"), &Form2::putBackChosen);
+    add(QStringLiteral("FDATA"), QStringLiteral("データフォルダ…"), &Form2::dataFolderChosen);
     separator(QStringLiteral("KUBUNN"));
     add(QStringLiteral("SYURYOU"), QStringLiteral("終了"), &Form2::exitChosen);
 }

@@ -50,8 +50,8 @@ public:
     double LLF = 0;  // main window Left when the editor was opened (twips)
     qint64 NewNoteId = 0;
 
-    // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, FMODOSU, KUBUNN, SYURYOU. Its
-    // items say what the user chose through the signals below.
+    // The tray menu: FMKIDOU, KUBU, FHYOUZI, FSAKUSEI, FSYOUKYO, FMODOSU, FDATA, KUBUNN, SYURYOU.
+    // Its items say what the user chose through the signals below.
     QMenu *SMENU = nullptr;
 
     QTextEdit *Text1 = nullptr;
@@ -83,12 +83,13 @@ signals:
     // The editor is gone; the next one is loaded afresh.
     void unloaded();
     // The tray menu's items.
-    void launchChosen();  // "Pinboa起動"
-    void refreshChosen(); // "付箋表示・再表示"
-    void createChosen();  // "付箋作成"
-    void eraseChosen();   // "付箋消去"
-    void putBackChosen(); // "消した付箋を戻す…"
-    void exitChosen();    // "終了"
+    void launchChosen();     // "Pinboa起動"
+    void refreshChosen();    // "付箋表示・再表示"
+    void createChosen();     // "付箋作成"
+    void eraseChosen();      // "付箋消去"
+    void putBackChosen();    // "消した付箋を戻す…"
+    void dataFolderChosen(); // "データフォルダ…"
+    void exitChosen();       // "終了"
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -17,6 +17,14 @@ QString idTextOf(const QString &noteArgs)
     return {};
 }
 
+std::optional<QString> windowIdOf(const store::NoteRecord &note)
+{
+    const auto args = store::EncodeNoteArgs(note);
+    if (!args)
+        return std::nullopt;
+    return idTextOf(args.value());
+}
+
 qint64 entryTaskId(const store::RunningEntry &entry)
 {
     const double value = store::idNumericValue(entry.RunningTaskId.toText());

@@ -11,10 +11,14 @@
 #include <QSet>
 #include <QString>
 
+#include <optional>
+
 namespace master {
 
 // The identifier text a note window gets in its argument string, and so writes into its entry.
 QString idTextOf(const QString &noteArgs);
+// The same for a note's record; nothing for a note that cannot go to a window.
+std::optional<QString> windowIdOf(const store::NoteRecord &note);
 
 // The task identifier of an entry: the number at the start of its text form; 0 for "0" and for
 // text that does not start with a number.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "store/DataFolder.h"
+#include "store/Files.h"
 #include "store/Records.h"
 #include "store/Result.h"
 #include "store/Retry.h"
@@ -117,10 +118,40 @@ public:
     bool editNote(const NoteAt &opened, const store::NoteRecord &edited, QObject *asker,
                   std::function<void(const store::Result<qint64> &)> done);
 
+    // Notes that other programs changed (a sync engine that brings them from another computer;
+    // FolderWatch tells when).
+    //
+    // What the master knows of MDATA.INI becomes the file as it is now: the start of the watch,
+    // and a write of the master's own that does not go through this class (erase, put back).
+    void learnNotes();
+    // Takes in what changed in the notes folder since the master last looked, as an operation:
+    // merges the conflict copies of MDATA.INI (one message says how many notes came in) and,
+    // when MDATA.INI changed elsewhere while notes are shown, shows the notes added there,
+    // closes those erased there and shows those changed there again; a note only moved keeps
+    // its place here. A file that cannot be read whole is said once, never merged into, and read
+    // again when it changes. Nothing is started or closed while no note is shown.
+    bool follow();
+    // An incoming change that took notes away or changed them is followed, after the rescan
+    // interval (putBackDue()), by this: the notes that it overwrote rather than erased come back,
+    // and are shown when notes are shown.
+    bool putBackOverwritten();
+    // Keeps the notes in `folder` from now on (store::chooseDataFolder), as one operation: the
+    // notes shown are closed, each writing its place back into the old folder; with `bringIn`
+    // this computer's notes are brought into the new folder's (the old folder keeps its own);
+    // then the notes are shown again from the new folder. `claim` (when given) takes the new
+    // folder's single-instance lock first and gives it back: false when another master holds
+    // it, and nothing changes. A failure leaves the old folder in use, its notes shown again.
+    using FolderClaim = std::function<bool(const QString &stateFolder)>;
+    bool switchFolder(const QString &folder, bool bringIn, const FolderClaim &claim = {});
+
 signals:
     // The operation is over; `message` is what the user should be told (empty when all went
     // well).
     void finished(const QString &message);
+    // Time to put back what an incoming change overwrote (putBackOverwritten()).
+    void putBackDue();
+    // The notes live in another folder now (Folders()).
+    void folderSwitched();
 
 private:
     enum class Step
@@ -158,6 +189,17 @@ private:
     void startNext();
     void registrationsSettled(const QString &message);
     void finish();
+    // What follow() and putBackOverwritten() do under the folder's lock; false while it is busy.
+    bool followLocked(bool putBack);
+    bool takeInConflictCopies(const store::NoteStore &files);
+    void reactTo(const QList<store::NoteRecord> &before, const QList<store::NoteRecord> &now);
+    bool startFollowed();
+    // A write of the master's own: what it knows takes `change`, and the file's identity is the
+    // new one unless another program had changed the file first (`before`, its identity then).
+    void wrote(const store::files::Identity &before,
+               const std::function<void(QList<store::NoteRecord> &)> &change);
+    bool switchLocked();
+    void switchFailed(const QString &why); // empty: said already
 
     store::Folders m_folders;
     QString m_programDir;
@@ -188,6 +230,23 @@ private:
     QPointer<store::Retry> m_creationRetry;
     QStringList m_messages;    // for the user, at the end of the operation
     QStringList m_failedNotes; // notes whose window could not start
+
+    // MDATA.INI as the master last took it in: which file it was and its records.
+    store::files::Identity m_knownIdentity;
+    QList<store::NoteRecord> m_known;
+    std::optional<store::files::Identity> m_saidUnreadable; // said once per state of the file
+    QSet<QString> m_saidCopies;                             // conflict copies that failed, said
+    std::optional<QList<store::NoteRecord>> m_putBackBase;  // before the first incoming change
+    QStringList m_toShow; // windows to start once the closes are done, by identifier text
+    struct Switch
+    {
+        store::Folders from;
+        store::Folders to;
+        bool bringIn = false;
+        bool wasShown = false;
+        FolderClaim claim;
+    };
+    std::optional<Switch> m_switch;
 };
 
 } // namespace master

@@ -154,6 +154,7 @@ bool NoteDesktop::tryCreate()
         return over(store::Error{startFailureMessage(started.error())});
     const qint64 pid = started.value();
     m_closed.remove(pid);
+    const store::files::Identity before = store::files::identityOf(files.noteFilePath());
     if (const store::Status appended = files.appendNoteRecord(note); !appended) {
         // An unregistered window would vanish at the next refresh: it is taken down again.
         // Asked to end, it closes as on any request to end: its entry goes, and it has no
@@ -161,6 +162,7 @@ bool NoteDesktop::tryCreate()
         platform::endNoteWindow(m_programDir, pid);
         return over(store::Error{appended.error()});
     }
+    wrote(before, [&note](QList<store::NoteRecord> &known) { known.append(note); });
     m_registrations->track(m_folders, m_programDir, idTextOf(args), pid, 1);
     if (m_noteTable.size() < n + 1)
         m_noteTable.resize(n + 1);

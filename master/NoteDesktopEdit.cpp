@@ -6,6 +6,7 @@
 
 #include "LiveNotes.h"
 #include "store/NoteArgs.h"
+#include "store/NoteHistory.h"
 #include "store/NoteId.h"
 #include "store/NoteStore.h"
 
@@ -25,15 +26,6 @@ bool sameAsideFromPlace(const store::NoteRecord &a, const store::NoteRecord &b)
             return false;
     }
     return true;
-}
-
-// The identifier text the note's window gets; nothing for a note that cannot go to a window.
-std::optional<QString> windowIdOf(const store::NoteRecord &note)
-{
-    const auto args = store::EncodeNoteArgs(note);
-    if (!args)
-        return std::nullopt;
-    return idTextOf(args.value());
 }
 
 } // namespace
@@ -84,9 +76,18 @@ store::Result<qint64> NoteDesktop::replaceLocked(const store::NoteStore &files)
         return store::Error{line.error()};
     if (const auto encoded = store::EncodeNoteArgs(note); !encoded)
         return store::Error{encoded.error()};
+    const store::files::Identity before = store::files::identityOf(files.noteFilePath());
     if (const store::Status replaced = files.replaceNoteRecord(opened.index, current, note);
         !replaced)
         return store::Error{replaced.error()};
+    wrote(before, [&](QList<store::NoteRecord> &known) {
+        for (store::NoteRecord &record : known) {
+            if (record.NoteId == current.NoteId && store::sameNote(record, current)) {
+                record = note;
+                break;
+            }
+        }
+    });
     reshowEdited(note, opened.index);
     return qint64(0);
 }

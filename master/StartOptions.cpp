@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -71,6 +72,11 @@ QList<OptionRow> optionTable()
                          "ARG は「付箋番号 上端 左端 幅 高さ」（単位は twip）。"),
           QStringLiteral("ARG")},
          StartCommand::EditNote},
+        {{QStringLiteral("data-folder"),
+          QStringLiteral("付箋を保存するフォルダーを DIR に変更します。\n"
+                         "（メニューの「データフォルダ…」と同じです）"),
+          QStringLiteral("DIR")},
+         StartCommand::DataFolder},
     };
 }
 
@@ -159,11 +165,19 @@ StartOptions readStartOptions(const QCoreApplication &app)
         options.command = row.command;
     }
     if (options.command == StartCommand::EditNote) {
-        options.editArgument = parser.value(QStringLiteral("edit-note"));
-        options.edit = EditRequest::parse(options.editArgument);
+        options.argument = parser.value(QStringLiteral("edit-note"));
+        options.edit = EditRequest::parse(options.argument);
         if (!options.edit)
             refuse(QStringLiteral("--edit-note の引数 '%1' が正しくありません。")
-                       .arg(options.editArgument));
+                       .arg(options.argument));
+    }
+    if (options.command == StartCommand::DataFolder) {
+        // Absolute: a running master does not share this start's working folder.
+        const QString given = parser.value(QStringLiteral("data-folder"));
+        const QFileInfo folder(given);
+        if (!folder.isDir())
+            refuse(QStringLiteral("--data-folder の '%1' はフォルダーではありません。").arg(given));
+        options.argument = folder.absoluteFilePath();
     }
     return options;
 }

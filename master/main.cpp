@@ -38,6 +38,8 @@ const platform::protocol::MasterRequest *requestOf(StartCommand command)
         return &platform::protocol::NewNote;
     case StartCommand::EditNote:
         return &platform::protocol::EditNote;
+    case StartCommand::DataFolder:
+        return &platform::protocol::DataFolder;
     case StartCommand::None:
         break;
     }
@@ -107,7 +109,7 @@ int main(int argc, char *argv[])
         };
         if (const auto *request = requestOf(options.command)) {
             // A command (a key bound on the desktop, say): the running master carries it out.
-            QObject::connect(instance.ask(*request, options.editArgument),
+            QObject::connect(instance.ask(*request, options.argument),
                              &platform::LineRequest::finished, &app,
                              [&app, warnAndEnd](Outcome outcome) {
                                  if (outcome == Outcome::Answered)
@@ -142,16 +144,27 @@ int main(int argc, char *argv[])
             qCWarning(lcPinboa, "an edit request without a note passed by: %s",
                       qPrintable(argument.left(80)));
     });
+    instance.handle(platform::protocol::DataFolder,
+                    [&form](const QString &folder) { form.chooseDataFolder(folder); });
     platform::EndRequests endRequests;
     QObject::connect(&endRequests, &platform::EndRequests::endRequested, &form,
                      &master::Form1::syuuryou_Click);
 
+    // The notes folder is watched from now on, and the claim follows the notes to another one.
+    form.startWatching(
+        [&instance](const QString &stateFolder) { return instance.moveTo(stateFolder); });
     form.addTrayIcon();
     switch (options.command) {
     case StartCommand::None:
     case StartCommand::HideNotes:
         form.MainMode = 1;
         form.show();
+        break;
+    case StartCommand::DataFolder:
+        form.MainMode = 1;
+        form.show();
+        QTimer::singleShot(0, &form,
+                           [&form, folder = options.argument] { form.chooseDataFolder(folder); });
         break;
     case StartCommand::ShowNotes:
         master::startShowingNotes(form, [&form] { form.runCommand(master::DesktopCommand::Show); });

@@ -40,6 +40,8 @@ inline constexpr MasterRequest NewNote{"NEW", "OPENING"};
 // then the window's outer top, left, width and height in twips, separated by single spaces
 // (memlet's "編集…", or pinboa --edit-note).
 inline constexpr MasterRequest EditNote{"EDIT", "EDITING", true};
+// Keep the notes in another folder from now on: its absolute path (pinboa --data-folder).
+inline constexpr MasterRequest DataFolder{"FOLDER", "SWITCHING", true};
 inline constexpr int MasterAnswerTimeoutMs = 2000;
 
 // A connection on which nothing arrives or leaves for this long, while no answer is owed on it,

@@ -20,6 +20,7 @@
 #include <memory>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -118,21 +119,48 @@ bool SingleInstance::claim()
         m_programServer = nullptr;
         return false;
     }
-    // Reached under the data folder's name too: a start from another program folder whose notes
-    // live in the same data folder asks there.
-    m_dataServer = new LocalServer(this);
-    if (const auto listening = m_dataServer->listen(socketNames(dataMasterSocketName(m_dataDir)));
+    m_dataServer = listenAsData();
+    if (m_programServer)
+        serve(m_programServer);
+    m_claimed = true;
+    return true;
+}
+
+// Reached under the data folder's name too: a start from another program folder whose notes live
+// in the same data folder asks there.
+LocalServer *SingleInstance::listenAsData()
+{
+    auto *server = new LocalServer(this);
+    if (const auto listening = server->listen(socketNames(dataMasterSocketName(m_dataDir)));
         !listening) {
         qCWarning(lcPinboa, "a second start cannot reach this master through its data folder: %s",
                   qPrintable(listening.error()));
-        delete m_dataServer;
-        m_dataServer = nullptr;
+        delete server;
+        return nullptr;
     }
-    for (LocalServer *server : {m_programServer, m_dataServer}) {
-        if (server)
-            serve(server);
+    serve(server);
+    return server;
+}
+
+bool SingleInstance::moveTo(const QString &dataDir)
+{
+    if (dataDir == m_dataDir)
+        return true; // a second lock of the same file would be refused by our own
+    const QString oldDir = std::exchange(m_dataDir, dataDir);
+    if (!m_claimed)
+        return true;
+    const int oldFd = std::exchange(m_lockFd, -1);
+    if (claimDataLock() == Claim::Taken) {
+        m_dataDir = oldDir;
+        m_lockFd = oldFd;
+        return false;
     }
-    m_claimed = true;
+    if (oldFd >= 0)
+        ::close(oldFd); // releases the old folder's lock
+    // Later: a request that came through it may still be answering.
+    if (m_dataServer)
+        m_dataServer->deleteLater();
+    m_dataServer = listenAsData();
     return true;
 }
 

@@ -35,6 +35,10 @@ public:
     // True when this process is the first master of its program folder and of its data folder:
     // it then holds both and answers requests. False when another master holds either.
     bool claim();
+    // The master switched to the notes of another data folder: holds that folder's lock and
+    // answers under its name from now on, and lets the old ones go. False, changing nothing, when
+    // another master holds it. Before claim(), it only names the folder.
+    bool moveTo(const QString &dataDir);
 
     // First instance: `handler` runs from the event loop for each `request` of a second start,
     // with its argument (empty for a request without one), after the answer went out. SHOW and
@@ -62,6 +66,7 @@ private:
     };
     Claim claimProgramName();
     Claim claimDataLock();
+    LocalServer *listenAsData();
     void serve(LocalServer *server);
     void take(LocalSocket *socket, const QByteArray &line, bool *strayLogged);
 

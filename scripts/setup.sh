@@ -29,8 +29,9 @@ done
 packages=(g++ cmake make qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev qt6-translations-l10n
           fonts-noto-cjk fonts-ipafont-gothic fonts-ipafont-mincho fonts-motoya-l-maruberi)
 if [ "$want_test" = 1 ]; then
+  # syncthing: two instances carry the notes between two data folders in the sync test.
   packages+=(xvfb openbox trayer xdotool x11-utils x11-xserver-utils python3 dpkg-dev clang-format
-            lintian)
+             lintian syncthing)
 fi
 if [ "$want_bench" = 1 ]; then
   # xpad: the note tool the whole system's memory is compared with; x11-utils: xwininfo and

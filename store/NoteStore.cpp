@@ -297,6 +297,10 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
                     matched = true;
                 }
             }
+            // A note erased meanwhile (on another computer, say): its window leaves the file
+            // alone, so that nothing else in it changes and no new version goes anywhere.
+            if (!matched)
+                return std::optional<QByteArray>();
             auto bytes = serializeNoteRecords(records.value());
             if (!bytes)
                 return Error{bytes.error()};

@@ -146,6 +146,10 @@ public:
         QString notMoved;        // why it stays: it changed while it was merged, or cannot move
     };
     Result<ConflictMerge> mergeConflictCopy(const QString &copyPath) const;
+    // The same for a conflict copy of ERASED.INI (the erased notes of both, each once) or of
+    // pinboa-notes.ini (this computer's options, and those of notes only the copy has). Nothing
+    // is `added` to the notes.
+    Result<ConflictMerge> mergeSideFileCopy(const QString &copyPath) const;
     // Brings `records` (this computer's notes from another folder) into this folder's MDATA.INI.
     // Gives the records added, under their numbers here.
     Result<QList<NoteRecord>> bringInNotes(const QList<NoteRecord> &records) const;

@@ -85,6 +85,23 @@ Status moveWhole(const QString &from, const QString &to, const QByteArray &bytes
     return {};
 }
 
+// Moves a conflict copy that was taken in to the state folder's "conflicts/".
+void moveToConflicts(const QString &stateFolder, const QString &copyPath, const QByteArray &bytes,
+                     NoteStore::ConflictMerge &result)
+{
+    const QString name = QFileInfo(copyPath).fileName();
+    const QString folder = stateFolder + QStringLiteral("conflicts/");
+    if (!QFileInfo(folder).isDir())
+        QDir().mkdir(folder,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString target = freeName(folder, name);
+    if (Status moved = moveWhole(copyPath, target, bytes); !moved)
+        result.notMoved = QStringLiteral("%1 を %2 へ移せません（%3）。")
+                              .arg(name, QDir::toNativeSeparators(folder), moved.error());
+    else
+        result.movedTo = target;
+}
+
 } // namespace
 
 QList<ConflictCopy> NoteStore::conflictCopies() const
@@ -123,16 +140,73 @@ Result<NoteStore::ConflictMerge> NoteStore::mergeConflictCopy(const QString &cop
                               .arg(name);
         return result;
     }
-    const QString folder = m_folders.state + QStringLiteral("conflicts/");
-    if (!QFileInfo(folder).isDir())
-        QDir().mkdir(folder,
-                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString target = freeName(folder, name);
-    if (Status moved = moveWhole(copyPath, target, copyFile->bytes); !moved)
-        result.notMoved = QStringLiteral("%1 を %2 へ移せません（%3）。")
-                              .arg(name, QDir::toNativeSeparators(folder), moved.error());
+    moveToConflicts(m_folders.state, copyPath, copyFile->bytes, result);
+    return result;
+}
+
+Result<NoteStore::ConflictMerge> NoteStore::mergeSideFileCopy(const QString &copyPath) const
+{
+    const QString name = QFileInfo(copyPath).fileName();
+    const QString erasedName = QStringLiteral("ERASED.INI");
+    const auto conflict = conflictCopyOf(name, {erasedName, QStringLiteral("pinboa-notes.ini")});
+    if (!conflict)
+        return Error{
+            QStringLiteral("%1 は消した付箋か付箋の設定の競合コピーではありません。").arg(name)};
+    FolderLock lock(m_folders.state, m_wait);
+    if (!lock.locked())
+        return lock.error();
+    auto copyFile = files::read(copyPath);
+    if (!copyFile)
+        return Error{copyFile.error()};
+    Status merged;
+    if (conflict->original == erasedName) {
+        // Every erase of either computer stays an erase: the records the copy adds.
+        auto copy = parseNoteRecords(copyFile->bytes, name);
+        if (!copy)
+            return Error{copy.error()};
+        const QString path = files::resolve(m_folders.notes, erasedName);
+        merged = files::rewrite(
+            path, [&](const files::Bytes &file) -> Result<std::optional<QByteArray>> {
+                const auto read = parseNoteRecords(file.bytes, files::shownName(path));
+                if (!read)
+                    return Error{read.error()};
+                QList<NoteRecord> records = read.value();
+                for (const NoteRecord &record : copy.value()) {
+                    if (!records.contains(record))
+                        records.append(record);
+                }
+                if (records.size() == read->size())
+                    return std::optional<QByteArray>();
+                auto bytes = serializeNoteRecords(records);
+                if (!bytes)
+                    return Error{bytes.error()};
+                return std::optional<QByteArray>(bytes.value());
+            });
+    } else {
+        // This computer's options win; a note only the copy knows keeps its own.
+        auto copy = parseNoteOptions(copyFile->bytes, name);
+        if (!copy)
+            return Error{copy.error()};
+        merged = updateNoteOptionsLocked(m_folders.notes, [&](NoteOptionsTable &options) {
+            bool added = false;
+            for (auto it = copy->cbegin(); it != copy->cend(); ++it) {
+                if (!options.contains(it.key())) {
+                    options.insert(it.key(), it.value());
+                    added = true;
+                }
+            }
+            return added;
+        });
+    }
+    if (!merged)
+        return Error{merged.error()};
+    ConflictMerge result;
+    if (files::identityOf(copyPath) != copyFile->identity)
+        result.notMoved = QStringLiteral("%1 が取り込みの間に変わったため、次の機会にもう一度"
+                                         "取り込みます。")
+                              .arg(name);
     else
-        result.movedTo = target;
+        moveToConflicts(m_folders.state, copyPath, copyFile->bytes, result);
     return result;
 }
 

@@ -41,7 +41,7 @@ class NoDisplay(harness.E2ETestCase):
             self.assertNotIn(english, help_text)
         self.assertRegex(help_text, r"\n  -\?, -h, --help +この説明を表示します。\n")
         for option in ("--show-notes", "--hide-notes", "--toggle-notes", "--new-note",
-                       "--edit-note <ARG>"):
+                       "--edit-note <ARG>", "--data-folder <DIR>"):
             self.assertRegex(help_text, r"\n  %s +\S" % re.escape(option))
 
         # An option it does not know is named before the missing desktop is, with or without

@@ -185,6 +185,31 @@ void tst_SyncedStore::conflictCopyMovesToThisComputer()
     m_notes->write(erased, noteLine("8"));
     QVERIFY(!m_store->mergeConflictCopy(m_notes->filePath(erased)).ok());
     QVERIFY(QFile::exists(m_notes->filePath(erased)));
+
+    // They join this computer's erased notes, each once; options join this computer's, which
+    // win. Both copies move out. A copy that cannot be read whole stays, and so does the file.
+    m_notes->write(u"ERASED.INI"_qs, noteLine("6"));
+    m_notes->write(erased, noteLine("6") + noteLine("8"));
+    const auto erases = m_store->mergeSideFileCopy(m_notes->filePath(erased));
+    QVERIFY2(erases.ok(), qPrintable(erases.error()));
+    QCOMPARE(erases->movedTo, m_state->filePath(u"conflicts/"_qs + erased));
+    QCOMPARE(m_notes->read(u"ERASED.INI"_qs), noteLine("6") + noteLine("8"));
+    const QString options = u"pinboa-notes.sync-conflict-20240131-235959-ABCDEF2.ini"_qs;
+    m_notes->write(u"pinboa-notes.ini"_qs, "[1]\nabove=true\n");
+    m_notes->write(options, "[1]\nabove=false\nworkspace=3\n[5]\nworkspace=2\n");
+    const auto joined = m_store->mergeSideFileCopy(m_notes->filePath(options));
+    QVERIFY2(joined.ok() && !joined->movedTo.isEmpty(), qPrintable(joined.error()));
+    QVERIFY(!QFile::exists(m_notes->filePath(options)));
+    const auto table = m_store->readNoteOptions();
+    QVERIFY(table.ok());
+    QVERIFY(table->of(1) == (NoteOptions{true, false, std::nullopt}));
+    QCOMPARE(table->of(5).workspace, std::optional<int>(2));
+    m_notes->write(options, "[1]\nabove=perhaps\n");
+    const QByteArray kept = m_notes->read(u"pinboa-notes.ini"_qs);
+    QVERIFY(!m_store->mergeSideFileCopy(m_notes->filePath(options)).ok());
+    QCOMPARE(m_notes->read(u"pinboa-notes.ini"_qs), kept);
+    QVERIFY(QFile::exists(m_notes->filePath(options)));
+    QVERIFY(!m_store->mergeSideFileCopy(m_notes->filePath(Copy)).ok());
 }
 
 void tst_SyncedStore::overwrittenNotesComeBackUnlessErased()

@@ -26,6 +26,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QString appDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    // Where a note window keeps its files: a chosen data folder too.
+    const store::Folders folders = store::folders(appDir);
     const QString args = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     const auto decoded = store::DecodeNoteArgs(args);
     if (!decoded.ok() || !decoded.value().has_value())
@@ -42,7 +44,7 @@ int main(int argc, char *argv[])
         const auto close = [&, keys, reply] {
             // As a window does, at the place its note gave it.
             const QStringList fields = *decoded.value();
-            store::NoteStore(appDir, store::LockWait::Sleep)
+            store::NoteStore(folders, store::LockWait::Sleep)
                 .closeNoteWindow(id, fields[store::NoteRecord::Top].toDouble(),
                                  fields[store::NoteRecord::Left].toDouble());
             log(appDir, QStringLiteral("close %1 %2").arg(id, keys));
@@ -60,7 +62,7 @@ int main(int argc, char *argv[])
     if (!server.listen(appDir, pid).ok())
         return 4;
     QThread::msleep(qEnvironmentVariableIntValue("FAKE_MEMLET_DELAY_MS"));
-    if (!store::NoteStore(appDir, store::LockWait::Sleep).appendRunningEntry(id).ok())
+    if (!store::NoteStore(folders, store::LockWait::Sleep).appendRunningEntry(id).ok())
         return 5;
     return app.exec();
 }

@@ -167,16 +167,16 @@ private slots:
         QCOMPARE(menu, form.editor()->SMENU);
         QVERIFY(!form.editor()->isVisible()); // the editor is loaded for its menu, not shown
 
-        const QStringList names{"FMKIDOU",  "KUBU",    "FHYOUZI", "FSAKUSEI",
-                                "FSYOUKYO", "FMODOSU", "KUBUNN",  "SYURYOU"};
+        const QStringList names{"FMKIDOU", "KUBU",  "FHYOUZI", "FSAKUSEI", "FSYOUKYO",
+                                "FMODOSU", "FDATA", "KUBUNN",  "SYURYOU"};
         const QList<QAction *> items = menu->actions();
         QCOMPARE(items.size(), names.size());
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(items[i]->objectName(), names[i]);
         QCOMPARE(items[0]->text(), QStringLiteral("Pinboa起動"));
         QCOMPARE(items[2]->text(), QStringLiteral("付箋表示・再表示"));
-        QCOMPARE(items[7]->text(), QStringLiteral("終了"));
-        QVERIFY(items[1]->isSeparator() && items[6]->isSeparator());
+        QCOMPARE(items[8]->text(), QStringLiteral("終了"));
+        QVERIFY(items[1]->isSeparator() && items[7]->isSeparator());
         menu->hide();
 
         // "Pinboa起動" brings the main mode back.

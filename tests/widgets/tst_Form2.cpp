@@ -202,9 +202,10 @@ private slots:
             captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
         QCOMPARE(names, (QStringList{"FMKIDOU", "KUBU", "FHYOUZI", "FSAKUSEI", "FSYOUKYO",
-                                     "FMODOSU", "KUBUNN", "SYURYOU"}));
-        QCOMPARE(captions, (QStringList{"Pinboa起動", "-", "付箋表示・再表示", "付箋作成",
-                                        "付箋消去", "消した付箋を戻す…", "-", "終了"}));
+                                     "FMODOSU", "FDATA", "KUBUNN", "SYURYOU"}));
+        QCOMPARE(captions,
+                 (QStringList{"Pinboa起動", "-", "付箋表示・再表示", "付箋作成", "付箋消去",
+                              "消した付箋を戻す…", "データフォルダ…", "-", "終了"}));
 
         // Tray mode: "Pinboa起動" brings the main window back as home.
         m_main->MainMode = 0;

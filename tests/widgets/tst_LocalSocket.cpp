@@ -91,6 +91,7 @@ private slots:
     void strangerListenerIsPassedBy();
     void oneMasterPerProgramFolderAndPerDataFolder_data();
     void oneMasterPerProgramFolderAndPerDataFolder();
+    void claimFollowsTheNotesToAnotherFolder();
 };
 
 void tst_LocalSocket::linesArriveWholeOrNotAtAll_data()
@@ -353,6 +354,32 @@ void tst_LocalSocket::oneMasterPerProgramFolderAndPerDataFolder()
     if (alone)
         return;
     // The one that refused it answers it.
+    QSignalSpy answered(second.ask(platform::protocol::ShowMain), &platform::LineRequest::finished);
+    QVERIFY(answered.wait(5000));
+    QCOMPARE(answered.at(0).at(0).value<platform::LineRequest::Outcome>(),
+             platform::LineRequest::Outcome::Answered);
+    QTRY_COMPARE(shown.count(), 1);
+}
+
+// A master that switched to another data folder holds that one and lets the old one go; a
+// folder that another master holds is refused, and the master keeps its own.
+void tst_LocalSocket::claimFollowsTheNotesToAnotherFolder()
+{
+    testsupport::ProgramFolder program, data, taken, next, elsewhere, later, asking;
+    platform::SingleInstance master(program.path(), data.path());
+    QSignalSpy shown(&master, &platform::SingleInstance::showRequested);
+    QVERIFY(master.claim());
+    platform::SingleInstance other(elsewhere.path(), taken.path());
+    QVERIFY(other.claim());
+
+    QVERIFY(!master.moveTo(taken.path()));
+    QVERIFY(!platform::SingleInstance(later.path(), data.path()).claim());
+    QVERIFY(master.moveTo(next.path()));
+    QVERIFY(platform::SingleInstance(later.path(), data.path()).claim());
+
+    // A start whose notes are in the new folder reaches this master there.
+    platform::SingleInstance second(asking.path(), next.path());
+    QVERIFY(!second.claim());
     QSignalSpy answered(second.ask(platform::protocol::ShowMain), &platform::LineRequest::finished);
     QVERIFY(answered.wait(5000));
     QCOMPARE(answered.at(0).at(0).value<platform::LineRequest::Outcome>(),
