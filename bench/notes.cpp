@@ -315,6 +315,6 @@ int main(int argc, char *argv[])
     std::printf("of_which_%d_note_windows_started_directly %.2f %.2f ms\n", count, median(directs),
                 median(floors));
     // No floor for closing: the target stands in its place.
-    std::printf("close_all_%d_notes_per_note_(target_25) %.2f 25 ms\n", count, median(closes));
+    std::printf("close_all_%d_notes_per_note_(target_10) %.2f 10 ms\n", count, median(closes));
     return 0;
 }

@@ -40,14 +40,20 @@ row() { # figure value floor unit [target ratio]
   awk -v f="$1" -v v="$2" -v b="$3" -v u="$4" -v t="${5:--}" \
     'BEGIN { printf "%-48s %10.2f %-3s %10.2f %-3s %6.2f %6s\n", f, v, u, b, u, (b > 0 ? v / b : 0), t }'
 }
-rows() { # PATTERN TARGET: a row for each "figure value floor unit" line read, with TARGET for the
-  # figures that match PATTERN
+rows() { # [PATTERN TARGET]...: a row for each "figure value floor unit" line read, with the
+  # TARGET of the first PATTERN its figure matches
   local figure value floor unit
   while read -r figure value floor unit; do
-    case "$figure" in
-    $1) row "${figure//_/ }" "$value" "$floor" "$unit" "$2" ;;
-    *) row "${figure//_/ }" "$value" "$floor" "$unit" ;;
-    esac
+    local -a pairs=("$@") target=""
+    while ((${#pairs[@]} >= 2)); do
+      # shellcheck disable=SC2053 # the pattern is a pattern
+      if [[ $figure == ${pairs[0]} ]]; then
+        target=${pairs[1]}
+        break
+      fi
+      pairs=("${pairs[@]:2}")
+    done
+    row "${figure//_/ }" "$value" "$floor" "$unit" "$target"
   done
 }
 field() { awk -v k="$1" '$1 == k { print $2 }'; }
@@ -82,7 +88,7 @@ if [ -x "$bin/memlet" ]; then
   # Two floors: a blank window, and a window that shows the same words in the same font (a
   # blank window never starts the font system, which a note cannot do without).
   row "memlet start to shown, median" "$memlet_ms" "$floor_ms" ms
-  row "  against a floor showing the same text" "$memlet_ms" "$floortext_ms" ms 1.10
+  row "  against a floor showing the same text" "$memlet_ms" "$floortext_ms" ms 0.80
   floor_kb=$("$benchbin/bench_launch" pss 10 -- "$benchbin/bench_floor" | field median_pss_kb)
   floortext_kb=$("$benchbin/bench_launch" pss 10 -- "$benchbin/bench_floor" "付箋の計測" \
     "Noto Sans CJK JP" | field median_pss_kb)
@@ -106,16 +112,22 @@ fi
 # bench/notes50.sh prints lines in the same form as bench_store; it gets the program folder,
 # the bench folder and DISPLAY.
 if [ -x "$bin/pinboa" ] && [ -x "$root/bench/notes50.sh" ]; then
-  "$root/bench/notes50.sh" "$bin" "$benchbin" | rows 'close_all*' 1.00
+  "$root/bench/notes50.sh" "$bin" "$benchbin" | rows 'show_all*' 1.00 'close_all*' 1.00
 else
   echo "show and close 50 notes: pinboa or bench/notes50.sh not there yet"
 fi
 
-# The whole system, the master and 10 shown notes, against xpad showing 10 pads (a single-process
-# note tool). bench/system.sh prints lines in the same form; it gets the program folder and a
-# work folder.
+# The whole system, the master and 50 shown notes, against xpad showing 50 pads (a single-process
+# note tool), and one note window among them. bench/system.sh prints lines in the same form; it
+# gets the program folder, a work folder and the number of notes, and leaves the memory map of one
+# note window, summed by mapping, which follows the table.
 if [ -x "$bin/pinboa" ] && [ -x "$bin/memlet" ]; then
-  "$root/bench/system.sh" "$bin" "$work" | rows 'master*' 1.00
+  "$root/bench/system.sh" "$bin" "$work" 50 | rows 'master*' 2.00 '_*' 2.00 'PSS_of_a_note*' 1.00
+  if [ -s "$work/note-smaps.txt" ]; then
+    echo
+    echo "one note window with 50 shown (smaps_rollup, then private dirty by mapping):"
+    cat "$work/note-smaps.txt"
+  fi
 else
-  echo "master plus 10 notes: pinboa or memlet not built"
+  echo "master plus 50 notes: pinboa or memlet not built"
 fi

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The memory of the whole system, the master and 10 shown notes, against a single-process note
-# tool, xpad, showing 10 pads with the same words. Called by bench/run.sh with the program folder
-# and a work folder, on its desktop without a window manager; prints "figure value floor unit"
-# lines, each the median of 3 rounds.
+# The memory of the whole system, the master and COUNT shown notes (10 by default), against a
+# single-process note tool, xpad, showing COUNT pads with the same words; and the PSS of one note
+# window among them. Called by bench/run.sh with the program folder, a work folder and COUNT, on
+# its desktop without a window manager; prints "figure value floor unit" lines, each the median of
+# 3 rounds, and leaves the memory map of one note window of the last round, summed by mapping, in
+# WORK/note-smaps.txt.
 # SPDX-FileCopyrightText: 2026 The pinboa developers
 # SPDX-License-Identifier: MIT
 set -euo pipefail
@@ -10,7 +12,7 @@ shopt -s inherit_errexit
 bin="$1"
 work="$2"
 rounds=3
-count=10
+count="${3:-10}"
 words="付箋の計測"
 font="Noto Sans CJK JP"
 
@@ -67,9 +69,21 @@ system_round() {
   settle
   mapfile -t pids < <(sed -e 's/.*",//' -e 's/\r$//' "$dir/IDDATA.INI")
   total=$(pss "$master" "${pids[@]}")
+  notes=$(pss "${pids[@]}")
+  breakdown "${pids[$((count / 2))]}" >"$work/note-smaps.txt"
   stop "$master"
   kill -KILL "${pids[@]}" 2>/dev/null || true
-  echo "$total"
+  echo "$total $((notes / count))"
+}
+# One process's memory: its totals, then the private dirty pages of each mapping (libraries by
+# name, the heap, anonymous memory), largest first.
+breakdown() {
+  grep -E '^(Rss|Pss|Pss_Anon|Pss_File|Shared_Clean|Private_Clean|Private_Dirty):' \
+    "/proc/$1/smaps_rollup"
+  awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anonymous]"); sub(/.*\//, "", name) }
+       /^Private_Dirty:/ { dirty[name] += $2 }
+       END { for (n in dirty) if (dirty[n] > 0) printf "%8d kB  %s\n", dirty[n], n }' \
+    "/proc/$1/smaps" | sort -rn | head -25
 }
 
 # xpad with 10 pads of its own, as it starts every day: its pads are in its folder. The first GTK
@@ -99,7 +113,9 @@ xpad_round() { # first|after
   echo "$total"
 }
 
-ours=$(for _ in $(seq "$rounds"); do system_round; done | median)
+system_rounds=$(for _ in $(seq "$rounds"); do system_round; done)
+ours=$(awk '{ print $1 }' <<<"$system_rounds" | median)
+per_note=$(awk '{ print $2 }' <<<"$system_rounds" | median)
 # A client that stays, so that the X server keeps its root window's properties between rounds.
 xprop -root -spy >/dev/null 2>&1 &
 keeper=$!
@@ -108,3 +124,5 @@ after=$(for _ in $(seq "$rounds"); do xpad_round after; done | median)
 stop "$keeper"
 echo "master_plus_${count}_notes_PSS,_against_xpad_with_${count}_pads $ours $first kB"
 echo "__against_xpad_after_another_GTK_program $ours $after kB"
+# No floor for one note window: the target stands in its place.
+echo "PSS_of_a_note_window_with_${count}_shown_(target_2.5_MB) $per_note 2560 kB"

@@ -16,8 +16,9 @@ class QTimer;
 namespace master {
 
 // A started window writes its own entry when its start-up ends; the master then writes the
-// window's task identifier into it. This looks at IDDATA.INI from the event loop, a little after
-// each start, and batches what appeared since the last look into one rewrite.
+// window's task identifier into it. This reads IDDATA.INI from the event loop, a little after
+// each start, and writes the identifiers of the entries that appeared in one rewrite, once the
+// windows started with them have registered too or after a short while.
 class Registrations : public QObject
 {
     Q_OBJECT
@@ -53,6 +54,7 @@ private:
     QList<StartedWindow> m_waiting;
     QStringList m_runningIds;
     QString m_message;
+    qint64 m_batchSince = 0; // when the oldest registration not written yet was seen, or 0
     QTimer *m_timer;
 };
 

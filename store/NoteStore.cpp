@@ -304,6 +304,8 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
             auto bytes = serializeNoteRecords(records.value());
             if (!bytes)
                 return Error{bytes.error()};
+            if (bytes.value() == file.bytes)
+                return std::optional<QByteArray>(); // the place is stored already
             return std::optional<QByteArray>(bytes.value());
         });
     // An erased note's options are not brought back by its last window.

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace store;
@@ -199,6 +200,16 @@ void tst_NoteStore::closeWritesExactlyTheRecordsRead()
     QCOMPARE(readBytes(mdata()), notes);
     QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0));
     QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
+    // A window closed where it was stored leaves the file itself alone: no rewrite, no new file.
+    const auto inode = [this] {
+        struct stat st = {};
+        return ::stat(QFile::encodeName(mdata()).constData(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto before = inode();
+    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0));
+    QCOMPARE(inode(), before);
+    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.5, 0));
+    QVERIFY(inode() != before);
 
     writeBytes(mdata(), "");
     QVERIFY(m_store->closeNoteWindow(u"1"_qs, 1, 1));
