@@ -33,6 +33,7 @@ class tst_SyncedDesktop : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { testsupport::startedProgramsSkipLeakCheck(); }
     void init()
     {
         // A chosen folder of this test's own: the other tests run beside it.
