@@ -53,7 +53,7 @@ stop() {
 # moment of grace, which is waited for too.
 registered() { [ "$(grep -c '",[1-9]' "$1/IDDATA.INI" 2>/dev/null)" = "$count" ]; }
 system_round() {
-  local dir="$work/system" master pids total
+  local dir="$work/system" master pids helpers total
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$bin/pinboa" "$bin/memlet" "$dir/"
@@ -68,7 +68,9 @@ system_round() {
   sleep 6
   settle
   mapfile -t pids < <(sed -e 's/.*",//' -e 's/\r$//' "$dir/IDDATA.INI")
-  total=$(pss "$master" "${pids[@]}")
+  # The note launcher is the master's one child (the notes are detached): it counts with it.
+  mapfile -t helpers < <(ps -o pid= --ppid "$master" | tr -d ' ')
+  total=$(pss "$master" "${helpers[@]}" "${pids[@]}")
   notes=$(pss "${pids[@]}")
   breakdown "${pids[$((count / 2))]}" >"$work/note-smaps.txt"
   stop "$master"

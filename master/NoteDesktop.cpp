@@ -9,6 +9,7 @@
 #include "Registrations.h"
 #include "platform/CloseRequest.h"
 #include "platform/Log.h"
+#include "platform/NoteLauncher.h"
 #include "platform/Processes.h"
 #include "store/DataFolder.h"
 #include "store/Files.h"
@@ -27,9 +28,6 @@ namespace master {
 
 namespace {
 
-// Windows started in one turn of the event loop: starting one takes a moment, and fifty in a row
-// would hold the master's windows still meanwhile.
-constexpr int StartsPerTurn = 8;
 // How much of a note's text names it in a message.
 constexpr int NamedTextLength = 20;
 
@@ -60,7 +58,8 @@ QString NoteDesktop::nameOf(const store::NoteRecord &note)
 }
 
 NoteDesktop::NoteDesktop(QObject *parent)
-    : QObject(parent), m_registrations(new Registrations(this))
+    : QObject(parent), m_registrations(new Registrations(this)),
+      m_launcher(new platform::NoteLauncher(this))
 {
     connect(m_registrations, &Registrations::settled, this, &NoteDesktop::registrationsSettled);
 }
@@ -300,7 +299,7 @@ bool NoteDesktop::show()
         }
         const QString idText = idTextOf(args.value());
         running.insert(idText); // a second record of the same note gets no second window
-        m_toStart.append({row, idText, args.value()});
+        m_toStart.append({row, idText, args.value(), true});
     }
 
     // A folder without its note window program changes nothing.
@@ -338,45 +337,6 @@ bool NoteDesktop::show()
     // The windows start from the event loop, once the folder is free again for them to register.
     QTimer::singleShot(0, this, &NoteDesktop::startNext);
     return true;
-}
-
-void NoteDesktop::startNext()
-{
-    // All without waiting: each window's start-up runs while the next ones are being started.
-    const int windows = int(m_toStart.size()) + 1;
-    for (int i = 0; i < StartsPerTurn && !m_toStart.isEmpty(); ++i) {
-        const ToStart note = m_toStart.takeFirst();
-        const auto started = platform::startNoteWindow(m_programDir, note.args);
-        if (!started) {
-            m_failedNotes.append(nameOf(m_noteTable[note.row].note) + QStringLiteral(": ") +
-                                 startFailureMessage(started.error()));
-            continue;
-        }
-        const qint64 pid = started.value();
-        m_noteTable[note.row].NoteTaskId = pid;
-        m_closed.remove(pid);
-        m_registrations->track(m_folders, m_programDir, note.idText, pid, windows);
-    }
-    if (!m_toStart.isEmpty()) {
-        QTimer::singleShot(0, this, &NoteDesktop::startNext);
-        return;
-    }
-    if (!m_registrations->pending())
-        finish();
-}
-
-bool NoteDesktop::registering() const
-{
-    return m_registrations->pending();
-}
-
-void NoteDesktop::registrationsSettled(const QString &message)
-{
-    if (!message.isEmpty())
-        m_messages.append(message);
-    m_runningIds = m_registrations->runningIds();
-    if (m_step == Step::Registering && m_toStart.isEmpty())
-        finish();
 }
 
 void NoteDesktop::finish()

@@ -24,6 +24,9 @@
 namespace store {
 class NoteStore;
 }
+namespace platform {
+class NoteLauncher;
+}
 
 namespace master {
 
@@ -166,6 +169,7 @@ private:
         int row;
         QString idText;
         QString args;
+        bool byLauncher = false; // show-all's windows: forked by the note launcher
     };
 
     bool begin(Step step);
@@ -187,6 +191,7 @@ private:
     static QString startFailureMessage(const QString &detail);
     static QString nameOf(const store::NoteRecord &note);
     void startNext();
+    void windowStarted(const ToStart &note, const store::Result<qint64> &started, int windows);
     void registrationsSettled(const QString &message);
     void finish();
     // What follow() and putBackOverwritten() do under the folder's lock; false while it is busy.
@@ -217,6 +222,8 @@ private:
     QSet<qint64> m_closed;
     QList<ToStart> m_toStart;
     Registrations *m_registrations;
+    platform::NoteLauncher *m_launcher;
+    int m_launching = 0;            // windows asked of the launcher whose answer has not come
     QPointer<store::Retry> m_retry; // the step that waits for the folder's lock
     struct Creation
     {

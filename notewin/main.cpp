@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "Form1.h"
+#include "Launcher.h"
 
 #include "platform/EndRequests.h"
 #include "platform/Log.h"
@@ -19,12 +20,16 @@
 int main(int argc, char *argv[])
 {
     store::files::ignoreFileSizeSignal();
+    // Started as the master's note launcher, this goes on only in a note window forked from it,
+    // with that window's note; from here on it is a start like any other.
+    const std::optional<std::string> launched = notewin::serveAsLauncher(argc, argv);
+    const char *note = launched ? launched->c_str() : argc >= 2 ? argv[1] : nullptr;
     // No note, no window: end before anything else is set up or opened.
-    if (argc < 2 || argv[1][0] == '\0')
+    if (!note || note[0] == '\0')
         return 0;
     // The note's argument string, character for character. Qt never sees it, so no part of a
     // note can be taken for one of Qt's own options.
-    const QString argumentText = QFile::decodeName(argv[1]);
+    const QString argumentText = QFile::decodeName(note);
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 

@@ -51,17 +51,28 @@ QString canonicalProgram(const QString &appDir)
 }
 
 // The note argument string of a process: its first argument, decoded as it was encoded when
-// the process was started.
+// the process was started. Read only as far as its end: a window forked by the note launcher has
+// the launcher's room for the longest string, cleared, after it.
 QString noteArgsOf(const QByteArray &procDir)
 {
     QFile file(QString::fromLatin1(procDir + "/cmdline"));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    const QByteArray cmdline = file.readAll();
-    const int end0 = cmdline.indexOf('\0');
+    QByteArray cmdline;
+    qsizetype end0 = -1;
+    qsizetype end1 = -1;
+    while (end1 < 0) {
+        const QByteArray chunk = file.read(4096);
+        if (chunk.isEmpty())
+            break;
+        cmdline += chunk;
+        if (end0 < 0)
+            end0 = cmdline.indexOf('\0');
+        if (end0 >= 0)
+            end1 = cmdline.indexOf('\0', end0 + 1);
+    }
     if (end0 < 0 || end0 + 1 >= cmdline.size())
         return {};
-    int end1 = cmdline.indexOf('\0', end0 + 1);
     if (end1 < 0)
         end1 = cmdline.size();
     return QFile::decodeName(cmdline.mid(end0 + 1, end1 - end0 - 1));
@@ -124,7 +135,11 @@ QList<LiveNoteWindow> liveNoteWindows(const QString &appDir)
         const QByteArray procDir = QByteArray("/proc/") + name;
         if (exeOf(procDir) != program)
             continue;
-        found.append({pid, noteArgsOf(procDir)});
+        // The note launcher runs as memlet too, with no argument string: no note window.
+        QString noteArgs = noteArgsOf(procDir);
+        if (noteArgs.isEmpty())
+            continue;
+        found.append({pid, std::move(noteArgs)});
     }
     ::closedir(proc);
     return found;
@@ -134,7 +149,8 @@ bool isLiveNoteWindow(const QString &appDir, qint64 pid)
 {
     if (pid <= 0)
         return false;
-    return exeOf("/proc/" + QByteArray::number(pid)) == canonicalProgram(appDir);
+    const QByteArray procDir = "/proc/" + QByteArray::number(pid);
+    return exeOf(procDir) == canonicalProgram(appDir) && !noteArgsOf(procDir).isEmpty();
 }
 
 void endNoteWindow(const QString &appDir, qint64 pid)

@@ -32,9 +32,10 @@ struct LiveNoteWindow
     qint64 pid = 0;
     QString noteArgs;
 };
-// Every live process whose program is `appDir`'s memlet (read from /proc).
+// Every live process whose program is `appDir`'s memlet and which has an argument string (read
+// from /proc): the note launcher, memlet without one, is none.
 QList<LiveNoteWindow> liveNoteWindows(const QString &appDir);
-// True when `pid` is a live process of `appDir`'s memlet.
+// True when `pid` is a live process of `appDir`'s memlet with an argument string.
 bool isLiveNoteWindow(const QString &appDir, qint64 pid);
 // Asks the note window process `pid` of `appDir` to end (SIGTERM): it closes as on any other
 // request to end, with its write-back. Does nothing when `pid` is no note window of the folder.

@@ -1,5 +1,5 @@
-// Constants of the local sockets: the close request between the master and its note windows, and
-// the requests a second start of the master sends to the running one.
+// Constants of the local sockets: the close request between the master and its note windows, the
+// requests a second start of the master sends to the running one, and the master's note launcher.
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #pragma once
@@ -47,5 +47,16 @@ inline constexpr int MasterAnswerTimeoutMs = 2000;
 // A connection on which nothing arrives or leaves for this long, while no answer is owed on it,
 // is dropped.
 inline constexpr int IdleTimeoutMs = 3000;
+
+// The note launcher: memlet started by the master with one end of a socket pair as this
+// descriptor, named in this environment variable, and with this ending to its program name. The
+// master writes a request per note window: the byte count of its argument string in decimal and
+// "\n", then the string's bytes. Each is answered in turn with a line: the new window's process
+// id, or 0 when it could not start.
+inline constexpr char LauncherVariable[] = "PINBOA_NOTE_LAUNCHER";
+inline constexpr int LauncherDescriptor = 3;
+inline constexpr char LauncherNameEnding[] = " launcher";
+// Bound on the answer to a request, the launcher's own start-up included.
+inline constexpr int LauncherAnswerTimeoutMs = 5000;
 
 } // namespace platform::protocol

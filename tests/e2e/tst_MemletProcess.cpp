@@ -3,6 +3,7 @@
 // SPDX-FileCopyrightText: 2026 The pinboa developers
 // SPDX-License-Identifier: MIT
 #include "platform/CloseRequest.h"
+#include "platform/NoteLauncher.h"
 #include "platform/Processes.h"
 #include "store/Records.h"
 #include "tests/support/Notes.h"
@@ -67,6 +68,13 @@ bool alive(qint64 pid)
            !QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).isEmpty();
 }
 
+QByteArray linkOf(const QString &path)
+{
+    char target[256];
+    const ssize_t n = ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
+    return n > 0 ? QByteArray(target, int(n)) : QByteArray();
+}
+
 // Another program holding the folder's lock, as long as the object lives.
 class LockHolder
 {
@@ -108,6 +116,7 @@ private slots:
     void killedWhileClosingLeavesWholeFiles();
     void heldLockBoundsEveryWait();
     void closeRequestDuringStartUpIsNotYet();
+    void launcherForksNoteWindowsOfTheirOwn();
 
 private:
     QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
@@ -426,6 +435,91 @@ void tst_MemletProcess::closeRequestDuringStartUpIsNotYet()
     QVERIFY(waitFor([&] { return !alive(pid); }));
     QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
     QCOMPARE(readBytes(path("MDATA.INI")), record(7, 1500, 3000));
+}
+
+// Show-all's note windows come from the launcher: each one is a process as a start by hand makes
+// it, and the launcher is never taken for a note window. A launcher gone means the old start.
+void tst_MemletProcess::launcherForksNoteWindowsOfTheirOwn()
+{
+    writeBytes(path("MDATA.INI"), record(7) + record(8) + record(9));
+    const QString program = QFileInfo(path("memlet")).absoluteFilePath();
+    auto *launcher = new platform::NoteLauncher;
+    QMap<QString, qint64> pids;
+    const auto start = [&](const QString &id) {
+        launcher->startNoteWindow(m_dir->path(), args(id, 45, 60),
+                                  [&pids, id](const store::Result<qint64> &started) {
+                                      pids.insert(id, started.ok() ? started.value() : -1);
+                                  });
+    };
+    start(QStringLiteral("7"));
+    start(QStringLiteral("8"));
+    QVERIFY(waitFor([&] { return pids.size() == 2; }));
+    m_started << pids.value(QStringLiteral("7")) << pids.value(QStringLiteral("8"));
+    const qint64 launcherPid = launcher->processId();
+    QVERIFY(launcherPid > 0 && alive(launcherPid));
+    const QByteArray launcherSocket = linkOf(QStringLiteral("/proc/%1/fd/3").arg(launcherPid));
+    QVERIFY(launcherSocket.startsWith("socket:"));
+    QVERIFY(waitFor([&] { return entries().size() == 2; }));
+
+    for (const QString &id : {QStringLiteral("7"), QStringLiteral("8")}) {
+        const qint64 pid = pids.value(id);
+        QVERIFY(pid > 0 && pid != launcherPid);
+        // The command line a start by hand shows; what the launcher's own reached further is
+        // cleared.
+        const QByteArray cmdline = readBytes(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        const QByteArray shown =
+            QFile::encodeName(program) + '\0' + QFile::encodeName(args(id, 45, 60)) + '\0';
+        QVERIFY(cmdline.startsWith(shown));
+        QCOMPARE(cmdline.mid(shown.size()).count('\0'), cmdline.size() - shown.size());
+        // Detached: its own session, neither the launcher's child nor the starter's.
+        const QList<QByteArray> stat =
+            readBytes(QStringLiteral("/proc/%1/stat").arg(pid)).split(' ');
+        QVERIFY(stat.size() > 5);
+        QVERIFY(stat.at(3).toLongLong() != launcherPid);
+        QVERIFY(stat.at(3).toLongLong() != QCoreApplication::applicationPid());
+        QVERIFY(stat.at(5).toLongLong() != ::getsid(0));
+        QVERIFY(stat.at(5).toLongLong() != ::getsid(pid_t(launcherPid)));
+        QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).canonicalFilePath(),
+                 QDir(m_dir->path()).canonicalPath());
+        // Nothing of the launcher's kept open.
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QString &fd : fds.entryList(QDir::System))
+            QVERIFY(linkOf(fds.filePath(fd)) != launcherSocket);
+    }
+    QVERIFY(!platform::isLiveNoteWindow(m_dir->path(), launcherPid));
+    const auto live = platform::liveNoteWindows(m_dir->path());
+    QCOMPARE(live.size(), 2);
+    QVERIFY(std::none_of(live.begin(), live.end(),
+                         [&](const platform::LiveNoteWindow &w) { return w.pid == launcherPid; }));
+    QStringList registered; // in whichever order they came up
+    for (const store::RunningEntry &entry : entries())
+        registered << entry.RunningId.toText() + ',' + entry.RunningTaskId.toText();
+    registered.sort();
+    QCOMPARE(registered, QStringList({QStringLiteral("7,0"), QStringLiteral("8,0")}));
+
+    // Closed by its request, with its place written back.
+    QVERIFY(closeWindow(m_dir->path(), pids.value(QStringLiteral("7"))));
+    QCOMPARE(readBytes(path("MDATA.INI")), record(7, 45, 60) + record(8) + record(9));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray("\"8\",\"0\"\r\n"));
+
+    // A launcher that died: the next window starts the old way, at once.
+    ::kill(pid_t(launcherPid), SIGKILL);
+    QVERIFY(waitFor([&] { return launcher->processId() == 0; }));
+    start(QStringLiteral("9"));
+    QCOMPARE(pids.size(), 3);
+    const qint64 old = pids.value(QStringLiteral("9"));
+    QVERIFY(old > 0);
+    m_started.append(old);
+    QCOMPARE(readBytes(QStringLiteral("/proc/%1/cmdline").arg(old)),
+             QFile::encodeName(program) + '\0' +
+                 QFile::encodeName(args(QStringLiteral("9"), 45, 60)) + '\0');
+    QVERIFY(waitFor([&] { return entries().size() == 2; }));
+    // The windows outlive the launcher and its master.
+    delete launcher;
+    QVERIFY(alive(pids.value(QStringLiteral("8"))));
+    QVERIFY(closeWindow(m_dir->path(), pids.value(QStringLiteral("8"))));
+    QVERIFY(closeWindow(m_dir->path(), old));
+    QCOMPARE(readBytes(path("IDDATA.INI")), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_MemletProcess)
