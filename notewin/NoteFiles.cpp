@@ -102,12 +102,15 @@ store::CloseResult NoteFiles::closeNow(const QPointF &place, const OptionsChange
 {
     const OptionsChange choices = m_choices;
     return store::NoteStore(m_folders, wait)
-        .closeNoteWindow(m_noteId, place.y(), place.x(), [&](store::NoteOptions &note) {
-            if (choices)
-                choices(note);
-            if (workspace)
-                workspace(note);
-        });
+        .closeNoteWindow(
+            m_noteId, place.y(), place.x(),
+            [&](store::NoteOptions &note) {
+                if (choices)
+                    choices(note);
+                if (workspace)
+                    workspace(note);
+            },
+            m_noteText);
 }
 
 } // namespace notewin

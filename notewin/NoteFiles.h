@@ -26,6 +26,9 @@ public:
     const QString &appDir() const { return m_folders.notes; }
     const store::Folders &folders() const { return m_folders; }
     void setNoteId(const QString &idText) { m_noteId = idText; }
+    // The note's text as the window shows it (CR LF line breaks): its close stores the place
+    // only in a record that holds this text.
+    void setNoteText(const QString &text) { m_noteText = text; }
     const QString &noteId() const { return m_noteId; }
 
     // Reads the note options, then appends the window's entry "<id>","0" to IDDATA.INI;
@@ -64,6 +67,7 @@ private:
 
     store::Folders m_folders;
     QString m_noteId;
+    std::optional<QString> m_noteText;
     store::NoteOptionsReadout m_options;
     OptionsChange m_choices; // a choice not yet stored
     QPointer<store::Retry> m_retry;

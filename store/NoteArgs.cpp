@@ -12,16 +12,6 @@ namespace store {
 
 namespace {
 
-QString textForm(const Value &value)
-{
-    // A number travels in plain decimal, as a conversion of the value gives it.
-    if (value.isNumber()) {
-        if (const auto number = value.toNumber())
-            return formatNumber(*number);
-    }
-    return value.toText();
-}
-
 QString notANumber(const QStringList &fields, int field)
 {
     return QStringLiteral("付箋の%1が数値ではありません（「%2」）。")
@@ -52,6 +42,16 @@ Result<qint32> toColour(const QStringList &fields, int field)
 }
 
 } // namespace
+
+QString argumentForm(const Value &value)
+{
+    // A number travels in plain decimal, as a conversion of the value gives it.
+    if (value.isNumber()) {
+        if (const auto number = value.toNumber())
+            return formatNumber(*number);
+    }
+    return value.toText();
+}
 
 Result<WindowNote> convertNoteFields(const QStringList &fields)
 {
@@ -86,7 +86,7 @@ Result<QString> EncodeNoteArgs(const NoteRecord &note)
 {
     QString out;
     for (int f = 0; f < NoteRecord::FieldCount; ++f) {
-        const QString text = textForm(note.field(f));
+        const QString text = argumentForm(note.field(f));
         if (text.contains(NoteArgsSeparator))
             return Error{QStringLiteral("付箋の%1に区切りの文字列「/\\/」が含まれているため、"
                                         "付箋を表示できません。")

@@ -22,6 +22,8 @@ inline constexpr qsizetype MaxNoteArgsBytes = 128 * 1024 - 1;
 // field, a field that holds the separator, since the window would split it into the wrong fields;
 // and, with a message naming the limit, a note whose string is longer than MaxNoteArgsBytes.
 Result<QString> EncodeNoteArgs(const NoteRecord &note);
+// One field as the argument string carries it: a number in plain decimal, text as it is.
+QString argumentForm(const Value &value);
 
 // A note as its window takes it from its argument string: each field converted as the window
 // uses it.

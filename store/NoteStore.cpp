@@ -5,12 +5,14 @@
 
 #include "Files.h"
 #include "FolderLock.h"
+#include "NoteArgs.h"
 #include "NoteHistory.h"
 #include "NoteId.h"
 #include "SystemError.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -264,7 +266,8 @@ Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64
 }
 
 CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left,
-                                       const std::function<void(NoteOptions &)> &options) const
+                                       const std::function<void(NoteOptions &)> &options,
+                                       const std::optional<QString> &ownText) const
 {
     FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
@@ -290,8 +293,16 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
                 readable = false;
                 return Error{records.error()};
             }
+            // Its number may name another note now: one written on another computer with the
+            // same number, this one renumbered by a merge. When no record of the number holds
+            // the window's text, that note keeps its place.
+            const bool ours =
+                !ownText || std::any_of(records->cbegin(), records->cend(), [&](const auto &r) {
+                    return ownIdMatchesRecord(idText, r.NoteId) &&
+                           argumentForm(r.NoteText) == *ownText;
+                });
             for (NoteRecord &record : records.value()) {
-                if (ownIdMatchesRecord(idText, record.NoteId)) {
+                if (ours && ownIdMatchesRecord(idText, record.NoteId)) {
                     record.NoteTop = Value::single(top);
                     record.NoteLeft = Value::single(left);
                     matched = true;

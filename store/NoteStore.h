@@ -15,6 +15,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace store {
 
@@ -99,8 +100,11 @@ public:
     // one reads as empty). Last, `options` (when given) changes the note's entry in
     // pinboa-notes.ini, unless MDATA.INI reads whole and holds no record of the note: whatever
     // happens to that file, the place is stored first.
+    // `ownText`, when given, is the window's own text: when no record under its number holds it,
+    // the number names another note now, which keeps its place.
     CloseResult closeNoteWindow(const QString &idText, double top, double left,
-                                const std::function<void(NoteOptions &)> &options = {}) const;
+                                const std::function<void(NoteOptions &)> &options = {},
+                                const std::optional<QString> &ownText = std::nullopt) const;
 
     // For an IDDATA.INI that cannot be read whole: under the lock, sets it aside under a new name
     // (IDDATA.INI.<date-time>.bad, never deleted) and writes `entries` as the new file. Returns

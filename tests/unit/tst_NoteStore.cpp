@@ -198,6 +198,12 @@ void tst_NoteStore::closeWritesExactlyTheRecordsRead()
     writeBytes(mdata(), notes);
     QVERIFY(m_store->closeNoteWindow(u"2"_qs, 1, 1));
     QCOMPARE(readBytes(mdata()), notes);
+    // Its number now names another note (written elsewhere with the same number): left alone.
+    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 99, 99, {}, u"another note"_qs));
+    QCOMPARE(readBytes(mdata()), notes);
+    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0, {}, u"t"_qs));
+    QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
+    writeBytes(mdata(), notes);
     QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0));
     QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
     // A window closed where it was stored leaves the file itself alone: no rewrite, no new file.
