@@ -129,7 +129,7 @@ store::Result<Form1::LoadResult> Form1::Form_Load(const QString &argumentText)
     const store::WindowNote &note = converted.value();
 
     m_files->setNoteId(note.id);
-    m_files->setNoteText(note.text);
+    m_files->setNoteFields(fields);
 
     // Inside Qt a line break is "\n"; the note carries CR LF.
     QString text = note.text;

@@ -110,7 +110,7 @@ store::CloseResult NoteFiles::closeNow(const QPointF &place, const OptionsChange
                 if (workspace)
                     workspace(note);
             },
-            m_noteText);
+            m_noteFields);
 }
 
 } // namespace notewin

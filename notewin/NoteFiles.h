@@ -26,9 +26,9 @@ public:
     const QString &appDir() const { return m_folders.notes; }
     const store::Folders &folders() const { return m_folders; }
     void setNoteId(const QString &idText) { m_noteId = idText; }
-    // The note's text as the window shows it (CR LF line breaks): its close stores the place
-    // only in a record that holds this text.
-    void setNoteText(const QString &text) { m_noteText = text; }
+    // The fields of the window's argument string: its close stores the place only in a record
+    // that still holds the note's text or the place it was shown at.
+    void setNoteFields(const QStringList &fields) { m_noteFields = fields; }
     const QString &noteId() const { return m_noteId; }
 
     // Reads the note options, then appends the window's entry "<id>","0" to IDDATA.INI;
@@ -67,7 +67,7 @@ private:
 
     store::Folders m_folders;
     QString m_noteId;
-    std::optional<QString> m_noteText;
+    std::optional<QStringList> m_noteFields;
     store::NoteOptionsReadout m_options;
     OptionsChange m_choices; // a choice not yet stored
     QPointer<store::Retry> m_retry;

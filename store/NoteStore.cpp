@@ -267,7 +267,7 @@ Result<QList<RunningEntry>> NoteStore::recordTaskIds(const QHash<QString, qint64
 
 CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double left,
                                        const std::function<void(NoteOptions &)> &options,
-                                       const std::optional<QString> &ownText) const
+                                       const std::optional<QStringList> &ownFields) const
 {
     FolderLock lock(m_folders.state, m_wait);
     if (!lock.locked())
@@ -295,11 +295,17 @@ CloseResult NoteStore::closeNoteWindow(const QString &idText, double top, double
             }
             // Its number may name another note now: one written on another computer with the
             // same number, this one renumbered by a merge. When no record of the number holds
-            // the window's text, that note keeps its place.
+            // the window's text or the place it was shown at (a note edited here keeps that
+            // place until this close), that note keeps its place.
+            const auto holds = [&](const Value &value, int field) {
+                return argumentForm(value) == ownFields->value(field);
+            };
             const bool ours =
-                !ownText || std::any_of(records->cbegin(), records->cend(), [&](const auto &r) {
+                !ownFields || std::any_of(records->cbegin(), records->cend(), [&](const auto &r) {
                     return ownIdMatchesRecord(idText, r.NoteId) &&
-                           argumentForm(r.NoteText) == *ownText;
+                           (holds(r.NoteText, NoteRecord::Text) ||
+                            (holds(r.NoteTop, NoteRecord::Top) &&
+                             holds(r.NoteLeft, NoteRecord::Left)));
                 });
             for (NoteRecord &record : records.value()) {
                 if (ours && ownIdMatchesRecord(idText, record.NoteId)) {

@@ -100,11 +100,12 @@ public:
     // one reads as empty). Last, `options` (when given) changes the note's entry in
     // pinboa-notes.ini, unless MDATA.INI reads whole and holds no record of the note: whatever
     // happens to that file, the place is stored first.
-    // `ownText`, when given, is the window's own text: when no record under its number holds it,
-    // the number names another note now, which keeps its place.
+    // `ownFields`, when given, are the fields of the window's argument string: when no record
+    // under its number holds the window's text or the place it was shown at, the number names
+    // another note now, which keeps its place.
     CloseResult closeNoteWindow(const QString &idText, double top, double left,
                                 const std::function<void(NoteOptions &)> &options = {},
-                                const std::optional<QString> &ownText = std::nullopt) const;
+                                const std::optional<QStringList> &ownFields = std::nullopt) const;
 
     // For an IDDATA.INI that cannot be read whole: under the lock, sets it aside under a new name
     // (IDDATA.INI.<date-time>.bad, never deleted) and writes `entries` as the new file. Returns

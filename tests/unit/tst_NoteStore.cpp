@@ -198,11 +198,20 @@ void tst_NoteStore::closeWritesExactlyTheRecordsRead()
     writeBytes(mdata(), notes);
     QVERIFY(m_store->closeNoteWindow(u"2"_qs, 1, 1));
     QCOMPARE(readBytes(mdata()), notes);
-    // Its number now names another note (written elsewhere with the same number): left alone.
-    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 99, 99, {}, u"another note"_qs));
+    // Its number now names another note (written elsewhere with the same number, shown
+    // elsewhere): left alone. The same text, or a text edited here at the place the window was
+    // shown at, is the window's note.
+    const auto fields = [](const QString &text, const QString &top) {
+        return QStringList{text,       u"12632256"_qs, u"f"_qs,   u"12"_qs, top,
+                           u"1200"_qs, u"5430"_qs,     u"250"_qs, u"0"_qs,  u"3"_qs};
+    };
+    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 99, 99, {}, fields(u"another"_qs, u"9"_qs)));
     QCOMPARE(readBytes(mdata()), notes);
-    QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0, {}, u"t"_qs));
-    QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
+    for (const QStringList &own : {fields(u"t"_qs, u"9"_qs), fields(u"edited"_qs, u"600"_qs)}) {
+        writeBytes(mdata(), notes);
+        QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0, {}, own));
+        QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
+    }
     writeBytes(mdata(), notes);
     QVERIFY(m_store->closeNoteWindow(u"3"_qs, 14.25, 0));
     QCOMPARE(readBytes(mdata()), noteLine("1", "a\r\nb\r\nc") + noteLine("3", "t", "14.25,0"));
